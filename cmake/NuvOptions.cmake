@@ -18,7 +18,17 @@ endif()
 # nuv_library(NAME SOURCES... [DEPENDS libs...]) - one static library per engine folder.
 function(nuv_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    # A folder with headers only (or none yet) still gives dependants its include root.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/engine)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
+    return()
+  endif()
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/engine)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  # Classes register themselves with static initialisers that nothing else refers to, so
+  # every program takes the whole archive, not just the members it calls into.
+  target_link_options(${name} INTERFACE "-Wl,--whole-archive,$<TARGET_FILE:${name}>,--no-whole-archive")
 endfunction()

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "core/Object.h"
+#include "core/ResourceLink.h"
+
+namespace nuv {
+
+// Typed array of per-vertex or other bulk data, shared between nodes, saved once per file
+// and uploaded to the renderer, which keeps its copy until the dirty flag says it changed.
+class Buffer : public Object {
+    NUV_DECLARE_OBJECT
+public:
+    ~Buffer() override;
+
+    // Count times the element size, in bytes.
+    virtual int GetDataSize() const = 0;
+    virtual int GetCount() const = 0;
+    virtual void* GetData() = 0;
+
+    ResourceLink& GetResourceLink() { return link_; }
+    bool IsDirty() const { return link_.dirty != 0; }
+    // Tells the renderer to copy the data again before the next draw.
+    void MarkDirty() { link_.dirty = 1; }
+
+protected:
+    Buffer() = default;
+    // The element array as raw bytes, after the Object fields; elementSize is in bytes.
+    int SaveElements(Stream& stream, const void* data, int count, int elementSize);
+    // Reads the Object fields, the count and the elements into a new block; data and count
+    // change only on success.
+    template <class T>
+    int LoadElements(Stream& stream, T*& data, int& count);
+    void LogNoMemoryForData() const;
+
+private:
+    int LoadCount(Stream& stream, int elementSize, int& count);
+    int LoadBytes(Stream& stream, void* data, int bytes);
+    void LogNoMemoryForLoad() const;
+    ResourceLink link_;
+};
+
+// The element array shared by the six concrete buffers; T is the element type.
+template <class T>
+class BufferOf : public Buffer {
+public:
+    ~BufferOf() override { delete[] data_; }
+
+    int GetDataSize() const override { return count_ * int(sizeof(T)); }
+    int GetCount() const override { return count_; }
+    void* GetData() override { return data_; }
+    T* GetElements() { return data_; }
+    const T* GetElements() const { return data_; }
+
+    int Save(Stream& stream) override { return SaveElements(stream, data_, count_, int(sizeof(T))); }
+    int Load(Stream& stream) override { return LoadElements(stream, data_, count_); }
+
+protected:
+    // With data, the buffer adopts it (it must come from new T[count]); without, it
+    // allocates count elements.
+    BufferOf(int count, T* data);
+
+private:
+    T* data_ = nullptr;
+    int count_ = 0;
+};
+
+template <class T>
+BufferOf<T>::BufferOf(int count, T* data) {
+    if (data) {
+        data_ = data;
+        count_ = count > 0 ? count : 0;
+    } else if (count > 0) {
+        data_ = new (std::nothrow) T[size_t(count)];
+        if (data_) count_ = count;
+        else LogNoMemoryForData();
+    }
+}
+
+template <class T>
+int Buffer::LoadElements(Stream& stream, T*& data, int& count) {
+    int newCount = 0;
+    if (int status = LoadCount(stream, int(sizeof(T)), newCount)) return status;
+    T* block = nullptr;
+    if (newCount > 0) {
+        block = new (std::nothrow) T[size_t(newCount)];
+        if (!block) {
+            LogNoMemoryForLoad();
+            return 2;
+        }
+        if (int status = LoadBytes(stream, block, newCount * int(sizeof(T)))) {
+            delete[] block;
+            return status;
+        }
+    }
+    delete[] data;
+    data = block;
+    count = newCount;
+    MarkDirty();
+    return 0;
+}
+
+} // namespace nuv

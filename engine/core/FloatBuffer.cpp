@@ -1,0 +1,7 @@
+#include "core/FloatBuffer.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(FloatBuffer, Buffer)
+
+} // namespace nuv

@@ -1,0 +1,7 @@
+#include "core/IntBuffer.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(IntBuffer, Buffer)
+
+} // namespace nuv

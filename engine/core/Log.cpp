@@ -1,0 +1,89 @@
+#include "core/Log.h"
+
+#include "core/Array.h"
+#include "core/Pointer.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace nuv {
+
+namespace {
+
+// The registered outputs in the order they were added. Built on first use and released at
+// process exit; messages after that are dropped like messages with no output registered.
+struct OutputRegistry {
+    Array<Pointer<MessageOutput>> outputs{1, 1};
+    static inline bool destroyed = false;
+    ~OutputRegistry() {
+        destroyed = true;
+        outputs.Clear();
+    }
+};
+
+Array<Pointer<MessageOutput>>* Outputs() {
+    static OutputRegistry registry;
+    return OutputRegistry::destroyed ? nullptr : &registry.outputs;
+}
+
+void Emit(int level, const char* format, va_list args) {
+    char buffer[4096];
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    Array<Pointer<MessageOutput>>* outputs = Outputs();
+    if (!outputs) return;
+    for (int i = 0; i < outputs->GetCount(); ++i) {
+        // Held for the call: an output may unregister itself while it writes.
+        Pointer<MessageOutput> output = (*outputs)[i];
+        output->Output(level, String(buffer));
+    }
+}
+
+} // namespace
+
+#define NUV_LOG_FUNCTION(Name, level)        \
+    void Name(const char* format, ...) {     \
+        va_list args;                        \
+        va_start(args, format);              \
+        Emit(level, format, args);           \
+        va_end(args);                        \
+    }
+
+NUV_LOG_FUNCTION(LogInfo, kLogInfo)
+NUV_LOG_FUNCTION(LogWarning, kLogWarning)
+NUV_LOG_FUNCTION(LogError, kLogError)
+NUV_LOG_FUNCTION(LogCritical, kLogCritical)
+
+int RegisterMessageOutput(MessageOutput* output) {
+    Array<Pointer<MessageOutput>>* outputs = Outputs();
+    if (!output || !outputs) return 3;
+    for (const Pointer<MessageOutput>& registered : *outputs) {
+        if (registered == output) {
+            LogWarning("Объект вывода сообщений уже зарегестрирован. [%s]", output->GetName().GetText());
+            return 0;
+        }
+    }
+    if (!outputs->Append(Pointer<MessageOutput>(output))) return 2;
+    LogInfo("Объект вывода сообщений зарегестрирован. [%s]", output->GetName().GetText());
+    return 0;
+}
+
+int UnregisterMessageOutput(MessageOutput* output) {
+    Array<Pointer<MessageOutput>>* outputs = Outputs();
+    if (!outputs || outputs->IsEmpty() || !output) return 3;
+    for (int i = 0; i < outputs->GetCount(); ++i) {
+        if ((*outputs)[i] == output) {
+            // Logged first, so the output still receives its own unregistration.
+            LogInfo("Объект вывода сообщений разрегестрирован. [%s]", output->GetName().GetText());
+            outputs->RemoveAt(i);
+            return 0;
+        }
+    }
+    return 3;
+}
+
+int GetMessageOutputCount() {
+    Array<Pointer<MessageOutput>>* outputs = Outputs();
+    return outputs ? outputs->GetCount() : 0;
+}
+
+} // namespace nuv

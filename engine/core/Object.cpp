@@ -1,0 +1,157 @@
+#include "core/Object.h"
+
+#include "core/Controller.h"
+#include "core/Log.h"
+#include "core/Stream.h"
+
+namespace nuv {
+
+namespace {
+
+int32_t gNextObjectId = 0;
+
+int InitializeObjectClass() {
+    if (ClassFactory::RegisterClass(Object::TYPE.GetName(), Object::Create)) {
+        LogInfo("Инициализация класса [Object] прошла удачно.");
+        return 0;
+    }
+    LogCritical("Инициализация класса [Object] прошла неудачно.");
+    return 1;
+}
+
+int ShutdownObjectClass() {
+    ClassFactory::UnregisterClass(Object::TYPE.GetName());
+    LogInfo("Завершение работы класса [Object] прошло удачно.");
+    return 0;
+}
+
+struct ObjectClassRegistrar {
+    ObjectClassRegistrar() {
+        AddInitFunction(&InitializeObjectClass);
+        AddShutdownFunction(&ShutdownObjectClass);
+    }
+} const gObjectClassRegistrar;
+
+} // namespace
+
+const Rtti Object::TYPE("Nuv.Object", nullptr);
+
+int Object::Create(Object**) {
+    LogCritical("Создание объекта абстрактного класса [Object].");
+    return 1;
+}
+
+struct Object::ControllerNode {
+    Pointer<Controller> controller;
+    ControllerNode* next;
+};
+
+Object::Object() : id_(gNextObjectId++) {}
+
+Object::Object(const String& name) : Named(name), id_(gNextObjectId++) {}
+
+Object::~Object() {
+    RemoveAllControllers();
+}
+
+void Object::RemoveAllControllers() {
+    while (controllers_) {
+        ControllerNode* node = controllers_;
+        controllers_ = node->next;
+        delete node;
+    }
+}
+
+int Object::AddController(Controller* controller) {
+    if (!controller) {
+        LogWarning("Указатель на устанавливаемый контроллер равен 0. Имя[%s] ID[%d]", GetName().GetText(), id_);
+        return 3;
+    }
+    ControllerNode* node = new (std::nothrow) ControllerNode{Pointer<Controller>(controller), controllers_};
+    if (!node) {
+        LogWarning("Недостаточно памяти для создания узла списка при установке контроллера. Имя[%s] ID[%d]",
+                   GetName().GetText(), id_);
+        return 2;
+    }
+    controllers_ = node;
+    controller->SetOwner(this);
+    return 0;
+}
+
+int Object::GetControllerCount() const {
+    int count = 0;
+    for (ControllerNode* n = controllers_; n; n = n->next) ++count;
+    return count;
+}
+
+Controller* Object::GetController(int index) const {
+    if (index < 0) return nullptr;
+    for (ControllerNode* n = controllers_; n; n = n->next)
+        if (index-- == 0) return n->controller.Get();
+    return nullptr;
+}
+
+Object* Object::FindByName(const String& name) {
+    if (GetName() == name) return this;
+    for (ControllerNode* n = controllers_; n; n = n->next)
+        if (Object* found = n->controller->FindByName(name)) return found;
+    return nullptr;
+}
+
+void Object::CollectByType(const Rtti& type, Array<Object*>& found) {
+    if (IsDerived(type)) found.Append(this);
+    for (ControllerNode* n = controllers_; n; n = n->next) n->controller->CollectByType(type, found);
+}
+
+void Object::Update(double time) {
+    for (ControllerNode* n = controllers_; n; n = n->next) n->controller->Apply(time);
+}
+
+int Object::Save(Stream& stream) {
+    if (stream.WriteString(GetName()) != 0) {
+        LogError("Невозможно сохранить имя объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
+        return 1;
+    }
+    const int count = GetControllerCount();
+    if (stream.WriteInt(count) != 0) {
+        LogError("Невозможно сохранить количество контроллеров объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
+        return 1;
+    }
+    // The list's head is the newest; the file holds the oldest first.
+    for (int i = count - 1; i >= 0; --i) {
+        if (stream.WriteObject(GetController(i)) != 0) {
+            LogError("Невозможно сохранить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int Object::Load(Stream& stream) {
+    String name;
+    if (stream.ReadString(name) != 0) {
+        LogError("Невозможно загрузить имя объекта. ID[%d]", id_);
+        return 1;
+    }
+    SetName(name);
+    int32_t count = 0;
+    if (stream.ReadInt(count) != 0 || count < 0) {
+        LogError("Невозможно загрузить количество контроллеров объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
+        return 1;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        Object* object = nullptr;
+        if (stream.ReadObject(object) != 0) {
+            LogError("Невозможно загрузить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
+            return 1;
+        }
+        // A link to something that is not a controller cannot be attached.
+        if (AddController(DynamicCast<Controller>(object)) != 0) {
+            LogError("Невозможно установить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace nuv

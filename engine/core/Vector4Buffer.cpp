@@ -1,0 +1,7 @@
+#include "core/Vector4Buffer.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(Vector4Buffer, Buffer)
+
+} // namespace nuv
