@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test of the project, in four stages:
+#   native  RelWithDebInfo build with benchmarks; every CTest label (unit, render, e2e, oracle)
+#   asan    AddressSanitizer + UndefinedBehaviorSanitizer build; the unit tests
+#   wine    Windows cross build (mingw-w64); its unit tests under Wine
+#   fuzz    clang libFuzzer build; every fuzz target for NUV_FUZZ_SECONDS (default 30) seconds
+# Usage: scripts/test.sh [STAGE...]     (all stages when none is named)
+# Build folders: build/ci-native, build/ci-asan, build/ci-win, build/ci-fuzz. Exits non-zero when any
+# stage fails; the last line counts the tests (and fuzz targets) of all stages.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$NUV_ROOT" || exit 1
+
+all_stages=(native asan wine fuzz)
+stages=("$@")
+((${#stages[@]})) || stages=("${all_stages[@]}")
+for s in "${stages[@]}"; do
+    [[ " ${all_stages[*]} " == *" $s "* ]] || { echo "test.sh: unknown stage '$s' (${all_stages[*]})" >&2; exit 2; }
+done
+
+started=$(date +%s)
+bash scripts/install-deps.sh || { echo "test.sh: installing the packages failed"; echo "0 passed, 1 failed"; exit 1; }
+
+# Assertions stay on in the checking builds.
+checked_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g"
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g")
+ctest_flags=(--output-on-failure --no-tests=error --timeout 900 -j"$NUV_JOBS")
+
+# Each stage sets these two counts; a stage that cannot build counts as one failure.
+stage_passed=0
+stage_failed=0
+
+build_failed() {
+    echo "test.sh: $1"
+    stage_passed=0
+    stage_failed=1
+    return 1
+}
+
+# run_ctest BUILD_DIR [ctest options...] - runs CTest and counts its results.
+run_ctest() {
+    local dir="$1"
+    shift
+    local log="$dir/ctest.log"
+    (cd "$dir" && ctest "${ctest_flags[@]}" "$@") 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    local summary total failed
+    summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    failed=$(sed -E 's/.*, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+    stage_passed=$((${total:-0} - ${failed:-0}))
+    stage_failed=${failed:-0}
+    if ((rc != 0 && stage_failed == 0)); then
+        stage_failed=1 # no tests found, or CTest itself failed
+    fi
+    return "$rc"
+}
+
+stage_native() {
+    local dir=build/ci-native
+    nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_BUILD_BENCH=ON || build_failed "configure failed" || return
+    ninja -C "$dir" -j"$NUV_JOBS" || build_failed "build failed" || return
+    run_ctest "$dir"
+}
+
+stage_asan() {
+    local dir=build/ci-asan
+    nuv_configure "$dir" "${checked_flags[@]}" -DNUV_SANITIZE=ON || build_failed "configure failed" || return
+    # Only what the unit tests need: the rest of the tree gains nothing from a sanitized build.
+    ninja -C "$dir" -j"$NUV_JOBS" nuv_tests_unit || build_failed "build failed" || return
+    ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1" \
+    UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+        run_ctest "$dir" -L unit
+}
+
+wine_prefix=
+stage_wine() {
+    local dir=build/ci-win
+    nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$NUV_ROOT/cmake/mingw-w64-x86_64.cmake" || build_failed "configure failed" || return
+    ninja -C "$dir" -j"$NUV_JOBS" || build_failed "build failed" || return
+    # One server with its helper processes for the whole run, started before the tests run in parallel.
+    wine_prefix="$(cd "$dir" && pwd)/wineprefix"
+    scripts/wine-run.sh --prefix "$wine_prefix" --prepare || build_failed "preparing Wine failed" || return
+    run_ctest "$dir" -L wine
+}
+
+stage_fuzz() {
+    local dir=build/ci-fuzz
+    rm -rf "$dir/fuzzers" # target lists of an earlier configuration
+    nuv_configure "$dir" "${checked_flags[@]}" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DNUV_BUILD_FUZZ=ON -DNUV_BUILD_TESTS=OFF || build_failed "configure failed" || return
+    if compgen -G "$dir/fuzzers/*.path" >/dev/null; then
+        ninja -C "$dir" -j"$NUV_JOBS" nuv_fuzzers || build_failed "build failed" || return
+    fi
+    local log="$dir/fuzz.log"
+    scripts/fuzz.sh "$dir" --seconds "${NUV_FUZZ_SECONDS:-30}" 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    local summary
+    summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+    stage_passed=$(cut -d' ' -f1 <<<"$summary")
+    stage_failed=$(cut -d' ' -f3 <<<"$summary")
+    stage_passed=${stage_passed:-0}
+    stage_failed=${stage_failed:-0}
+    ((rc != 0 && stage_failed == 0)) && stage_failed=1
+    return "$rc"
+}
+
+cleanup() {
+    [[ -n "$wine_prefix" ]] && scripts/wine-run.sh --prefix "$wine_prefix" --stop
+}
+trap cleanup EXIT
+
+total_passed=0
+total_failed=0
+report=()
+for s in "${stages[@]}"; do
+    echo
+    echo "==== stage $s ===="
+    t0=$(date +%s)
+    stage_passed=0
+    stage_failed=0
+    if "stage_$s"; then verdict=ok; else verdict=FAILED; fi
+    total_passed=$((total_passed + stage_passed))
+    total_failed=$((total_failed + stage_failed))
+    report+=("$(printf '  %-7s %-6s %3d passed, %3d failed  %s' "$s" "$verdict" "$stage_passed" "$stage_failed" "$(nuv_elapsed "$t0")")")
+done
+
+echo
+echo "==== summary (total $(nuv_elapsed "$started")) ===="
+printf '%s\n' "${report[@]}"
+command -v ccache >/dev/null && ccache -s 2>/dev/null | grep -E 'Hits|Misses' | sed 's/^/  ccache /' | head -n 2
+echo "$total_passed passed, $total_failed failed"
+((total_failed == 0)) && [[ " ${report[*]} " != *" FAILED "* ]]
