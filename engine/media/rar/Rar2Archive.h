@@ -22,10 +22,18 @@ struct Rar2Entry {
     uint32_t attributes = 0;   // 0x10 directory
     size_t dataOffset = 0;     // offset of the packed bytes in the archive
     size_t dataSize = 0;       // packed bytes actually present (less than packedSize when truncated)
+    bool headerCrcOk = true;   // the stored header CRC matches; extraction does not depend on it
 
-    bool IsDirectory() const { return (flags & 0xE0) == 0xE0 || (attributes & 0x10) != 0; }
+    // Attribute 0x10 means a directory only for DOS-family hosts (0..2); on Unix (3) the
+    // attributes are the file mode, where 0x10 is group write and S_IFDIR is 0x4000.
+    bool IsDirectory() const {
+        return (flags & 0xE0) == 0xE0 || (hostOs <= 2 && (attributes & 0x10) != 0) ||
+               (hostOs == 3 && (attributes & 0xF000) == 0x4000);
+    }
     bool IsEncrypted() const { return (flags & 0x04) != 0; }
     bool IsSolid() const { return (flags & 0x10) != 0; }
+    // Continued from a previous volume (0x01) or in the next one (0x02): data incomplete here.
+    bool IsSplit() const { return (flags & 0x03) != 0; }
 };
 
 // Why an extraction produced no data.

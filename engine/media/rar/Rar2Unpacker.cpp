@@ -1,0 +1,341 @@
+#include "media/rar/Rar2Unpacker.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace nuv {
+
+namespace {
+
+constexpr uint32_t kMask = Rar2Unpacker::kWindowSize - 1;
+constexpr int kLiteralCount = 298;
+constexpr int kDistanceCount = 48;
+constexpr int kRepeatCount = 28;
+constexpr int kLzTableCount = kLiteralCount + kDistanceCount + kRepeatCount;
+constexpr int kAudioTableCount = 257;
+// A symbol writes at most 260 bytes; the window is emptied before it could be overrun.
+constexpr uint64_t kFlushThreshold = Rar2Unpacker::kWindowSize - 512;
+// Table switches that produce no output in between cannot come from an encoder.
+constexpr int kMaxIdleTableReads = 8;
+
+constexpr uint8_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                     24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+constexpr uint8_t kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                     2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+constexpr uint32_t kDistanceBase[48] = {
+    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
+    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
+    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
+    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
+constexpr uint8_t kDistanceBits[48] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                       7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
+                                       15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
+constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+
+} // namespace
+
+// Most-significant-first bit reader over the packed bytes. Past the end it reads zeros and
+// remembers that it did, so a damaged stream ends in an error instead of a stray read.
+class Rar2Unpacker::BitInput {
+public:
+    BitInput(const uint8_t* data, size_t size) : begin_(data), p_(data), end_(data + size) {}
+
+    // Afterwards at least 56 bits are buffered: enough for any one symbol with its extras.
+    void Refill() {
+        if (end_ - p_ >= 8) {
+            uint64_t v;
+            std::memcpy(&v, p_, 8);
+            v = __builtin_bswap64(v);
+            buf_ |= v >> avail_;
+            p_ += (63 - avail_) >> 3;
+            avail_ |= 56;
+            return;
+        }
+        while (avail_ <= 56) {
+            uint64_t b = 0;
+            if (p_ < end_) b = *p_++;
+            else ++padding_;
+            buf_ |= b << (56 - avail_);
+            avail_ += 8;
+        }
+    }
+    uint32_t Peek16() const { return uint32_t(buf_ >> 48); }
+    void Skip(int n) {
+        buf_ <<= n;
+        avail_ -= n;
+    }
+    uint32_t Get(int n) {
+        if (n == 0) return 0;
+        const uint32_t v = uint32_t(buf_ >> (64 - n));
+        Skip(n);
+        return v;
+    }
+    uint64_t ConsumedBits() const { return uint64_t(p_ - begin_ + padding_) * 8 - uint64_t(avail_); }
+    size_t Size() const { return size_t(end_ - begin_); }
+    // More bits were consumed than the packed data holds.
+    bool Overrun() const { return padding_ != 0 && ConsumedBits() > uint64_t(Size()) * 8; }
+
+private:
+    const uint8_t* begin_;
+    const uint8_t* p_;
+    const uint8_t* end_;
+    uint64_t buf_ = 0;
+    int avail_ = 0;
+    size_t padding_ = 0;
+};
+
+Rar2Unpacker::Rar2Unpacker() = default;
+Rar2Unpacker::~Rar2Unpacker() = default;
+
+void Rar2Unpacker::Reset() {
+    pos_ = 0;
+    written_ = 0;
+    flushed_ = 0;
+    std::memset(recent_, 0, sizeof(recent_));
+    recentNext_ = 0;
+    lastDistance_ = 0;
+    lastLength_ = 0;
+    tablesReady_ = false;
+    audio_ = false;
+    channels_ = 1;
+    channel_ = 0;
+    channelDelta_ = 0;
+    std::memset(audioState_, 0, sizeof(audioState_));
+    std::memset(savedLengths_, 0, sizeof(savedLengths_));
+}
+
+bool Rar2Unpacker::ReadTables(BitInput& in) {
+    tablesReady_ = false;
+    in.Refill();
+    const bool audio = in.Get(1) != 0;
+    if (in.Get(1) == 0) std::memset(savedLengths_, 0, sizeof(savedLengths_));
+    int count = kLzTableCount;
+    if (audio) {
+        channels_ = int(in.Get(2)) + 1;
+        if (channel_ >= channels_) channel_ = 0;
+        count = channels_ * kAudioTableCount;
+    }
+    uint8_t bitLengths[19];
+    for (int i = 0; i < 19; ++i) {
+        in.Refill();
+        bitLengths[i] = uint8_t(in.Get(4));
+    }
+    bitLength_.Build(bitLengths, 19);
+
+    uint8_t lengths[4 * 257];
+    for (int i = 0; i < count;) {
+        in.Refill();
+        if (in.Overrun()) return false;
+        int used;
+        const int symbol = bitLength_.Decode(in.Peek16(), used);
+        in.Skip(used);
+        if (symbol < 16) {
+            lengths[i] = uint8_t((savedLengths_[i] + symbol) & 15);
+            ++i;
+        } else if (symbol == 16) {
+            // Repeats the previous length; at the first position there is none to repeat.
+            if (i == 0) return false;
+            int n = 3 + int(in.Get(2));
+            for (; n > 0 && i < count; --n, ++i) lengths[i] = lengths[i - 1];
+        } else {
+            int n = symbol == 17 ? 3 + int(in.Get(3)) : 11 + int(in.Get(7));
+            for (; n > 0 && i < count; --n, ++i) lengths[i] = 0;
+        }
+    }
+    if (in.Overrun()) return false;
+
+    audio_ = audio;
+    if (audio) {
+        for (int c = 0; c < channels_; ++c) audioTable_[c].Build(lengths + c * kAudioTableCount, kAudioTableCount);
+    } else {
+        literal_.Build(lengths, kLiteralCount);
+        distance_.Build(lengths + kLiteralCount, kDistanceCount);
+        repeat_.Build(lengths + kLiteralCount + kDistanceCount, kRepeatCount);
+    }
+    std::memcpy(savedLengths_, lengths, size_t(count));
+    tablesReady_ = true;
+    return true;
+}
+
+uint8_t Rar2Unpacker::DecodeAudio(int symbol) {
+    AudioChannel& v = audioState_[channel_];
+    v.count++;
+    v.d[3] = v.d[2];
+    v.d[2] = v.d[1];
+    v.d[1] = v.lastDelta - v.d[0];
+    v.d[0] = v.lastDelta;
+    const int prediction = ((8 * v.lastByte + v.k[0] * v.d[0] + v.k[1] * v.d[1] + v.k[2] * v.d[2] +
+                             v.k[3] * v.d[3] + v.k[4] * channelDelta_) >> 3) & 0xFF;
+    const uint8_t byte = uint8_t(prediction - symbol);
+    const int d = int(int8_t(uint8_t(symbol))) * 8;
+    v.error[0] += uint32_t(std::abs(d));
+    v.error[1] += uint32_t(std::abs(d - v.d[0]));
+    v.error[2] += uint32_t(std::abs(d + v.d[0]));
+    v.error[3] += uint32_t(std::abs(d - v.d[1]));
+    v.error[4] += uint32_t(std::abs(d + v.d[1]));
+    v.error[5] += uint32_t(std::abs(d - v.d[2]));
+    v.error[6] += uint32_t(std::abs(d + v.d[2]));
+    v.error[7] += uint32_t(std::abs(d - v.d[3]));
+    v.error[8] += uint32_t(std::abs(d + v.d[3]));
+    v.error[9] += uint32_t(std::abs(d - channelDelta_));
+    v.error[10] += uint32_t(std::abs(d + channelDelta_));
+    v.lastDelta = channelDelta_ = int(int8_t(uint8_t(byte - v.lastByte)));
+    v.lastByte = byte;
+
+    if ((v.count & 0x1F) == 0) {
+        int best = 0;
+        for (int i = 1; i < 11; ++i)
+            if (v.error[i] < v.error[best]) best = i;
+        if (best != 0) {
+            int& k = v.k[(best - 1) / 2];
+            if (best & 1) {
+                if (k >= -16) --k;
+            } else if (k < 16) {
+                ++k;
+            }
+        }
+        std::memset(v.error, 0, sizeof(v.error));
+    }
+    return byte;
+}
+
+bool Rar2Unpacker::CopyMatch(uint32_t distance, uint32_t length) {
+    // Distance 0 or one reaching before the first byte of the stream: no encoder writes it.
+    if (distance == 0 || distance > written_) return false;
+    recent_[recentNext_++ & 3] = distance;
+    lastDistance_ = distance;
+    lastLength_ = length;
+    uint8_t* w = window_.get();
+    const uint32_t src = (pos_ - distance) & kMask;
+    if (src + length <= kWindowSize && pos_ + length <= kWindowSize) {
+        uint8_t* d = w + pos_;
+        const uint8_t* s = w + src;
+        uint32_t i = 0;
+        if (distance >= 8) {
+            // Forward 8-byte steps keep the byte-by-byte meaning of an overlapping copy.
+            for (; i + 8 <= length; i += 8) {
+                uint64_t v;
+                std::memcpy(&v, s + i, 8);
+                std::memcpy(d + i, &v, 8);
+            }
+        }
+        for (; i < length; ++i) d[i] = s[i];
+    } else {
+        for (uint32_t i = 0; i < length; ++i) w[(pos_ + i) & kMask] = w[(src + i) & kMask];
+    }
+    pos_ = (pos_ + length) & kMask;
+    written_ += length;
+    return true;
+}
+
+void Rar2Unpacker::Flush(std::vector<uint8_t>* out, uint64_t fileEnd) {
+    const uint64_t end = written_ < fileEnd ? written_ : fileEnd;
+    if (out && end > flushed_) {
+        uint32_t n = uint32_t(end - flushed_);
+        uint32_t start = (pos_ - uint32_t(written_ - flushed_)) & kMask;
+        const uint8_t* w = window_.get();
+        const uint32_t first = n < kWindowSize - start ? n : kWindowSize - start;
+        out->insert(out->end(), w + start, w + start + first);
+        if (n > first) out->insert(out->end(), w, w + (n - first));
+    }
+    flushed_ = written_;
+}
+
+Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32_t unpackedSize, bool solid,
+                                std::vector<uint8_t>* out) {
+    if (!window_) window_.reset(new uint8_t[kWindowSize]);
+    if (!solid) Reset();
+    BitInput in(packed, packedSize);
+    flushed_ = written_;
+    const uint64_t fileEnd = written_ + unpackedSize;
+    if (!solid) {
+        if (!ReadTables(in)) return Rar2Result::CorruptData;
+    } else if (!tablesReady_) {
+        return Rar2Result::CorruptData;
+    }
+
+    uint8_t* const w = window_.get();
+    int idleTableReads = 0;
+    while (written_ < fileEnd) {
+        if (written_ - flushed_ >= kFlushThreshold) Flush(out, fileEnd);
+        in.Refill();
+        if (in.Overrun()) return Rar2Result::CorruptData;
+        int used;
+        if (audio_) {
+            const int symbol = audioTable_[channel_].Decode(in.Peek16(), used);
+            in.Skip(used);
+            if (symbol == 256) {
+                if (++idleTableReads > kMaxIdleTableReads || !ReadTables(in)) return Rar2Result::CorruptData;
+                continue;
+            }
+            w[pos_] = DecodeAudio(symbol);
+            pos_ = (pos_ + 1) & kMask;
+            ++written_;
+            if (++channel_ >= channels_) channel_ = 0;
+            idleTableReads = 0;
+            continue;
+        }
+        const int symbol = literal_.Decode(in.Peek16(), used);
+        in.Skip(used);
+        if (symbol < 256) {
+            w[pos_] = uint8_t(symbol);
+            pos_ = (pos_ + 1) & kMask;
+            ++written_;
+            idleTableReads = 0;
+            continue;
+        }
+        if (symbol == 269) {
+            if (++idleTableReads > kMaxIdleTableReads || !ReadTables(in)) return Rar2Result::CorruptData;
+            continue;
+        }
+        uint32_t length;
+        uint32_t distance;
+        if (symbol >= 270) {
+            const int l = symbol - 270;
+            length = kLengthBase[l] + 3 + in.Get(kLengthBits[l]);
+            const int d = distance_.Decode(in.Peek16(), used);
+            in.Skip(used);
+            distance = kDistanceBase[d] + 1 + in.Get(kDistanceBits[d]);
+            if (distance >= 0x2000) {
+                ++length;
+                if (distance >= 0x40000) ++length;
+            }
+        } else if (symbol == 256) {
+            length = lastLength_;
+            distance = lastDistance_;
+        } else if (symbol < 261) {
+            distance = recent_[(recentNext_ - uint32_t(symbol - 256)) & 3];
+            const int l = repeat_.Decode(in.Peek16(), used);
+            in.Skip(used);
+            length = kLengthBase[l] + 2 + in.Get(kLengthBits[l]);
+            if (distance >= 0x101) {
+                ++length;
+                if (distance >= 0x2000) {
+                    ++length;
+                    if (distance >= 0x40000) ++length;
+                }
+            }
+        } else {
+            const int s = symbol - 261;
+            distance = kShortBase[s] + 1 + in.Get(kShortBits[s]);
+            length = 2;
+        }
+        if (!CopyMatch(distance, length)) return Rar2Result::CorruptData;
+        if (length) idleTableReads = 0;
+    }
+    if (in.Overrun()) return Rar2Result::CorruptData;
+
+    // An encoder may put the next solid file's tables right after this file's data.
+    if (in.Size() - in.ConsumedBits() / 8 >= 5) {
+        in.Refill();
+        int used;
+        const int symbol = audio_ ? audioTable_[channel_].Decode(in.Peek16(), used) : literal_.Decode(in.Peek16(), used);
+        in.Skip(used);
+        if (symbol == (audio_ ? 256 : 269)) ReadTables(in);
+    }
+    Flush(out, fileEnd);
+    return Rar2Result::Ok;
+}
+
+} // namespace nuv
