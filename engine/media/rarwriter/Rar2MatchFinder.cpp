@@ -1,0 +1,101 @@
+#include "media/rarwriter/Rar2MatchFinder.h"
+
+#include "media/rarwriter/Rar2Symbols.h"
+
+#include <algorithm>
+
+namespace nuv {
+
+Rar2MatchFinder::Rar2MatchFinder()
+    : head3_(size_t(1) << kHashBits, 0), head2_(size_t(1) << 16, 0), prev_(kWindowSize, 0) {}
+
+void Rar2MatchFinder::Clear() {
+    std::fill(head3_.begin(), head3_.end(), 0);
+    std::fill(head2_.begin(), head2_.end(), 0);
+    std::fill(prev_.begin(), prev_.end(), 0);
+}
+
+void Rar2MatchFinder::SetData(const uint8_t* data, uint32_t base, uint32_t end, uint32_t low) {
+    data_ = data;
+    base_ = base;
+    end_ = end;
+    low_ = low;
+}
+
+void Rar2MatchFinder::Insert(uint32_t pos) {
+    if (pos + 1 >= end_) return;
+    const uint8_t* p = At(pos);
+    head2_[uint32_t(p[0]) << 8 | p[1]] = pos + 1;
+    if (pos + 2 >= end_) return;
+    uint32_t& head = head3_[Hash3(p)];
+    prev_[pos & (kWindowSize - 1)] = head;
+    head = pos + 1;
+}
+
+uint32_t Rar2MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const {
+    if (distance == 0 || distance > pos - low_ || distance > kMaxDistance) return 0;
+    maxLength = std::min(maxLength, end_ - pos);
+    const uint8_t* a = At(pos);
+    const uint8_t* b = a - distance;
+    uint32_t n = 0;
+    while (n < maxLength && a[n] == b[n]) ++n;
+    return n;
+}
+
+int Rar2MatchFinder::LongCost(uint32_t length, uint32_t distance) {
+    const uint32_t value = length - 3 - Rar2Symbols::LongBonus(distance);
+    return 8 + Rar2Symbols::kLengthBits[Rar2Symbols::LengthSlot(value)] + 5 +
+           Rar2Symbols::kDistBits[Rar2Symbols::DistanceSlot(distance)];
+}
+
+int Rar2MatchFinder::ShortCost(uint32_t distance) {
+    return 7 + Rar2Symbols::kShortBits[Rar2Symbols::ShortSlot(distance)];
+}
+
+Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, int literalBits, int maxChain,
+                                             uint32_t niceLength) const {
+    Match best;
+    maxLength = std::min(maxLength, end_ - pos);
+    if (maxLength < 2) return best;
+    const uint8_t* cur = At(pos);
+
+    // Length 2 only pays at short distances, where it has its own symbols.
+    if (uint32_t c = head2_[uint32_t(cur[0]) << 8 | cur[1]]; c != 0) {
+        const uint32_t src = c - 1;
+        const uint32_t distance = pos - src;
+        if (src >= low_ && distance <= 256) {
+            const int gain = 2 * literalBits - ShortCost(distance);
+            if (gain > 0) best = {2, distance, gain};
+        }
+    }
+    if (maxLength < 3) return best;
+
+    uint32_t bestLength = 2;
+    uint32_t c = head3_[Hash3(cur)];
+    uint32_t last = pos + 1;
+    for (int chain = maxChain; c != 0 && chain > 0; --chain) {
+        const uint32_t src = c - 1;
+        if (src >= last || src < low_) break;
+        const uint32_t distance = pos - src;
+        if (distance > kMaxDistance) break;
+        last = src;
+        c = prev_[src & (kWindowSize - 1)];
+        const uint8_t* cand = At(src);
+        if (cand[bestLength] != cur[bestLength] || cand[0] != cur[0] || cand[1] != cur[1]) continue;
+        uint32_t n = 2;
+        while (n < maxLength && cand[n] == cur[n]) ++n;
+        // Long distances imply a longer minimum length in the code.
+        if (n < 3 + Rar2Symbols::LongBonus(distance)) continue;
+        const int gain = int(n) * literalBits - LongCost(n, distance);
+        if (gain > best.gain) {
+            best = {n, distance, gain};
+        }
+        if (n > bestLength) {
+            bestLength = n;
+            if (n >= niceLength || n >= maxLength) break;
+        }
+    }
+    return best;
+}
+
+} // namespace nuv

@@ -1,0 +1,42 @@
+#include "media/rarwriter/Rar2Symbols.h"
+
+namespace nuv {
+
+const uint8_t Rar2Symbols::kLengthBase[kRepLenSymbols] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,
+                                                          12, 14, 16, 20, 24, 28, 32, 40, 48, 56,
+                                                          64, 80, 96, 112, 128, 160, 192, 224};
+const uint8_t Rar2Symbols::kLengthBits[kRepLenSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                                          2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+const uint32_t Rar2Symbols::kDistBase[kDistSymbols] = {
+    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
+    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
+    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
+    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
+const uint8_t Rar2Symbols::kDistBits[kDistSymbols] = {
+    0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
+    11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+const uint8_t Rar2Symbols::kShortBase8[8] = {0, 4, 8, 16, 32, 64, 128, 192};
+const uint8_t Rar2Symbols::kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+
+int Rar2Symbols::LengthSlot(uint32_t value) {
+    int slot = kRepLenSymbols - 1;
+    while (kLengthBase[slot] > value) --slot;
+    return slot;
+}
+
+int Rar2Symbols::DistanceSlot(uint32_t distance) {
+    const uint32_t v = distance - 1;
+    if (v < 4) return int(v);
+    if (v >= 262144) return 36 + int((v - 262144) >> 16);
+    int top = 31 - __builtin_clz(v);
+    return 2 * top + int((v >> (top - 1)) & 1);
+}
+
+int Rar2Symbols::ShortSlot(uint32_t distance) {
+    const uint32_t v = distance - 1;
+    int slot = 7;
+    while (kShortBase8[slot] > v) --slot;
+    return slot;
+}
+
+} // namespace nuv
