@@ -17,6 +17,7 @@ constexpr int kRepOffset = S::kMainSymbols + S::kDistSymbols;
 constexpr size_t kSegmentTokens = 4096;    // unit of the new-tables decision
 constexpr size_t kMaxBlockTokens = 1 << 18;
 constexpr uint32_t kPositionLimit = 0xF0000000u;
+constexpr uint32_t kGoodLength = 32;
 
 // The code lengths of one table set, run-length coded with the bit-length code.
 struct TableHeader {
@@ -171,10 +172,9 @@ int Rar2Encoder::RecentIndex(uint32_t distance) const {
     return -1;
 }
 
-Rar2MatchFinder::Match Rar2Encoder::BestAt(uint32_t pos, uint32_t end) {
+Rar2MatchFinder::Match Rar2Encoder::BestAt(uint32_t pos, uint32_t end, int maxChain) {
     const uint32_t maxLength = std::min(Rar2MatchFinder::kMaxLength, end - pos);
-    Rar2MatchFinder::Match best =
-        finder_.Find(pos, maxLength, literalBits_, settings_.maxChain, settings_.niceLength);
+    Rar2MatchFinder::Match best = finder_.Find(pos, maxLength, literalBits_, maxChain, settings_.niceLength);
     // The recent distances are cheap to name, so they are tried on their own.
     for (int i = 0; i < 4; ++i) {
         const uint32_t d = recent_[(recentNext_ - 1 - uint32_t(i)) & 3];
@@ -201,7 +201,7 @@ void Rar2Encoder::EncodeLz(uint32_t start, uint32_t end, BitWriter& bits) {
     uint32_t pos = start;
     while (pos < end) {
         insertUpTo(pos);
-        Rar2MatchFinder::Match m = BestAt(pos, end);
+        Rar2MatchFinder::Match m = BestAt(pos, end, settings_.maxChain);
         if (m.gain <= 0) {
             EmitLiteral(bytes[pos - base_], bits);
             ++pos;
@@ -210,7 +210,9 @@ void Rar2Encoder::EncodeLz(uint32_t start, uint32_t end, BitWriter& bits) {
         // Lazy matching: a better match one byte later is worth a literal now.
         while (m.length < settings_.niceLength && pos + 1 < end) {
             insertUpTo(pos + 1);
-            Rar2MatchFinder::Match next = BestAt(pos + 1, end);
+            // A good match already in hand needs only a quick look for a better one.
+            const int chain = m.length >= kGoodLength ? settings_.maxChain / 4 + 1 : settings_.maxChain;
+            Rar2MatchFinder::Match next = BestAt(pos + 1, end, chain);
             if (next.gain <= m.gain) break;
             EmitLiteral(bytes[pos - base_], bits);
             ++pos;

@@ -17,8 +17,8 @@ class BitWriter;
 class Rar2Encoder {
 public:
     struct Settings {
-        int maxChain = 96;         // hash-chain candidates examined per position
-        uint32_t niceLength = 160; // a match this long ends the search
+        int maxChain = 64;         // hash-chain candidates examined per position
+        uint32_t niceLength = 128; // a match this long ends the search
         bool audio = false;        // delta-predicted audio tables instead of LZ
         int channels = 1;          // audio channels (1..4), interleaved byte by byte
     };
@@ -60,7 +60,7 @@ private:
     void FlushPending(BitWriter& bits);
     void WriteBlock(const std::vector<Token>& tokens, const uint8_t* lengths, bool newTables, BitWriter& bits);
     void EncodeAudio(uint32_t start, uint32_t end, BitWriter& bits);
-    Rar2MatchFinder::Match BestAt(uint32_t pos, uint32_t end);
+    Rar2MatchFinder::Match BestAt(uint32_t pos, uint32_t end, int maxChain);
     int RecentIndex(uint32_t distance) const;
 
     Settings settings_;

@@ -41,7 +41,7 @@ public:
     static int ShortCost(uint32_t distance);
 
 private:
-    static constexpr int kHashBits = 16;
+    static constexpr int kHashBits = 17;
     static uint32_t Hash3(const uint8_t* p) {
         return ((uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]) * 2654435761u) >> (32 - kHashBits);
     }

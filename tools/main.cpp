@@ -1,0 +1,48 @@
+#include "RarCommand.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Subcommand {
+    const char* name;
+    const char* summary;
+    int (*run)(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+    void (*help)(std::ostream& out);
+};
+
+const Subcommand kSubcommands[] = {
+    {"rar", "list, test, extract and pack RAR 2.0 archives", nuv::RarCommand::Run, nuv::RarCommand::PrintHelp},
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: nuvtool COMMAND [ARGS...]\n"
+           "       nuvtool COMMAND --help\n\ncommands:\n";
+    for (const Subcommand& s : kSubcommands) out << "  " << s.name << "\t" << s.summary << "\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(std::cerr);
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    for (const Subcommand& s : kSubcommands) {
+        if (command == s.name) {
+            std::vector<std::string> args(argv + 2, argv + argc);
+            return s.run(args, std::cout, std::cerr);
+        }
+    }
+    std::cerr << "nuvtool: unknown command '" << command << "'\n";
+    PrintUsage(std::cerr);
+    return 2;
+}
