@@ -28,17 +28,22 @@ void Rar2Huffman::Build(const uint8_t* lengths, int count) {
         if (len) symbols_[next[len]++] = uint16_t(i);
     }
 
-    // Limits never decrease, so the code length grows with the prefix value: one pass.
-    int len = 1;
-    for (uint32_t p = 0; p < (1u << kQuickBits); ++p) {
-        const uint32_t bits = p << (16 - kQuickBits);
-        while (len <= kQuickBits && bits >= limit_[len]) ++len;
-        if (len > kQuickBits) {
-            for (; p < (1u << kQuickBits); ++p) quick_[p] = 0;
-            break;
+    // Each length up to kQuickBits owns one run of prefixes (limits never decrease); within
+    // it every 2^(kQuickBits - len) prefixes share one symbol.
+    uint32_t start = 0;
+    for (int len = 1; len <= kQuickBits; ++len) {
+        const uint32_t end = limit_[len] >= 0xFFFF ? (1u << kQuickBits) : limit_[len] >> (16 - kQuickBits);
+        if (end <= start) continue;
+        const uint32_t step = 1u << (kQuickBits - len);
+        uint32_t pos = firstPos_[len];
+        for (uint32_t p = start; p < end; p += step, ++pos) {
+            const uint16_t e = uint16_t((pos < uint32_t(count_) ? symbols_[pos] : symbols_[0]) << 4 | len);
+            const uint32_t stop = p + step < end ? p + step : end;
+            for (uint32_t q = p; q < stop; ++q) quick_[q] = e;
         }
-        quick_[p] = uint16_t(Lookup(bits, len) << 4 | len);
+        start = end;
     }
+    for (uint32_t p = start; p < (1u << kQuickBits); ++p) quick_[p] = 0;
 }
 
 int Rar2Huffman::Lookup(uint32_t bits, int len) const {

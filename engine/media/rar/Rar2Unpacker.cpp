@@ -60,6 +60,7 @@ public:
             avail_ += 8;
         }
     }
+    int Available() const { return avail_; }
     uint32_t Peek16() const { return uint32_t(buf_ >> 48); }
     void Skip(int n) {
         buf_ <<= n;
@@ -165,28 +166,36 @@ uint8_t Rar2Unpacker::DecodeAudio(int symbol) {
     v.d[2] = v.d[1];
     v.d[1] = v.lastDelta - v.d[0];
     v.d[0] = v.lastDelta;
+    const int delta = channelDelta_;
     const int prediction = ((8 * v.lastByte + v.k[0] * v.d[0] + v.k[1] * v.d[1] + v.k[2] * v.d[2] +
-                             v.k[3] * v.d[3] + v.k[4] * channelDelta_) >> 3) & 0xFF;
+                             v.k[3] * v.d[3] + v.k[4] * delta) >> 3) & 0xFF;
     const uint8_t byte = uint8_t(prediction - symbol);
+
+    // The sums run four lanes at a time: against D1..D4, and |d|, |d - delta|, |d + delta|.
     const int d = int(int8_t(uint8_t(symbol))) * 8;
-    v.error[0] += uint32_t(std::abs(d));
-    v.error[1] += uint32_t(std::abs(d - v.d[0]));
-    v.error[2] += uint32_t(std::abs(d + v.d[0]));
-    v.error[3] += uint32_t(std::abs(d - v.d[1]));
-    v.error[4] += uint32_t(std::abs(d + v.d[1]));
-    v.error[5] += uint32_t(std::abs(d - v.d[2]));
-    v.error[6] += uint32_t(std::abs(d + v.d[2]));
-    v.error[7] += uint32_t(std::abs(d - v.d[3]));
-    v.error[8] += uint32_t(std::abs(d + v.d[3]));
-    v.error[9] += uint32_t(std::abs(d - channelDelta_));
-    v.error[10] += uint32_t(std::abs(d + channelDelta_));
+    const Lanes dv = {d, d, d, d};
+    const Lanes dd = {v.d[0], v.d[1], v.d[2], v.d[3]};
+    Lanes minus = dv - dd;
+    Lanes plus = dv + dd;
+    Lanes other = dv - Lanes{0, delta, -delta, 0};
+    const Lanes minusSign = minus >> 31;
+    const Lanes plusSign = plus >> 31;
+    const Lanes otherSign = other >> 31;
+    v.errorMinus += (minus ^ minusSign) - minusSign;
+    v.errorPlus += (plus ^ plusSign) - plusSign;
+    v.errorOther += (other ^ otherSign) - otherSign;
+
     v.lastDelta = channelDelta_ = int(int8_t(uint8_t(byte - v.lastByte)));
     v.lastByte = byte;
 
     if ((v.count & 0x1F) == 0) {
+        // Sums in their fixed order: |d|, then -D1, +D1, -D2, +D2, ... -delta, +delta.
+        const int error[11] = {v.errorOther[0], v.errorMinus[0], v.errorPlus[0], v.errorMinus[1],
+                               v.errorPlus[1],  v.errorMinus[2], v.errorPlus[2], v.errorMinus[3],
+                               v.errorPlus[3],  v.errorOther[1], v.errorOther[2]};
         int best = 0;
         for (int i = 1; i < 11; ++i)
-            if (v.error[i] < v.error[best]) best = i;
+            if (error[i] < error[best]) best = i;
         if (best != 0) {
             int& k = v.k[(best - 1) / 2];
             if (best & 1) {
@@ -195,21 +204,20 @@ uint8_t Rar2Unpacker::DecodeAudio(int symbol) {
                 ++k;
             }
         }
-        std::memset(v.error, 0, sizeof(v.error));
+        v.errorMinus = Lanes{};
+        v.errorPlus = Lanes{};
+        v.errorOther = Lanes{};
     }
     return byte;
 }
 
-bool Rar2Unpacker::CopyMatch(uint32_t distance, uint32_t length) {
-    // Distance 0 or one reaching before the first byte of the stream: no encoder writes it.
-    if (distance == 0 || distance > written_) return false;
-    recent_[recentNext_++ & 3] = distance;
-    lastDistance_ = distance;
-    lastLength_ = length;
-    uint8_t* w = window_.get();
-    const uint32_t src = (pos_ - distance) & kMask;
-    if (src + length <= kWindowSize && pos_ + length <= kWindowSize) {
-        uint8_t* d = w + pos_;
+namespace {
+
+// Copies a match inside the window. Byte order matters: an overlapping source repeats.
+inline void CopyInWindow(uint8_t* w, uint32_t pos, uint32_t distance, uint32_t length) {
+    const uint32_t src = (pos - distance) & kMask;
+    if (src + length <= Rar2Unpacker::kWindowSize && pos + length <= Rar2Unpacker::kWindowSize) {
+        uint8_t* d = w + pos;
         const uint8_t* s = w + src;
         uint32_t i = 0;
         if (distance >= 8) {
@@ -222,12 +230,11 @@ bool Rar2Unpacker::CopyMatch(uint32_t distance, uint32_t length) {
         }
         for (; i < length; ++i) d[i] = s[i];
     } else {
-        for (uint32_t i = 0; i < length; ++i) w[(pos_ + i) & kMask] = w[(src + i) & kMask];
+        for (uint32_t i = 0; i < length; ++i) w[(pos + i) & kMask] = w[(src + i) & kMask];
     }
-    pos_ = (pos_ + length) & kMask;
-    written_ += length;
-    return true;
 }
+
+} // namespace
 
 void Rar2Unpacker::Flush(std::vector<uint8_t>* out, uint64_t fileEnd) {
     const uint64_t end = written_ < fileEnd ? written_ : fileEnd;
@@ -246,84 +253,139 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                                 std::vector<uint8_t>* out) {
     if (!window_) window_.reset(new uint8_t[kWindowSize]);
     if (!solid) Reset();
-    BitInput in(packed, packedSize);
     flushed_ = written_;
     const uint64_t fileEnd = written_ + unpackedSize;
+    // The hot loop keeps the bit reader and positions in locals: stores into the window
+    // could otherwise alias them and force reloads. ReadTables works on a copy.
+    BitInput in(packed, packedSize);
     if (!solid) {
-        if (!ReadTables(in)) return Rar2Result::CorruptData;
+        BitInput copy = in;
+        if (!ReadTables(copy)) return Rar2Result::CorruptData;
+        in = copy;
     } else if (!tablesReady_) {
         return Rar2Result::CorruptData;
     }
 
     uint8_t* const w = window_.get();
+    uint32_t pos = pos_;
+    uint64_t written = written_;
     int idleTableReads = 0;
-    while (written_ < fileEnd) {
-        if (written_ - flushed_ >= kFlushThreshold) Flush(out, fileEnd);
-        in.Refill();
-        if (in.Overrun()) return Rar2Result::CorruptData;
-        int used;
+    uint64_t writtenAtTableRead = written;
+    Rar2Result result = Rar2Result::Ok;
+    while (written < fileEnd && result == Rar2Result::Ok) {
+        pos &= kMask;
+        pos_ = pos;
+        written_ = written;
+        if (written - flushed_ >= kFlushThreshold) Flush(out, fileEnd);
+        uint64_t limit = flushed_ + kFlushThreshold;
+        if (limit > fileEnd) limit = fileEnd;
+        // Stop at the end of the window too, so that literals need no wrap-around.
+        if (limit > written + (kWindowSize - pos)) limit = written + (kWindowSize - pos);
+
         if (audio_) {
-            const int symbol = audioTable_[channel_].Decode(in.Peek16(), used);
+            while (written < limit) {
+                // Overrun is checked only when refilling: a few bits read past the end before
+                // that are caught by the check after the loop.
+                if (in.Available() < 15) {
+                    in.Refill();
+                    if (in.Overrun()) {
+                        result = Rar2Result::CorruptData;
+                        break;
+                    }
+                }
+                int used;
+                const int symbol = audioTable_[channel_].Decode(in.Peek16(), used);
+                in.Skip(used);
+                if (symbol == 256) {
+                    idleTableReads = written == writtenAtTableRead ? idleTableReads + 1 : 1;
+                    writtenAtTableRead = written;
+                    BitInput copy = in;
+                    if (idleTableReads > kMaxIdleTableReads || !ReadTables(copy)) result = Rar2Result::CorruptData;
+                    in = copy;
+                    break;
+                }
+                w[pos++] = DecodeAudio(symbol);
+                ++written;
+                if (++channel_ >= channels_) channel_ = 0;
+            }
+            continue;
+        }
+
+        while (written < limit) {
+            // A symbol takes up to 15 bits and what follows it before the next refill up to 20.
+            if (in.Available() < 35) {
+                in.Refill();
+                if (in.Overrun()) {
+                    result = Rar2Result::CorruptData;
+                    break;
+                }
+            }
+            int used;
+            const int symbol = literal_.Decode(in.Peek16(), used);
             in.Skip(used);
-            if (symbol == 256) {
-                if (++idleTableReads > kMaxIdleTableReads || !ReadTables(in)) return Rar2Result::CorruptData;
+            if (symbol < 256) {
+                w[pos++] = uint8_t(symbol);
+                ++written;
                 continue;
             }
-            w[pos_] = DecodeAudio(symbol);
-            pos_ = (pos_ + 1) & kMask;
-            ++written_;
-            if (++channel_ >= channels_) channel_ = 0;
-            idleTableReads = 0;
-            continue;
-        }
-        const int symbol = literal_.Decode(in.Peek16(), used);
-        in.Skip(used);
-        if (symbol < 256) {
-            w[pos_] = uint8_t(symbol);
-            pos_ = (pos_ + 1) & kMask;
-            ++written_;
-            idleTableReads = 0;
-            continue;
-        }
-        if (symbol == 269) {
-            if (++idleTableReads > kMaxIdleTableReads || !ReadTables(in)) return Rar2Result::CorruptData;
-            continue;
-        }
-        uint32_t length;
-        uint32_t distance;
-        if (symbol >= 270) {
-            const int l = symbol - 270;
-            length = kLengthBase[l] + 3 + in.Get(kLengthBits[l]);
-            const int d = distance_.Decode(in.Peek16(), used);
-            in.Skip(used);
-            distance = kDistanceBase[d] + 1 + in.Get(kDistanceBits[d]);
-            if (distance >= 0x2000) {
-                ++length;
-                if (distance >= 0x40000) ++length;
+            if (symbol == 269) {
+                idleTableReads = written == writtenAtTableRead ? idleTableReads + 1 : 1;
+                writtenAtTableRead = written;
+                BitInput copy = in;
+                if (idleTableReads > kMaxIdleTableReads || !ReadTables(copy)) result = Rar2Result::CorruptData;
+                in = copy;
+                break;
             }
-        } else if (symbol == 256) {
-            length = lastLength_;
-            distance = lastDistance_;
-        } else if (symbol < 261) {
-            distance = recent_[(recentNext_ - uint32_t(symbol - 256)) & 3];
-            const int l = repeat_.Decode(in.Peek16(), used);
-            in.Skip(used);
-            length = kLengthBase[l] + 2 + in.Get(kLengthBits[l]);
-            if (distance >= 0x101) {
-                ++length;
+            uint32_t length;
+            uint32_t distance;
+            if (symbol >= 270) {
+                const int l = symbol - 270;
+                length = kLengthBase[l] + 3 + in.Get(kLengthBits[l]);
+                in.Refill();
+                const int d = distance_.Decode(in.Peek16(), used);
+                in.Skip(used);
+                distance = kDistanceBase[d] + 1 + in.Get(kDistanceBits[d]);
                 if (distance >= 0x2000) {
                     ++length;
                     if (distance >= 0x40000) ++length;
                 }
+            } else if (symbol == 256) {
+                length = lastLength_;
+                distance = lastDistance_;
+            } else if (symbol < 261) {
+                distance = recent_[(recentNext_ - uint32_t(symbol - 256)) & 3];
+                const int l = repeat_.Decode(in.Peek16(), used);
+                in.Skip(used);
+                length = kLengthBase[l] + 2 + in.Get(kLengthBits[l]);
+                if (distance >= 0x101) {
+                    ++length;
+                    if (distance >= 0x2000) {
+                        ++length;
+                        if (distance >= 0x40000) ++length;
+                    }
+                }
+            } else {
+                const int s = symbol - 261;
+                distance = kShortBase[s] + 1 + in.Get(kShortBits[s]);
+                length = 2;
             }
-        } else {
-            const int s = symbol - 261;
-            distance = kShortBase[s] + 1 + in.Get(kShortBits[s]);
-            length = 2;
+            // Distance 0 or one reaching before the first byte of the stream: no encoder
+            // writes it, and the window holds nothing of this stream there.
+            if (distance == 0 || distance > written) {
+                result = Rar2Result::CorruptData;
+                break;
+            }
+            recent_[recentNext_++ & 3] = distance;
+            lastDistance_ = distance;
+            lastLength_ = length;
+            CopyInWindow(w, pos, distance, length);
+            pos = (pos + length) & kMask;
+            written += length;
         }
-        if (!CopyMatch(distance, length)) return Rar2Result::CorruptData;
-        if (length) idleTableReads = 0;
     }
+    pos_ = pos & kMask;
+    written_ = written;
+    if (result != Rar2Result::Ok) return result;
     if (in.Overrun()) return Rar2Result::CorruptData;
 
     // An encoder may put the next solid file's tables right after this file's data.

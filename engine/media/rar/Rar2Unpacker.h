@@ -32,19 +32,22 @@ public:
 
 private:
     class BitInput;
+    using Lanes = int __attribute__((vector_size(16)));
+    // Error sums stay far below 2^31: 32 steps of at most 2 * 8 * 255 each.
     struct AudioChannel {
         int k[5];
         int d[4];
         int lastDelta;
         int lastByte;
         uint32_t count;
-        uint32_t error[11];
+        Lanes errorMinus;  // |d - Dn| for n = 1..4
+        Lanes errorPlus;   // |d + Dn|
+        Lanes errorOther;  // |d|, |d - channel delta|, |d + channel delta|, unused
     };
 
     void Reset();
     bool ReadTables(BitInput& in);
-    uint8_t DecodeAudio(int symbol);
-    bool CopyMatch(uint32_t distance, uint32_t length);
+    [[gnu::always_inline]] inline uint8_t DecodeAudio(int symbol);
     void Flush(std::vector<uint8_t>* out, uint64_t fileEnd);
 
     std::unique_ptr<uint8_t[]> window_;
