@@ -9,7 +9,8 @@
 # LANGUAGE is a Windows language id; 0 (the default) is the neutral variant.
 # Linux: an assembler file pulls the blob in with .incbin and a generated source adds it to the
 # executable's resource table (platform/ResourceTable.h). The registration lives in the target's
-# own sources, so a static link cannot drop it. Windows: a .rc file compiled by windres.
+# own sources, so a static link cannot drop it. Windows: the target's one .rc script, compiled by
+# windres. Call it from the directory that creates the target.
 if(WIN32)
   enable_language(RC)
 else()
@@ -64,16 +65,24 @@ function(nuv_add_resource)
   string(REPLACE "\"" "\\\"" quoted "${quoted}")
 
   if(WIN32)
+    # One script per target: GNU ld crashes merging the .rsrc sections of several scripts,
+    # so every call rewrites the target's script with all of its resources so far.
     # windres takes LANGUAGE as primary and sub-language: the low 10 bits and the rest.
     math(EXPR primary "${ARG_LANGUAGE} & 1023")
     math(EXPR sub "${ARG_LANGUAGE} >> 10")
-    set(rc "${dir}/${key}.rc")
-    _nuv_write_if_changed("${rc}"
-"LANGUAGE ${primary}, ${sub}
-${ARG_ID} ${type} \"${quoted}\"
-")
-    target_sources(${ARG_TARGET} PRIVATE "${rc}")
-    set_source_files_properties("${rc}" PROPERTIES OBJECT_DEPENDS "${blob}")
+    get_target_property(script ${ARG_TARGET} NUV_RESOURCE_SCRIPT)
+    if(NOT script)
+      set(script "")
+    endif()
+    string(APPEND script "LANGUAGE ${primary}, ${sub}\n${ARG_ID} ${type} \"${quoted}\"\n")
+    set_property(TARGET ${ARG_TARGET} PROPERTY NUV_RESOURCE_SCRIPT "${script}")
+    set(rc "${dir}/resources.rc")
+    _nuv_write_if_changed("${rc}" "${script}")
+    get_target_property(sources ${ARG_TARGET} SOURCES)
+    if(NOT "${rc}" IN_LIST sources)
+      target_sources(${ARG_TARGET} PRIVATE "${rc}")
+    endif()
+    set_property(SOURCE "${rc}" APPEND PROPERTY OBJECT_DEPENDS "${blob}")
   else()
     set(symbol "nuv_resource_${key}")
     set(asm "${dir}/${key}.S")

@@ -1,10 +1,14 @@
+#include "TestSupport.h"
 #include "core/Status.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/TemporaryFile.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace nuv {
@@ -12,6 +16,14 @@ namespace {
 
 using AddFunction = int (*)(int, int);
 using CountFunction = int (*)();
+
+// Files in the temporary folder whose names start with prefix.
+int CountTemporaryFiles(const std::string& prefix) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Utf8Path(TemporaryFile::GetTemporaryFolder())))
+        if (Utf8Text(entry.path().filename()).rfind(prefix, 0) == 0) ++count;
+    return count;
+}
 
 std::vector<uint8_t> ReadPluginImage() {
     std::ifstream file(NUV_TEST_PLUGIN, std::ios::binary);
@@ -59,12 +71,13 @@ TEST(DynamicLibrary, OpensFromMemoryAsItsOwnCopy) {
     auto countByPath = reinterpret_cast<CountFunction>(fromPath.GetSymbol("NuvTestPluginCount"));
     ASSERT_NE(countByPath, nullptr);
 
-    DynamicLibrary fromMemory;
-    ASSERT_EQ(fromMemory.OpenFromMemory(image.data(), image.size(), "nuvlib"), kStatusOk) << fromMemory.GetError();
-    auto add = reinterpret_cast<AddFunction>(fromMemory.GetSymbol("NuvTestPluginAdd"));
-    auto countInMemory = reinterpret_cast<CountFunction>(fromMemory.GetSymbol("NuvTestPluginCount"));
-    ASSERT_NE(add, nullptr) << fromMemory.GetError();
-    ASSERT_NE(countInMemory, nullptr) << fromMemory.GetError();
+    const int leftoversBefore = CountTemporaryFiles("nlm");
+    auto fromMemory = std::make_unique<DynamicLibrary>();
+    ASSERT_EQ(fromMemory->OpenFromMemory(image.data(), image.size(), "nlm"), kStatusOk) << fromMemory->GetError();
+    auto add = reinterpret_cast<AddFunction>(fromMemory->GetSymbol("NuvTestPluginAdd"));
+    auto countInMemory = reinterpret_cast<CountFunction>(fromMemory->GetSymbol("NuvTestPluginCount"));
+    ASSERT_NE(add, nullptr) << fromMemory->GetError();
+    ASSERT_NE(countInMemory, nullptr) << fromMemory->GetError();
     EXPECT_EQ(add(-5, 3), -2);
 
     // Separate copies keep separate data: this was loaded from the image, not found by name.
@@ -75,10 +88,14 @@ TEST(DynamicLibrary, OpensFromMemoryAsItsOwnCopy) {
     EXPECT_EQ(countByPath(), before + 2);
 
     // Reopening replaces the copy: its data starts over.
-    ASSERT_EQ(fromMemory.OpenFromMemory(image.data(), image.size(), "nuvlib"), kStatusOk) << fromMemory.GetError();
-    countInMemory = reinterpret_cast<CountFunction>(fromMemory.GetSymbol("NuvTestPluginCount"));
+    ASSERT_EQ(fromMemory->OpenFromMemory(image.data(), image.size(), "nlm"), kStatusOk) << fromMemory->GetError();
+    countInMemory = reinterpret_cast<CountFunction>(fromMemory->GetSymbol("NuvTestPluginCount"));
     ASSERT_NE(countInMemory, nullptr);
     EXPECT_EQ(countInMemory(), 1);
+
+    // Whatever the image was written to is gone once the library is.
+    fromMemory.reset();
+    EXPECT_EQ(CountTemporaryFiles("nlm"), leftoversBefore);
 }
 
 } // namespace
