@@ -67,6 +67,12 @@ int Object::AddController(Controller* controller) {
         LogWarning("Указатель на устанавливаемый контроллер равен 0. Имя[%s] ID[%d]", GetName().GetText(), id_);
         return 3;
     }
+    // A controller list that leads back to this object would hold it forever and make every
+    // walk over the lists endless; a file can ask for that, so it is refused.
+    if (controller == this || controller->HasInControllers(this)) {
+        LogWarning("Контроллер не может управлять сам собой. Имя[%s] ID[%d]", GetName().GetText(), id_);
+        return 1;
+    }
     ControllerNode* node = new (std::nothrow) ControllerNode{Pointer<Controller>(controller), controllers_};
     if (!node) {
         LogWarning("Недостаточно памяти для создания узла списка при установке контроллера. Имя[%s] ID[%d]",
@@ -76,6 +82,12 @@ int Object::AddController(Controller* controller) {
     controllers_ = node;
     controller->SetOwner(this);
     return 0;
+}
+
+bool Object::HasInControllers(const Object* object) const {
+    for (ControllerNode* n = controllers_; n; n = n->next)
+        if (n->controller.Get() == object || n->controller->HasInControllers(object)) return true;
+    return false;
 }
 
 int Object::GetControllerCount() const {

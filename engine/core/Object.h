@@ -42,11 +42,14 @@ public:
     bool IsExactly(const Rtti& type) const { return &GetType() == &type; }
     bool IsDerived(const Rtti& type) const { return GetType().IsDerived(type); }
 
-    // 3 for null, 2 without memory, else 0; the controller goes to the head of the list.
+    // 3 for null, 2 without memory, 1 when the controller is this object or controls it;
+    // else 0 and the controller goes to the head of the list.
     int AddController(Controller* controller);
     int GetControllerCount() const;
     // Counted from the head (0 is the most recently added); null when out of range.
     Controller* GetController(int index) const;
+    // True when object is one of the controllers, or of theirs, at any depth.
+    bool HasInControllers(const Object* object) const;
     // Removes and releases every controller.
     void RemoveAllControllers();
 

@@ -76,6 +76,19 @@ TEST(Object, ControllersRunNewestFirstAndKnowTheirOwner) {
     EXPECT_EQ(b->GetReferenceCount(), 1);
 }
 
+TEST(Object, ControllerListsCannotLeadBackToTheirOwner) {
+    // A file can ask for such a list; it would keep the objects alive forever and make
+    // FindByName and CollectByType walk in circles.
+    Pointer<TestController> a(new TestController), b(new TestController);
+    EXPECT_EQ(a->AddController(a.Get()), 1);
+    EXPECT_EQ(a->AddController(b.Get()), 0);
+    EXPECT_EQ(b->AddController(a.Get()), 1);
+    Pointer<TestController> c(new TestController);
+    EXPECT_EQ(b->AddController(c.Get()), 0);
+    EXPECT_EQ(c->AddController(a.Get()), 1);
+    EXPECT_EQ(a->FindByName("missing"), nullptr);
+}
+
 TEST(Object, FindByNameIsExactAndSearchesControllers) {
     Pointer<TestThing> thing(new TestThing("Lamp"));
     Pointer<TestController> c(new TestController);
