@@ -117,6 +117,25 @@ Rar2Encoder::Rar2Encoder(const Settings& settings) : settings_(settings) {
     settings_.maxChain = std::max(settings_.maxChain, 1);
     settings_.niceLength = std::clamp<uint32_t>(settings_.niceLength, 3, Rar2MatchFinder::kMaxLength);
     segment_.reserve(kSegmentTokens);
+    ResetCosts();
+}
+
+void Rar2Encoder::ResetCosts() {
+    // Before any statistics: literals about a byte, matches a little cheaper per symbol.
+    std::fill(std::begin(costs_.main), std::end(costs_.main), uint8_t(8));
+    std::fill(std::begin(costs_.main) + 256, std::end(costs_.main), uint8_t(7));
+    std::fill(std::begin(costs_.dist), std::end(costs_.dist), uint8_t(5));
+    std::fill(std::begin(costs_.rep), std::end(costs_.rep), uint8_t(4));
+}
+
+void Rar2Encoder::UpdateCosts(const uint32_t* freq) {
+    uint8_t lengths[S::kTableSymbols];
+    BuildTableLengths(freq, lengths);
+    // Symbols without a code would need new tables: price them dearly but not out of reach.
+    auto cost = [](uint8_t len) { return uint8_t(len == 0 ? 16 : len); };
+    for (int i = 0; i < S::kMainSymbols; ++i) costs_.main[i] = cost(lengths[i]);
+    for (int i = 0; i < S::kDistSymbols; ++i) costs_.dist[i] = cost(lengths[kDistOffset + i]);
+    for (int i = 0; i < S::kRepLenSymbols; ++i) costs_.rep[i] = cost(lengths[kRepOffset + i]);
 }
 
 Rar2Encoder::~Rar2Encoder() = default;
@@ -133,7 +152,7 @@ void Rar2Encoder::Reset() {
     recentNext_ = 0;
     lastDistance_ = 0;
     lastLength_ = 0;
-    literalBits_ = 8;
+    ResetCosts();
     hasTables_ = false;
     audioTables_ = false;
     std::memset(lengths_, 0, sizeof(lengths_));
@@ -162,6 +181,9 @@ int Rar2Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& 
         EncodeLz(start, end, bits);
     }
     bits.Flush();
+    // A one-byte stream (a single literal continuing a solid stream) is rejected by some
+    // readers; a zero byte after the last symbol is ignored by all.
+    if (packed.size() == 1) packed.push_back(0);
     return 0;
 }
 
@@ -174,19 +196,21 @@ int Rar2Encoder::RecentIndex(uint32_t distance) const {
 
 Rar2MatchFinder::Match Rar2Encoder::BestAt(uint32_t pos, uint32_t end, int maxChain) {
     const uint32_t maxLength = std::min(Rar2MatchFinder::kMaxLength, end - pos);
-    Rar2MatchFinder::Match best = finder_.Find(pos, maxLength, literalBits_, maxChain, settings_.niceLength);
+    Rar2MatchFinder::Match best = finder_.Find(pos, maxLength, costs_, maxChain, settings_.niceLength);
+    const uint8_t* cur = finder_.Bytes(pos);
     // The recent distances are cheap to name, so they are tried on their own.
     for (int i = 0; i < 4; ++i) {
         const uint32_t d = recent_[(recentNext_ - 1 - uint32_t(i)) & 3];
         if (d == 0 || RecentIndex(d) != i) continue;
         const uint32_t n = finder_.MatchLength(pos, d, maxLength);
         if (d == lastDistance_ && lastLength_ > 0 && n >= lastLength_) {
-            const int gain = int(lastLength_) * literalBits_ - 5;
+            const int gain = costs_.Literals(cur, lastLength_) - costs_.main[S::kRepeatLast];
             if (gain > best.gain) best = {lastLength_, d, gain};
         }
         const uint32_t bonus = S::RecentBonus(d);
         if (n < 2 + bonus) continue;
-        const int gain = int(n) * literalBits_ - (9 + S::kLengthBits[S::LengthSlot(n - 2 - bonus)]);
+        const int slot = S::LengthSlot(n - 2 - bonus);
+        const int gain = costs_.Literals(cur, n) - (costs_.main[S::kRecentBase + 1 + i] + costs_.rep[slot] + S::kLengthBits[slot]);
         if (gain > best.gain) best = {n, d, gain};
     }
     return best;
@@ -293,6 +317,8 @@ void Rar2Encoder::CloseSegment(BitWriter& bits) {
     if (!merge) FlushPending(bits);
     pending_.insert(pending_.end(), segment_.begin(), segment_.end());
     pendingFreq_.Add(segmentFreq_);
+    // The next segment is parsed with prices from the block it will most likely join.
+    UpdateCosts(pendingFreq_.f);
     segment_.clear();
     segmentFreq_ = Frequencies{};
 }
@@ -328,15 +354,6 @@ void Rar2Encoder::WriteBlock(const std::vector<Token>& tokens, const uint8_t* le
         HuffmanCodeBuilder::BuildCodes(lengths_ + kDistOffset, S::kDistSymbols, codes_ + kDistOffset);
         HuffmanCodeBuilder::BuildCodes(lengths_ + kRepOffset, S::kRepLenSymbols, codes_ + kRepOffset);
         hasTables_ = true;
-        // Literal cost for later match decisions: the mean literal code length of this block.
-        uint64_t litBits = 0, lits = 0;
-        for (const Token& t : tokens) {
-            if (t.main < 256) {
-                litBits += lengths_[t.main];
-                ++lits;
-            }
-        }
-        if (lits > 0) literalBits_ = std::clamp(int((litBits + lits / 2) / lits), 4, 9);
     }
     for (const Token& t : tokens) {
         bits.Write(codes_[t.main], lengths_[t.main]);

@@ -17,7 +17,7 @@ class BitWriter;
 class Rar2Encoder {
 public:
     struct Settings {
-        int maxChain = 64;         // hash-chain candidates examined per position
+        int maxChain = 128;         // hash-chain candidates examined per position
         uint32_t niceLength = 128; // a match this long ends the search
         bool audio = false;        // delta-predicted audio tables instead of LZ
         int channels = 1;          // audio channels (1..4), interleaved byte by byte
@@ -72,7 +72,9 @@ private:
     uint32_t recentNext_ = 0;
     uint32_t lastDistance_ = 0;
     uint32_t lastLength_ = 0;
-    int literalBits_ = 8;           // literal cost estimate for match decisions
+    Rar2MatchFinder::CostModel costs_;  // symbol costs for match decisions
+    void ResetCosts();
+    void UpdateCosts(const uint32_t* freq);
     bool hasTables_ = false;        // the decoder holds tables of this stream
     uint8_t lengths_[Rar2Symbols::kTableSymbols] = {};
     uint16_t codes_[Rar2Symbols::kTableSymbols] = {};

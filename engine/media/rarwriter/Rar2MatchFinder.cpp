@@ -42,18 +42,20 @@ uint32_t Rar2MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t 
     return n;
 }
 
-int Rar2MatchFinder::LongCost(uint32_t length, uint32_t distance) {
-    const uint32_t value = length - 3 - Rar2Symbols::LongBonus(distance);
-    return 8 + Rar2Symbols::kLengthBits[Rar2Symbols::LengthSlot(value)] + 5 +
-           Rar2Symbols::kDistBits[Rar2Symbols::DistanceSlot(distance)];
+int Rar2MatchFinder::LongCost(uint32_t length, uint32_t distance, const CostModel& costs) {
+    const int slot = Rar2Symbols::LengthSlot(length - 3 - Rar2Symbols::LongBonus(distance));
+    const int dslot = Rar2Symbols::DistanceSlot(distance);
+    return costs.main[Rar2Symbols::kLongBase + slot] + Rar2Symbols::kLengthBits[slot] + costs.dist[dslot] +
+           Rar2Symbols::kDistBits[dslot];
 }
 
-int Rar2MatchFinder::ShortCost(uint32_t distance) {
-    return 7 + Rar2Symbols::kShortBits[Rar2Symbols::ShortSlot(distance)];
+int Rar2MatchFinder::ShortCost(uint32_t distance, const CostModel& costs) {
+    const int slot = Rar2Symbols::ShortSlot(distance);
+    return costs.main[Rar2Symbols::kShortBase + slot] + Rar2Symbols::kShortBits[slot];
 }
 
-Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, int literalBits, int maxChain,
-                                             uint32_t niceLength) const {
+Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, const CostModel& costs,
+                                             int maxChain, uint32_t niceLength) const {
     Match best;
     maxLength = std::min(maxLength, end_ - pos);
     if (maxLength < 2) return best;
@@ -64,12 +66,16 @@ Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, i
         const uint32_t src = c - 1;
         const uint32_t distance = pos - src;
         if (src >= low_ && distance <= 256) {
-            const int gain = 2 * literalBits - ShortCost(distance);
+            const int gain = costs.Literals(cur, 2) - ShortCost(distance, costs);
             if (gain > 0) best = {2, distance, gain};
         }
     }
     if (maxLength < 3) return best;
 
+    // Literal bits of the first n bytes, extended as longer matches turn up.
+    int literalPrefix[kMaxLength + 1];
+    literalPrefix[0] = 0;
+    uint32_t prefixUpTo = 0;
     uint32_t bestLength = 2;
     uint32_t c = head3_[Hash3(cur)];
     uint32_t last = pos + 1;
@@ -86,7 +92,8 @@ Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, i
         while (n < maxLength && cand[n] == cur[n]) ++n;
         // Long distances imply a longer minimum length in the code.
         if (n < 3 + Rar2Symbols::LongBonus(distance)) continue;
-        const int gain = int(n) * literalBits - LongCost(n, distance);
+        for (; prefixUpTo < n; ++prefixUpTo) literalPrefix[prefixUpTo + 1] = literalPrefix[prefixUpTo] + costs.main[cur[prefixUpTo]];
+        const int gain = literalPrefix[n] - LongCost(n, distance, costs);
         if (gain > best.gain) {
             best = {n, distance, gain};
         }

@@ -15,6 +15,19 @@ public:
     static constexpr uint32_t kMaxDistance = kWindowSize - 4096;
     static constexpr uint32_t kMaxLength = 257;  // the longest length every match form can carry
 
+    // Estimated bits per symbol, taken from the code lengths of recent tables.
+    struct CostModel {
+        uint8_t main[298];
+        uint8_t dist[48];
+        uint8_t rep[28];
+        // Bits of n literals starting at p.
+        int Literals(const uint8_t* p, uint32_t n) const {
+            int bits = 0;
+            for (uint32_t i = 0; i < n; ++i) bits += main[p[i]];
+            return bits;
+        }
+    };
+
     struct Match {
         uint32_t length = 0;
         uint32_t distance = 0;
@@ -30,15 +43,16 @@ public:
     void SetData(const uint8_t* data, uint32_t base, uint32_t end, uint32_t low);
     // Records pos as a match source. Call once per position, in increasing order.
     void Insert(uint32_t pos);
-    // Best match at pos (not yet inserted) of at most maxLength bytes, judged by estimated
-    // gain with literals costing literalBits each; gain 0 when nothing beats literals.
-    Match Find(uint32_t pos, uint32_t maxLength, int literalBits, int maxChain, uint32_t niceLength) const;
+    // Best match at pos (not yet inserted) of at most maxLength bytes, judged by the bits it
+    // saves against literals under the cost model; gain 0 when nothing beats literals.
+    Match Find(uint32_t pos, uint32_t maxLength, const CostModel& costs, int maxChain, uint32_t niceLength) const;
     // Bytes that match at pos against pos - distance, at most maxLength.
     uint32_t MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const;
 
     // Estimated bit cost of a long match (symbols 270..297) and of a short one (261..268).
-    static int LongCost(uint32_t length, uint32_t distance);
-    static int ShortCost(uint32_t distance);
+    static int LongCost(uint32_t length, uint32_t distance, const CostModel& costs);
+    static int ShortCost(uint32_t distance, const CostModel& costs);
+    const uint8_t* Bytes(uint32_t pos) const { return At(pos); }
 
 private:
     static constexpr int kHashBits = 17;

@@ -13,6 +13,7 @@ constexpr uint16_t kFlagDirectory = 0xE0;
 constexpr uint16_t kFlagWindow1M = 0x80;  // dictionary-size bits: the 1 MiB the encoder uses
 constexpr uint16_t kMainFlagSolid = 0x08;
 constexpr uint8_t kUnpackVersion = 20;
+constexpr uint32_t kEarliestDosTime = 0x00210000;  // 1980-01-01 00:00:00
 
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(uint8_t(v));
@@ -110,6 +111,9 @@ bool Rar2Writer::Claim(const std::string& name) {
 
 void Rar2Writer::AppendHeader(const std::string& name, uint16_t flags, uint32_t packedSize, uint32_t size,
                               uint32_t crc, uint32_t dosTime, uint8_t method, uint32_t attributes) {
+    // Readers reject a zero month or day; such a time becomes the earliest DOS date.
+    const uint32_t month = (dosTime >> 21) & 15, day = (dosTime >> 16) & 31;
+    if (month < 1 || month > 12 || day == 0) dosTime = kEarliestDosTime;
     const size_t start = bytes_.size();
     Put16(bytes_, 0);
     bytes_.push_back(0x74);

@@ -41,7 +41,8 @@ public:
 
     // Status 0 on success, 1 with LastError() set otherwise (bad or duplicate name, file
     // of 4 GiB or more). A failed call leaves the archive as it was. Adding a directory
-    // that is already there does nothing.
+    // that is already there does nothing. A dosTime with no valid month or day is stored
+    // as 1980-01-01 00:00.
     int AddDirectory(std::string_view name, uint32_t dosTime);
     int AddFile(std::string_view name, const uint8_t* data, size_t size, uint32_t dosTime);
 
