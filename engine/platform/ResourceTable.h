@@ -15,7 +15,8 @@ struct ResourceTableEntry {
     ResourceTableEntry* next;
 };
 
-// The process's resources, gathered before main by the generated registrations.
+// The process's resources, gathered before main by the generated registrations. Look them up
+// from main on: another static constructor may run before some of them are registered.
 class ResourceTable {
 public:
     // Appends the entry; registration order is kept so that "any language" is deterministic.
