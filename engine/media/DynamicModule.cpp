@@ -1,0 +1,43 @@
+#include "media/DynamicModule.h"
+
+#include "core/Log.h"
+#include "media/File.h"
+
+namespace nuv {
+
+DynamicModule::~DynamicModule() {
+    if (!library_.IsOpen()) return;  // nothing to shut down in a library that never loaded
+    RunShutdown();
+    if (library_.Close() != 0) LogError("Невозможно выгрузить динамический модуль [%s].", GetName().GetText());
+}
+
+int DynamicModule::Load(File* file) {
+    if (!file) return 3;
+    if (file->Open(0) != 0) return 1;
+    const int size = file->GetSize();
+    const uint8_t* bytes = file->GetData();
+    int status = 1;
+    if (bytes && size > 0) status = library_.OpenFromMemory(bytes, size_t(size), "nuvmod") == 0 ? 0 : 1;
+    file->Close();
+    return status;
+}
+
+int DynamicModule::Unload() {
+    return library_.Close() == 0 ? 0 : 1;
+}
+
+int DynamicModule::GetSymbol(ModuleSymbol* out, const String& symbol) {
+    if (!out || !library_.IsOpen()) {
+        LogWarning("Указатель при поиске символа [%s] равен 0.", symbol.GetText());
+        return 3;
+    }
+    void* address = library_.GetSymbol(symbol.GetText());
+    if (!address) {
+        LogWarning("Символ [%s] не найден в модуле [%s].", symbol.GetText(), GetName().GetText());
+        return 1;
+    }
+    *out = reinterpret_cast<ModuleSymbol>(address);
+    return 0;
+}
+
+} // namespace nuv

@@ -1,0 +1,176 @@
+#include "media/ModuleManager.h"
+
+#include "core/Engine.h"
+#include "core/HashMap.h"
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "media/DynamicModule.h"
+#include "media/FileManager.h"
+#include "media/Module.h"
+
+#include <new>
+
+namespace nuv {
+
+#ifdef _WIN32
+const char* const ModuleManager::kLibrarySuffix = ".dll";
+#else
+const char* const ModuleManager::kLibrarySuffix = ".so";
+#endif
+
+namespace {
+
+using ModuleTable = HashMap<String, Pointer<Module>>;
+
+ModuleTable* gModules = nullptr;
+Pointer<Renderer> gRenderer;
+
+struct Registration {
+    Registration() {
+        AddInitFunction(&ModuleManager::Start);
+        AddShutdownFunction(&ModuleManager::Stop);
+    }
+};
+const Registration gRegistration;
+
+} // namespace
+
+int ModuleManager::RegisterModule(Module* module) {
+    if (!module) {
+        LogWarning("Указатель на модуль равен 0 при регистрации.");
+        return 3;
+    }
+    if (gModules && gModules->Contains(module->GetName())) {
+        LogWarning("Модуль с именем [%s] уже зарегестрирован.", module->GetName().GetText());
+        return 1;
+    }
+    if (!gModules || !gModules->Insert(module->GetName(), Pointer<Module>(module))) {
+        LogWarning("Невозможно вставить модуль [%s] в таблицу зарегестрированных модулей.", module->GetName().GetText());
+        return 1;
+    }
+    return 0;
+}
+
+Module* ModuleManager::FindModule(const String& name) {
+    if (!gModules) return nullptr;
+    Pointer<Module>* found = gModules->Find(name);
+    return found ? found->Get() : nullptr;
+}
+
+int ModuleManager::LoadModule(const String& name, Module** out) {
+    if (out) *out = nullptr;
+    if (Module* registered = FindModule(name)) {
+        if (out) *out = registered;
+        return 0;
+    }
+    LogInfo("Загружается модуль [%s].", name.GetText());
+    Pointer<Module> module;
+    const int status = LoadDynamicModule(name, &module);
+    if (status != 0) {
+        LogError("Невозможно загрузить модуль [%s].", name.GetText());
+        return status;
+    }
+    module->SetName(name);
+    ModuleInitializeFunction initialize = nullptr;
+    if (module->GetFunction(&initialize, "Initialize") != 0) {
+        LogWarning("В модуле не найдена функция инициализации модуля [%s].", name.GetText());
+    } else if (initialize() != 0) {
+        LogError("Неудачна инициализация модуля.");
+        return 1;
+    }
+    if (RegisterModule(module.Get()) != 0) {
+        LogError("Невозможно зарегестрировать модуль [%s].", name.GetText());
+        return 1;
+    }
+    if (out) *out = module.Get();
+    return 0;
+}
+
+int ModuleManager::LoadDynamicModule(const String& name, Pointer<Module>* out) {
+    if (!out) {
+        LogWarning("Указатель на модуль [%s] равен 0.", name.GetText());
+        return 3;
+    }
+    LogInfo("Загружается модуль [%s].", name.GetText());
+    File* file = FileManager::FindFile(name + kLibrarySuffix);
+    if (!file) {
+        LogWarning("Не найден файл модуля [%s].", name.GetText());
+        return 3;
+    }
+    Pointer<DynamicModule> module = new (std::nothrow) DynamicModule(name);
+    if (!module) {
+        LogWarning("Недостаточно памяти для создания модуля [%s].", name.GetText());
+        return 2;
+    }
+    if (module->Load(file) != 0) {
+        LogWarning("Загрузка модуля [%s] неудачна.", name.GetText());
+        return 1;
+    }
+    *out = module.Get();
+    return 0;
+}
+
+int ModuleManager::UnloadDynamicModule(DynamicModule* module) {
+    if (!module) {
+        LogWarning("Указатель на модуль [%s] равен 0.", "");
+        return 3;
+    }
+    LogInfo("Выгружается модуль [%s].", module->GetName().GetText());
+    if (!module->IsLoaded()) return 0;
+    if (module->Unload() != 0) {
+        LogWarning("Выгрузка модуля [%s] неудачна.", module->GetName().GetText());
+        return 1;
+    }
+    return 0;
+}
+
+int ModuleManager::CreateRenderer(const String& name) {
+    Module* module = nullptr;
+    if (LoadModule(name, &module) != 0) {
+        LogWarning("Невозможно загрузить библиотеку рендерера [%s].", name.GetText());
+        return 3;
+    }
+    CreateRendererFunction create = nullptr;
+    if (module->GetFunction(&create, "CreateRenderer") != 0) {
+        LogError("В модуле не найдена функция создания рендерера [%s].", name.GetText());
+        return 3;
+    }
+    Renderer* created = nullptr;
+    if (create(&created) != 0 || !created) {
+        LogError("Создание рендерера [%s] неудачно.", name.GetText());
+        return 1;
+    }
+    gRenderer = created;
+    gRenderer->SetModule(module);
+    return 0;
+}
+
+int ModuleManager::DestroyRenderer() {
+    gRenderer.Reset();
+    return 0;
+}
+
+Renderer* ModuleManager::GetRenderer() {
+    return gRenderer.Get();
+}
+
+int ModuleManager::Start() {
+    LogInfo("Инициализация менеджера модулей.");
+    if (!gModules) gModules = new (std::nothrow) ModuleTable;
+    if (!gModules) {
+        LogError("Недостаточно памяти для инициализации менеджера модулей.");
+        return 1;
+    }
+    LogInfo("Менеджер модулей инициализирован.");
+    return 0;
+}
+
+int ModuleManager::Stop() {
+    LogInfo("Завершение работы менеджера модулей.");
+    delete gModules;  // releases every module; each runs its "Shutdown" when its last holder goes
+    gModules = nullptr;
+    LogInfo("Менеджер модулей завершил работу.");
+    return 0;
+}
+
+} // namespace nuv

@@ -1,0 +1,29 @@
+#include "media/StaticModule.h"
+
+#include "core/Log.h"
+
+namespace nuv {
+
+StaticModule::~StaticModule() {
+    RunShutdown();
+}
+
+bool StaticModule::AddSymbol(const String& symbol, ModuleSymbol function) {
+    return symbols_.Insert(symbol, function);
+}
+
+int StaticModule::GetSymbol(ModuleSymbol* out, const String& symbol) {
+    if (!out) {
+        LogWarning("Указатель на символ [%s] равен 0.", symbol.GetText());
+        return 3;
+    }
+    const ModuleSymbol* found = symbols_.Find(symbol);
+    if (!found) {
+        LogWarning("Невозможно найти символ [%s] в модуле [%s].", symbol.GetText(), GetName().GetText());
+        return 1;
+    }
+    *out = *found;
+    return 0;
+}
+
+} // namespace nuv
