@@ -3,6 +3,9 @@
 #include "core/Object.h"
 #include "core/ResourceLink.h"
 
+#include <new>
+#include <type_traits>
+
 namespace nuv {
 
 // Typed array of per-vertex or other bulk data, shared between nodes, saved once per file
@@ -42,8 +45,11 @@ private:
 // The element array shared by the six concrete buffers; T is the element type.
 template <class T>
 class BufferOf : public Buffer {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
+                  "buffer elements are plain bytes in the file");
+
 public:
-    ~BufferOf() override { delete[] data_; }
+    ~BufferOf() override { ::operator delete[](data_); }
 
     int GetDataSize() const override { return count_ * int(sizeof(T)); }
     int GetCount() const override { return count_; }
@@ -70,7 +76,7 @@ BufferOf<T>::BufferOf(int count, T* data) {
         data_ = data;
         count_ = count > 0 ? count : 0;
     } else if (count > 0) {
-        data_ = new (std::nothrow) T[size_t(count)];
+        data_ = new (std::nothrow) T[size_t(count)]();
         if (data_) count_ = count;
         else LogNoMemoryForData();
     }
@@ -82,17 +88,19 @@ int Buffer::LoadElements(Stream& stream, T*& data, int& count) {
     if (int status = LoadCount(stream, int(sizeof(T)), newCount)) return status;
     T* block = nullptr;
     if (newCount > 0) {
-        block = new (std::nothrow) T[size_t(newCount)];
+        // Raw storage: every byte is read from the file next, so initialising it first would
+        // only cost another pass over megabytes of vertices.
+        block = static_cast<T*>(::operator new[](sizeof(T) * size_t(newCount), std::nothrow));
         if (!block) {
             LogNoMemoryForLoad();
             return 2;
         }
         if (int status = LoadBytes(stream, block, newCount * int(sizeof(T)))) {
-            delete[] block;
+            ::operator delete[](block);
             return status;
         }
     }
-    delete[] data;
+    ::operator delete[](data);
     data = block;
     count = newCount;
     MarkDirty();

@@ -27,10 +27,11 @@ Array<Pointer<MessageOutput>>* Outputs() {
 }
 
 void Emit(int level, const char* format, va_list args) {
+    Array<Pointer<MessageOutput>>* outputs = Outputs();
+    // Nobody would see the text: skip the formatting (loading logs two lines per object).
+    if (!outputs || outputs->IsEmpty()) return;
     char buffer[4096];
     std::vsnprintf(buffer, sizeof buffer, format, args);
-    Array<Pointer<MessageOutput>>* outputs = Outputs();
-    if (!outputs) return;
     for (int i = 0; i < outputs->GetCount(); ++i) {
         // Held for the call: an output may unregister itself while it writes.
         Pointer<MessageOutput> output = (*outputs)[i];
