@@ -163,7 +163,7 @@ TEST_F(OracleTest, NestedDirectoriesAndManyFiles) {
     std::map<std::string, Bytes> files;
     ASSERT_EQ(w.AddDirectory("empty/dir", 0), 0);
     for (int i = 0; i < 60; ++i) {
-        const std::string name = "a" + std::to_string(i % 2) + "/b" + std::to_string(i % 3) + "/c/f" + std::to_string(i) + ".txt";
+        const std::string name = std::string("a").append(std::to_string(i % 2)) + "/b" + std::to_string(i % 3) + "/c/f" + std::to_string(i) + ".txt";
         files[name] = Text(size_t(i * 211), uint32_t(i));
         ASSERT_EQ(w.AddFile(name, files[name].data(), files[name].size(), 0), 0);
     }

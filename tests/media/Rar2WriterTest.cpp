@@ -270,7 +270,7 @@ TEST(Rar2Writer, RoundTripManyFilesAndDirectories) {
     o.solid = true;
     Rar2Writer w(o);
     for (int i = 0; i < 150; ++i) {
-        const std::string name = "d" + std::to_string(i % 3) + "/e" + std::to_string(i % 5) + "/f" + std::to_string(i);
+        const std::string name = std::string("d").append(std::to_string(i % 3)) + "/e" + std::to_string(i % 5) + "/f" + std::to_string(i);
         const Bytes data = (i % 4 == 3) ? Noise(size_t(i * 13), uint32_t(i)) : Text(size_t(i * 97), uint32_t(i % 7));
         ASSERT_EQ(w.AddFile(name, data.data(), data.size(), 0), 0);
         cases.push_back({name, data});
