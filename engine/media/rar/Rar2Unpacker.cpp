@@ -159,14 +159,13 @@ bool Rar2Unpacker::ReadTables(BitInput& in) {
     return true;
 }
 
-uint8_t Rar2Unpacker::DecodeAudio(int symbol) {
-    AudioChannel& v = audioState_[channel_];
+uint8_t Rar2Unpacker::DecodeAudio(AudioChannel& v, int& channelDelta, int symbol) {
     v.count++;
     v.d[3] = v.d[2];
     v.d[2] = v.d[1];
     v.d[1] = v.lastDelta - v.d[0];
     v.d[0] = v.lastDelta;
-    const int delta = channelDelta_;
+    const int delta = channelDelta;
     const int prediction = ((8 * v.lastByte + v.k[0] * v.d[0] + v.k[1] * v.d[1] + v.k[2] * v.d[2] +
                              v.k[3] * v.d[3] + v.k[4] * delta) >> 3) & 0xFF;
     const uint8_t byte = uint8_t(prediction - symbol);
@@ -185,7 +184,7 @@ uint8_t Rar2Unpacker::DecodeAudio(int symbol) {
     v.errorPlus += (plus ^ plusSign) - plusSign;
     v.errorOther += (other ^ otherSign) - otherSign;
 
-    v.lastDelta = channelDelta_ = int(int8_t(uint8_t(byte - v.lastByte)));
+    v.lastDelta = channelDelta = int(int8_t(uint8_t(byte - v.lastByte)));
     v.lastByte = byte;
 
     if ((v.count & 0x1F) == 0) {
@@ -283,6 +282,11 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
         if (limit > written + (kWindowSize - pos)) limit = written + (kWindowSize - pos);
 
         if (audio_) {
+            // Channel and shared delta live in locals here; written back before anything
+            // else can look at them.
+            int channel = channel_;
+            const int channels = channels_;
+            int delta = channelDelta_;
             while (written < limit) {
                 // Overrun is checked only when refilling: a few bits read past the end before
                 // that are caught by the check after the loop.
@@ -294,20 +298,25 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                     }
                 }
                 int used;
-                const int symbol = audioTable_[channel_].Decode(in.Peek16(), used);
+                const int symbol = audioTable_[channel].Decode(in.Peek16(), used);
                 in.Skip(used);
                 if (symbol == 256) {
+                    channel_ = channel;
+                    channelDelta_ = delta;
                     idleTableReads = written == writtenAtTableRead ? idleTableReads + 1 : 1;
                     writtenAtTableRead = written;
                     BitInput copy = in;
                     if (idleTableReads > kMaxIdleTableReads || !ReadTables(copy)) result = Rar2Result::CorruptData;
                     in = copy;
+                    channel = channel_;
                     break;
                 }
-                w[pos++] = DecodeAudio(symbol);
+                w[pos++] = DecodeAudio(audioState_[channel], delta, symbol);
                 ++written;
-                if (++channel_ >= channels_) channel_ = 0;
+                if (++channel >= channels) channel = 0;
             }
+            channel_ = channel;
+            channelDelta_ = delta;
             continue;
         }
 

@@ -47,7 +47,7 @@ private:
 
     void Reset();
     bool ReadTables(BitInput& in);
-    [[gnu::always_inline]] inline uint8_t DecodeAudio(int symbol);
+    [[gnu::always_inline]] inline static uint8_t DecodeAudio(AudioChannel& v, int& channelDelta, int symbol);
     void Flush(std::vector<uint8_t>* out, uint64_t fileEnd);
 
     std::unique_ptr<uint8_t[]> window_;
