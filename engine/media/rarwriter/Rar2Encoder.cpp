@@ -4,6 +4,7 @@
 #include "media/rarwriter/HuffmanCodeBuilder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace nuv {
@@ -154,10 +155,11 @@ void Rar2Encoder::Reset() {
     lastLength_ = 0;
     ResetCosts();
     hasTables_ = false;
-    audioTables_ = false;
     std::memset(lengths_, 0, sizeof(lengths_));
+    std::memset(audioLengths_, 0, sizeof(audioLengths_));
     for (AudioChannel& c : audio_) c = AudioChannel{};
     channelDelta_ = 0;
+    audioChannel_ = 0;
 }
 
 int Rar2Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& packed) {
@@ -181,9 +183,10 @@ int Rar2Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& 
         EncodeLz(start, end, bits);
     }
     bits.Flush();
-    // A one-byte stream (a single literal continuing a solid stream) is rejected by some
-    // readers; a zero byte after the last symbol is ignored by all.
-    if (packed.size() == 1) packed.push_back(0);
+    // Some readers look further ahead than the last code needs and fail at the end of the
+    // data (seen with short streams and audio streams); a zero byte after the last symbol
+    // satisfies them, and is too short to be taken for another table switch.
+    packed.push_back(0);
     return 0;
 }
 
@@ -366,9 +369,141 @@ void Rar2Encoder::WriteBlock(const std::vector<Token>& tokens, const uint8_t* le
     }
 }
 
+// The decoder's predictor, run forward: the symbol is what makes the decoder output byte,
+// and the state moves exactly as the decoder's will.
+uint8_t Rar2Encoder::AudioSymbol(int channel, uint8_t byte) {
+    AudioChannel& v = audio_[channel];
+    v.count++;
+    v.d[3] = v.d[2];
+    v.d[2] = v.d[1];
+    v.d[1] = v.lastDelta - v.d[0];
+    v.d[0] = v.lastDelta;
+    const int predicted = 8 * v.lastByte + v.k[0] * v.d[0] + v.k[1] * v.d[1] + v.k[2] * v.d[2] + v.k[3] * v.d[3] +
+                          v.k[4] * channelDelta_;
+    const uint32_t prediction = (uint32_t(predicted) >> 3) & 0xFF;
+    const uint8_t symbol = uint8_t(prediction - byte);
+
+    const int d = int(int8_t(symbol)) * 8;
+    const int terms[11] = {d,
+                           d - v.d[0], d + v.d[0], d - v.d[1], d + v.d[1], d - v.d[2], d + v.d[2],
+                           d - v.d[3], d + v.d[3], d - channelDelta_, d + channelDelta_};
+    for (int i = 0; i < 11; ++i) v.err[i] += uint32_t(std::abs(terms[i]));
+    v.lastDelta = int(int8_t(uint8_t(byte - v.lastByte)));
+    channelDelta_ = v.lastDelta;
+    v.lastByte = byte;
+
+    if ((v.count & 0x1F) == 0) {
+        int best = 0;
+        for (int i = 1; i < 11; ++i) {
+            if (v.err[i] < v.err[best]) best = i;
+        }
+        if (best > 0) {
+            int& k = v.k[(best - 1) / 2];
+            if (best % 2 == 1) {
+                if (k >= -16) --k;
+            } else {
+                if (k < 16) ++k;
+            }
+        }
+        std::fill(std::begin(v.err), std::end(v.err), 0u);
+    }
+    return symbol;
+}
+
+namespace {
+
+constexpr size_t kAudioSegment = 16384;
+
+void BuildAudioLengths(const uint32_t* freq, int channels, uint8_t* lengths) {
+    for (int c = 0; c < channels; ++c) {
+        uint32_t f[S::kAudioSymbols];
+        std::memcpy(f, freq + c * S::kAudioSymbols, sizeof(f));
+        f[256] = std::max<uint32_t>(f[256], 1);  // every table can announce new tables
+        HuffmanCodeBuilder::BuildLengths(f, S::kAudioSymbols, HuffmanCodeBuilder::kMaxLength,
+                                         lengths + c * S::kAudioSymbols);
+    }
+}
+
+uint64_t AudioOwnCost(const uint32_t* freq, int channels) {
+    uint8_t lengths[4 * S::kAudioSymbols];
+    BuildAudioLengths(freq, channels, lengths);
+    const int count = channels * S::kAudioSymbols;
+    return EncodeLengths(lengths, count, true).bits + HuffmanCodeBuilder::Cost(freq, lengths, count);
+}
+
+} // namespace
+
 void Rar2Encoder::EncodeAudio(uint32_t start, uint32_t end, BitWriter& bits) {
-    // Filled in below once the LZ path is settled; until then audio data goes through LZ.
-    EncodeLz(start, end, bits);
+    const int channels = settings_.channels;
+    const int count = channels * S::kAudioSymbols;
+    const size_t n = end - start;
+    const uint8_t* data = history_.data() + (start - base_);
+    std::vector<uint8_t> symbols(n), lanes(n);
+    for (size_t i = 0; i < n; ++i) {
+        lanes[i] = uint8_t(audioChannel_);
+        symbols[i] = AudioSymbol(audioChannel_, data[i]);
+        audioChannel_ = (audioChannel_ + 1) % channels;
+    }
+    // Segments join the pending block while one table set codes them more cheaply.
+    std::vector<uint32_t> pendingFreq(size_t(count), 0), segmentFreq(size_t(count), 0), merged(size_t(count), 0);
+    size_t pendingStart = 0;
+    for (size_t seg = 0; seg < n; seg += kAudioSegment) {
+        const size_t segEnd = std::min(n, seg + kAudioSegment);
+        std::fill(segmentFreq.begin(), segmentFreq.end(), 0u);
+        for (size_t i = seg; i < segEnd; ++i) segmentFreq[size_t(lanes[i]) * S::kAudioSymbols + symbols[i]]++;
+        if (seg > pendingStart) {
+            for (int i = 0; i < count; ++i) merged[size_t(i)] = pendingFreq[size_t(i)] + segmentFreq[size_t(i)];
+            const bool merge = seg - pendingStart < kMaxBlockTokens &&
+                               AudioOwnCost(merged.data(), channels) <=
+                                   AudioOwnCost(pendingFreq.data(), channels) + AudioOwnCost(segmentFreq.data(), channels);
+            if (!merge) {
+                WriteAudioBlock(&symbols[pendingStart], &lanes[pendingStart], seg - pendingStart, pendingFreq.data(), bits);
+                pendingStart = seg;
+                std::fill(pendingFreq.begin(), pendingFreq.end(), 0u);
+            }
+        }
+        for (int i = 0; i < count; ++i) pendingFreq[size_t(i)] += segmentFreq[size_t(i)];
+    }
+    if (n > pendingStart || !hasTables_) {
+        WriteAudioBlock(symbols.data() + pendingStart, lanes.data() + pendingStart, n - pendingStart,
+                        pendingFreq.data(), bits);
+    }
+}
+
+void Rar2Encoder::WriteAudioBlock(const uint8_t* symbols, const uint8_t* lanes, size_t n, const uint32_t* freq,
+                                  BitWriter& bits) {
+    const int channels = settings_.channels;
+    const int count = channels * S::kAudioSymbols;
+    uint8_t lengths[kAudioTableSymbols] = {};
+    BuildAudioLengths(freq, channels, lengths);
+    const TableHeader header = EncodeLengths(lengths, count, true);
+    bool reuse = false;
+    if (hasTables_) {
+        bool covered = true;
+        for (int i = 0; i < count && covered; ++i) covered = freq[i] == 0 || audioLengths_[i] != 0;
+        if (covered) {
+            reuse = HuffmanCodeBuilder::Cost(freq, audioLengths_, count) <=
+                    header.bits + HuffmanCodeBuilder::Cost(freq, lengths, count);
+        }
+    }
+    if (!reuse) {
+        if (hasTables_) {
+            const int announce = n > 0 ? lanes[0] : audioChannel_;  // the channel whose table is in use
+            const int index = announce * S::kAudioSymbols + 256;
+            bits.Write(audioCodes_[index], audioLengths_[index]);
+        }
+        WriteHeader(header, true, channels, bits);
+        std::memcpy(audioLengths_, lengths, size_t(count));
+        for (int c = 0; c < channels; ++c) {
+            HuffmanCodeBuilder::BuildCodes(audioLengths_ + c * S::kAudioSymbols, S::kAudioSymbols,
+                                           audioCodes_ + c * S::kAudioSymbols);
+        }
+        hasTables_ = true;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const int index = lanes[i] * S::kAudioSymbols + symbols[i];
+        bits.Write(audioCodes_[index], audioLengths_[index]);
+    }
 }
 
 } // namespace nuv

@@ -91,9 +91,16 @@ private:
         uint32_t count = 0;
         uint32_t err[11] = {};
     };
+    uint8_t AudioSymbol(int channel, uint8_t byte);
+    void WriteAudioBlock(const uint8_t* symbols, const uint8_t* channels, size_t count, const uint32_t* freq,
+                         BitWriter& bits);
+
+    static constexpr int kAudioTableSymbols = 4 * Rar2Symbols::kAudioSymbols;
     AudioChannel audio_[4];
     int channelDelta_ = 0;
-    bool audioTables_ = false;
+    int audioChannel_ = 0;  // channel of the next byte
+    uint8_t audioLengths_[kAudioTableSymbols] = {};
+    uint16_t audioCodes_[kAudioTableSymbols] = {};
 };
 
 } // namespace nuv
