@@ -287,6 +287,8 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
             int channel = channel_;
             const int channels = channels_;
             int delta = channelDelta_;
+            const Rar2Huffman* table = audioTable_ + channel;
+            AudioChannel* state = audioState_ + channel;
             while (written < limit) {
                 // Overrun is checked only when refilling: a few bits read past the end before
                 // that are caught by the check after the loop.
@@ -298,7 +300,7 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                     }
                 }
                 int used;
-                const int symbol = audioTable_[channel].Decode(in.Peek16(), used);
+                const int symbol = table->Decode(in.Peek16(), used);
                 in.Skip(used);
                 if (symbol == 256) {
                     channel_ = channel;
@@ -311,9 +313,16 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                     channel = channel_;
                     break;
                 }
-                w[pos++] = DecodeAudio(audioState_[channel], delta, symbol);
+                w[pos++] = DecodeAudio(*state, delta, symbol);
                 ++written;
-                if (++channel >= channels) channel = 0;
+                if (++channel >= channels) {
+                    channel = 0;
+                    table = audioTable_;
+                    state = audioState_;
+                } else {
+                    ++table;
+                    ++state;
+                }
             }
             channel_ = channel;
             channelDelta_ = delta;
