@@ -9,60 +9,6 @@
 namespace nuv {
 namespace {
 
-// Canonical codes as the format assigns them: by length, then by symbol, counting up.
-std::vector<uint32_t> CanonicalCodes(const std::vector<uint8_t>& lengths) {
-    std::vector<int> order;
-    for (int i = 0; i < int(lengths.size()); ++i)
-        if (lengths[i]) order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return lengths[a] < lengths[b]; });
-    std::vector<uint32_t> codes(lengths.size());
-    uint32_t code = 0;
-    int len = order.empty() ? 0 : lengths[order[0]];
-    for (int s : order) {
-        code <<= lengths[s] - len;
-        len = lengths[s];
-        codes[s] = code++;
-    }
-    return codes;
-}
-
-// A complete code: repeatedly split a random leaf into two one bit longer.
-std::vector<uint8_t> RandomCompleteLengths(std::mt19937& rng, int count, int used) {
-    std::vector<uint8_t> leaves = {1, 1};
-    while (int(leaves.size()) < used) {
-        const size_t i = rng() % leaves.size();
-        if (leaves[i] >= 15) continue;
-        leaves[i]++;
-        leaves.push_back(leaves[i]);
-    }
-    std::vector<uint8_t> lengths(size_t(count), 0);
-    std::vector<int> symbols(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) symbols[size_t(i)] = i;
-    std::shuffle(symbols.begin(), symbols.end(), rng);
-    for (size_t i = 0; i < leaves.size(); ++i) lengths[size_t(symbols[i])] = leaves[i];
-    return lengths;
-}
-
-TEST(Rar2Huffman, CompleteCodesDecodeToTheirSymbols) {
-    std::mt19937 rng(7);
-    for (int round = 0; round < 200; ++round) {
-        const int count = round % 3 == 0 ? 298 : round % 3 == 1 ? 48 : 19;
-        const int used = 2 + int(rng() % uint32_t(count - 1));
-        const std::vector<uint8_t> lengths = RandomCompleteLengths(rng, count, used);
-        const std::vector<uint32_t> codes = CanonicalCodes(lengths);
-        Rar2Huffman table;
-        table.Build(lengths.data(), count);
-        for (int s = 0; s < count; ++s) {
-            if (!lengths[s]) continue;
-            const int len = lengths[s];
-            const uint32_t tail = rng() & ((1u << (16 - len)) - 1);
-            int used_bits = 0;
-            ASSERT_EQ(table.Decode(codes[s] << (16 - len) | tail, used_bits), s) << "round " << round;
-            ASSERT_EQ(used_bits, len);
-        }
-    }
-}
-
 // The shortest length whose left-aligned limit lies above the bits (15 when none does);
 // a position past the table gives the first symbol. Damaged streams reach these cases.
 struct ReferenceTable {
