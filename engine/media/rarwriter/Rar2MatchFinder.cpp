@@ -6,10 +6,16 @@
 
 namespace nuv {
 
+namespace {
+constexpr uint32_t kGoodLength = 32;
+} // namespace
+
 Rar2MatchFinder::Rar2MatchFinder()
-    : head3_(size_t(1) << kHashBits, 0), head2_(size_t(1) << 16, 0), prev_(kWindowSize, 0) {}
+    : head4_(size_t(1) << kHashBits, 0), head3_(size_t(1) << kHash3Bits, 0), head2_(size_t(1) << 16, 0),
+      prev_(kWindowSize, 0) {}
 
 void Rar2MatchFinder::Clear() {
+    std::fill(head4_.begin(), head4_.end(), 0);
     std::fill(head3_.begin(), head3_.end(), 0);
     std::fill(head2_.begin(), head2_.end(), 0);
     std::fill(prev_.begin(), prev_.end(), 0);
@@ -27,7 +33,9 @@ void Rar2MatchFinder::Insert(uint32_t pos) {
     const uint8_t* p = At(pos);
     head2_[uint32_t(p[0]) << 8 | p[1]] = pos + 1;
     if (pos + 2 >= end_) return;
-    uint32_t& head = head3_[Hash3(p)];
+    head3_[Hash3(p)] = pos + 1;
+    if (pos + 3 >= end_) return;
+    uint32_t& head = head4_[Hash4(p)];
     prev_[pos & (kWindowSize - 1)] = head;
     head = pos + 1;
 }
@@ -77,15 +85,29 @@ Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, c
     literalPrefix[0] = 0;
     uint32_t prefixUpTo = 0;
     uint32_t bestLength = 2;
-    uint32_t c = head3_[Hash3(cur)];
     uint32_t last = pos + 1;
+    uint32_t c = head3_[Hash3(cur)];
+    const bool chained = maxLength >= 4;
+    bool first = true;
     for (int chain = maxChain; c != 0 && chain > 0; --chain) {
         const uint32_t src = c - 1;
-        if (src >= last || src < low_) break;
+        if (first) {
+            // The newest 3-byte candidate, then the 4-byte chain.
+            first = false;
+            c = chained ? head4_[Hash4(cur)] : 0;
+            if (src >= pos || src < low_ || pos - src > kMaxDistance) continue;
+        } else {
+            if (src >= last || src < low_) break;
+            if (pos - src > kMaxDistance) break;
+            last = src;
+            c = prev_[src & (kWindowSize - 1)];
+        }
+        if (c > low_ && c <= pos) {
+            // The chain is walked one dependent load at a time; start the next ones early.
+            __builtin_prefetch(&prev_[(c - 1) & (kWindowSize - 1)]);
+            __builtin_prefetch(At(c - 1));
+        }
         const uint32_t distance = pos - src;
-        if (distance > kMaxDistance) break;
-        last = src;
-        c = prev_[src & (kWindowSize - 1)];
         const uint8_t* cand = At(src);
         if (cand[bestLength] != cur[bestLength] || cand[0] != cur[0] || cand[1] != cur[1]) continue;
         uint32_t n = 2;
@@ -100,6 +122,8 @@ Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, c
         if (n > bestLength) {
             bestLength = n;
             if (n >= niceLength || n >= maxLength) break;
+            // With a good match in hand, a short further look is enough.
+            if (n >= kGoodLength && chain > maxChain / 4) chain = maxChain / 4;
         }
     }
     return best;

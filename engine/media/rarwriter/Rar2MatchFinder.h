@@ -56,14 +56,22 @@ public:
 
 private:
     static constexpr int kHashBits = 17;
+    static constexpr int kHash3Bits = 15;
     static uint32_t Hash3(const uint8_t* p) {
-        return ((uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]) * 2654435761u) >> (32 - kHashBits);
+        return ((uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]) * 2654435761u) >> (32 - kHash3Bits);
+    }
+    static uint32_t Hash4(const uint8_t* p) {
+        const uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+        return (v * 2654435761u) >> (32 - kHashBits);
     }
     const uint8_t* At(uint32_t pos) const { return data_ + (pos - base_); }
 
-    std::vector<uint32_t> head3_;  // newest position + 1 per 3-byte hash, 0 for none
+    // Chains run over 4-byte hashes, which stay short on binary data; 3- and 2-byte matches,
+    // worth taking only close by, come from the newest position with those bytes.
+    std::vector<uint32_t> head4_;  // newest position + 1 per 4-byte hash, 0 for none
+    std::vector<uint32_t> head3_;  // newest position + 1 per 3-byte hash
     std::vector<uint32_t> head2_;  // newest position + 1 per byte pair
-    std::vector<uint32_t> prev_;   // previous position + 1 with the same 3-byte hash
+    std::vector<uint32_t> prev_;   // previous position + 1 with the same 4-byte hash
     const uint8_t* data_ = nullptr;
     uint32_t base_ = 0;
     uint32_t end_ = 0;
