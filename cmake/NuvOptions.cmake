@@ -4,6 +4,19 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE)
 endif()
 
+# Every build compiles through ccache when it is installed. Paths under the checkout are hashed
+# relative to it and the build folder is left out of the hash, so different build folders and
+# checkouts on one machine (a developer's builds, CI's fresh clone) share one cache.
+option(NUV_CCACHE "Compile through ccache when it is installed" ON)
+if(NUV_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  find_program(NUV_CCACHE_PROGRAM ccache)
+  if(NUV_CCACHE_PROGRAM)
+    set(_nuv_launcher env CCACHE_BASEDIR=${PROJECT_SOURCE_DIR} CCACHE_NOHASHDIR=true ${NUV_CCACHE_PROGRAM})
+    set(CMAKE_C_COMPILER_LAUNCHER ${_nuv_launcher})
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${_nuv_launcher})
+  endif()
+endif()
+
 if(NUV_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

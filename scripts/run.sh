@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the project (Release) and runs its main job.
-# Until the screensaver host exists the main job is nuvtool on a sample: the repository's own engine
-# sources are packed into a RAR 2.0 archive, which is then listed, tested, extracted and compared
-# with the originals (and listed by lsar, a program we did not write, when it is installed).
+# Until the screensaver host exists the main job is nuvtool on a sample: a copy of the engine
+# sources is packed into a RAR 2.0 archive, which is then listed, tested, extracted and compared
+# with the originals (and checked by lsar, a program we did not write, when it is installed).
 # Usage: scripts/run.sh        Build folder: build/release (NUV_BUILD_DIR overrides it).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -23,24 +23,24 @@ fi
 
 sample="$build/sample"
 rm -rf "$sample"
-mkdir -p "$sample/extracted"
+mkdir -p "$sample"
+# A snapshot of the engine's sources, so that edits made meanwhile cannot confuse the comparison.
+cp -r engine "$sample/input"
 archive="$sample/engine-sources.rar"
-# Relative names inside the archive: pack from the repository root.
-mapfile -t files < <(git ls-files engine 2>/dev/null || find engine -type f | sort)
+count=$(find "$sample/input" -type f | wc -l)
+bytes=$(find "$sample/input" -type f -exec cat {} + | wc -c)
 echo
-echo "== nuvtool rar pack: ${#files[@]} files of engine/ into $archive"
-"$nuvtool" rar pack "$archive" "${files[@]}"
+echo "== nuvtool rar pack: $count files ($bytes bytes) of engine/ into $archive"
+"$nuvtool" rar pack "$archive" "$sample/input"
 echo "== nuvtool rar list"
 "$nuvtool" rar list "$archive"
 echo "== nuvtool rar test"
 "$nuvtool" rar test "$archive"
 echo "== nuvtool rar extract"
 "$nuvtool" rar extract "$archive" "$sample/extracted"
-for f in "${files[@]}"; do
-    cmp -s "$f" "$sample/extracted/$f" || { echo "run.sh: $f differs after packing and extracting" >&2; exit 1; }
-done
-echo "== all ${#files[@]} files came back unchanged ($(stat -c %s "$archive") bytes packed from $(cat "${files[@]}" | wc -c))"
+diff -r "$sample/input" "$sample/extracted"
+echo "== all $count files came back unchanged; the archive holds them in $(stat -c %s "$archive") bytes"
 if command -v lsar >/dev/null; then
-    echo "== lsar (a program we did not write) reads the same archive:"
-    lsar "$archive"
+    echo "== lsar, a program we did not write, checks every entry of the same archive:"
+    lsar -t "$archive" | tail -n 1
 fi
