@@ -6,6 +6,9 @@
 
 namespace nuv {
 
+class Camera;
+class Technique;
+
 // The drawing device behind the scene. The concrete renderer lives in a module, and the
 // renderer keeps that module alive: the module's code must outlive every call into it.
 class Renderer : public DeviceResourceCache {
@@ -15,6 +18,14 @@ public:
     // The module that created this renderer (counted; any RefCounted to keep core free of media).
     void SetModule(RefCounted* module) { module_ = module; }
     RefCounted* GetModule() const { return module_.Get(); }
+
+    // The camera the scene is drawn through; the draw pass culls against its planes.
+    virtual Camera* GetCamera() = 0;
+    // Makes pass index of technique current and applies it; non-zero means the pass is not
+    // to be drawn (it drew by itself, or nothing).
+    virtual int ApplyPass(Technique* technique, int index) = 0;
+    // Draws the blended geometry collected so far, back to front, then the late list.
+    virtual void FlushDeferred() = 0;
 
 private:
     Pointer<RefCounted> module_;

@@ -1,0 +1,7 @@
+#include "render/SceneNodeEffect.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_ABSTRACT_OBJECT(SceneNodeEffect, Object)
+
+} // namespace nuv

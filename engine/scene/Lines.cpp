@@ -1,0 +1,7 @@
+#include "scene/Lines.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(Lines, GeometryNode)
+
+} // namespace nuv

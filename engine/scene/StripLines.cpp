@@ -1,0 +1,7 @@
+#include "scene/StripLines.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(StripLines, GeometryNode)
+
+} // namespace nuv

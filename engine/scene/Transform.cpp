@@ -1,0 +1,97 @@
+#include "scene/Transform.h"
+
+#include "core/Stream.h"
+
+namespace nuv {
+
+namespace {
+
+// v·R(q), summed over the rows of R in order, so that the result matches v·ToMatrix().
+Vector3 Rotate(const Quaternion& q, const Vector3& v) {
+    const Matrix4 r = q.ToMatrix();
+    return {v.x * r.m[0][0] + v.y * r.m[1][0] + v.z * r.m[2][0],
+            v.x * r.m[0][1] + v.y * r.m[1][1] + v.z * r.m[2][1],
+            v.x * r.m[0][2] + v.y * r.m[1][2] + v.z * r.m[2][2]};
+}
+
+} // namespace
+
+Transform::Transform(const Vector3& translation, const Quaternion& rotation, const Vector3& scale)
+    : scale_(scale), rotation_(rotation), translation_(translation), isIdentity_(false), rotationIsIdentity_(false) {}
+
+void Transform::SetScale(const Vector3& scale) {
+    scale_ = scale;
+    isIdentity_ = false;
+}
+
+void Transform::SetRotation(const Quaternion& rotation) {
+    rotation_ = rotation;
+    isIdentity_ = false;
+    rotationIsIdentity_ = false;
+}
+
+void Transform::SetTranslation(const Vector3& translation) {
+    translation_ = translation;
+    isIdentity_ = false;
+}
+
+Vector3 Transform::TransformPoint(const Vector3& v) const {
+    if (isIdentity_) return v;
+    return TransformVector(v) + translation_;
+}
+
+Vector3 Transform::TransformVector(const Vector3& v) const {
+    if (isIdentity_) return v;
+    const Vector3 scaled = ComponentMul(v, scale_);
+    return rotationIsIdentity_ ? scaled : Rotate(rotation_, scaled);
+}
+
+Transform Transform::Compose(const Transform& local, const Transform& parentWorld) {
+    if (local.isIdentity_) return parentWorld;
+    if (parentWorld.isIdentity_) return local;
+    Transform world;
+    world.scale_ = ComponentMul(parentWorld.scale_, local.scale_);
+    world.translation_ = parentWorld.TransformPoint(local.translation_);
+    if (local.rotationIsIdentity_) {
+        world.rotation_ = parentWorld.rotation_;
+    } else if (parentWorld.rotationIsIdentity_) {
+        world.rotation_ = local.rotation_;
+    } else {
+        // R(a ⊗ b) = R(a)·R(b): the local rotation first, then the parent's.
+        world.rotation_ = local.rotation_ * parentWorld.rotation_;
+    }
+    world.isIdentity_ = false;
+    world.rotationIsIdentity_ = false;
+    return world;
+}
+
+Matrix4 Transform::ToMatrix() const {
+    Matrix4 m = rotation_.ToMatrix();
+    for (int column = 0; column < 3; ++column) {
+        m.m[0][column] *= scale_.x;
+        m.m[1][column] *= scale_.y;
+        m.m[2][column] *= scale_.z;
+    }
+    m.m[3][0] = translation_.x;
+    m.m[3][1] = translation_.y;
+    m.m[3][2] = translation_.z;
+    return m;
+}
+
+int Transform::Save(Stream& stream) const {
+    stream.WriteVector3(scale_);
+    stream.WriteQuaternion(rotation_);
+    return stream.WriteVector3(translation_);
+}
+
+int Transform::Load(Stream& stream) {
+    Vector3 scale, translation;
+    Quaternion rotation;
+    stream.ReadVector3(scale);
+    stream.ReadQuaternion(rotation);
+    if (stream.ReadVector3(translation) != 0) return stream.GetError();
+    *this = Transform(translation, rotation, scale);
+    return 0;
+}
+
+} // namespace nuv
