@@ -37,6 +37,17 @@ build_failed() {
     return 1
 }
 
+# run_ninja BUILD_DIR [targets...] - builds, keeping the output to count the compiler's warnings.
+stage_warnings=0
+run_ninja() {
+    local dir="$1"
+    shift
+    ninja -C "$dir" -j"$NUV_JOBS" "$@" 2>&1 | tee "$dir/build.log"
+    local rc=${PIPESTATUS[0]}
+    stage_warnings=$(grep -c 'warning:' "$dir/build.log")
+    return "$rc"
+}
+
 # run_ctest BUILD_DIR [ctest options...] - runs CTest and counts its results.
 run_ctest() {
     local dir="$1"
@@ -59,7 +70,7 @@ run_ctest() {
 stage_native() {
     local dir=build/ci-native
     nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_BUILD_BENCH=ON || build_failed "configure failed" || return
-    ninja -C "$dir" -j"$NUV_JOBS" || build_failed "build failed" || return
+    run_ninja "$dir" || build_failed "build failed" || return
     run_ctest "$dir"
 }
 
@@ -67,7 +78,7 @@ stage_asan() {
     local dir=build/ci-asan
     nuv_configure "$dir" "${checked_flags[@]}" -DNUV_SANITIZE=ON || build_failed "configure failed" || return
     # Only what the unit tests need: the rest of the tree gains nothing from a sanitized build.
-    ninja -C "$dir" -j"$NUV_JOBS" nuv_tests_unit || build_failed "build failed" || return
+    run_ninja "$dir" nuv_tests_unit || build_failed "build failed" || return
     ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1" \
     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
         run_ctest "$dir" -L unit
@@ -78,7 +89,7 @@ stage_wine() {
     local dir=build/ci-win
     nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$NUV_ROOT/cmake/mingw-w64-x86_64.cmake" || build_failed "configure failed" || return
-    ninja -C "$dir" -j"$NUV_JOBS" || build_failed "build failed" || return
+    run_ninja "$dir" || build_failed "build failed" || return
     # One server with its helper processes for the whole run, started before the tests run in parallel.
     wine_prefix="$(cd "$dir" && pwd)/wineprefix"
     scripts/wine-run.sh --prefix "$wine_prefix" --prepare || build_failed "preparing Wine failed" || return
@@ -91,7 +102,7 @@ stage_fuzz() {
     nuv_configure "$dir" "${checked_flags[@]}" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DNUV_BUILD_FUZZ=ON -DNUV_BUILD_TESTS=OFF || build_failed "configure failed" || return
     if compgen -G "$dir/fuzzers/*.path" >/dev/null; then
-        ninja -C "$dir" -j"$NUV_JOBS" nuv_fuzzers || build_failed "build failed" || return
+        run_ninja "$dir" nuv_fuzzers || build_failed "build failed" || return
     fi
     local log="$dir/fuzz.log"
     scripts/fuzz.sh "$dir" --seconds "${NUV_FUZZ_SECONDS:-30}" 2>&1 | tee "$log"
@@ -120,10 +131,12 @@ for s in "${stages[@]}"; do
     t0=$(date +%s)
     stage_passed=0
     stage_failed=0
+    stage_warnings=0
     if "stage_$s"; then verdict=ok; else verdict=FAILED; fi
     total_passed=$((total_passed + stage_passed))
     total_failed=$((total_failed + stage_failed))
-    report+=("$(printf '  %-7s %-6s %3d passed, %3d failed  %s' "$s" "$verdict" "$stage_passed" "$stage_failed" "$(nuv_elapsed "$t0")")")
+    report+=("$(printf '  %-7s %-6s %3d passed, %3d failed  %s  %d compiler warnings' "$s" "$verdict" \
+        "$stage_passed" "$stage_failed" "$(nuv_elapsed "$t0")" "$stage_warnings")")
 done
 
 echo
