@@ -7,6 +7,7 @@
 namespace nuv {
 
 class Camera;
+class GeometryNode;
 class Technique;
 
 // The drawing device behind the scene. The concrete renderer lives in a module, and the
@@ -26,6 +27,16 @@ public:
     virtual int ApplyPass(Technique* technique, int index) = 0;
     // Draws the blended geometry collected so far, back to front, then the late list.
     virtual void FlushDeferred() = 0;
+
+    // The geometry the next DrawIndexed draws (counted while current).
+    virtual void SetCurrentGeometry(GeometryNode* geometry) = 0;
+    // Draws the current geometry indexed with the current pass, as its primitive type says.
+    virtual void DrawIndexed() = 0;
+    // Undoes what the last pass pushed (the lights it enabled, last first).
+    virtual void RestorePassStates() = 0;
+    // Keeps blended geometry for FlushDeferred (window planes on the late list, others sorted by
+    // the squared distance from the camera to their world bound's centre).
+    virtual void DeferGeometry(GeometryNode* geometry) = 0;
 
 private:
     Pointer<RefCounted> module_;
