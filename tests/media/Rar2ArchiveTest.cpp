@@ -54,13 +54,18 @@ struct BitWriter {
 // Tables where every symbol of a table has the same length, so a code is the symbol itself:
 // literal/length 9 bits, distance 6, repeat length 5, audio 9. The 19 bit-length codes all
 // have 5 bits, so each code length goes out as 5 bits.
-void PutFlatTables(BitWriter& w, bool audio = false, int channels = 1) {
+void PutTables(BitWriter& w, const std::vector<int>& lengths, bool audio = false, int channels = 1) {
     w.Put(audio, 1);
     w.Put(0, 1);
     if (audio) w.Put(uint32_t(channels - 1), 2);
     for (int i = 0; i < 19; ++i) w.Put(5, 4);
-    const int count = audio ? channels * 257 : 374;
-    for (int i = 0; i < count; ++i) w.Put(audio || i < 298 ? 9 : i < 346 ? 6 : 5, 5);
+    for (int l : lengths) w.Put(uint32_t(l), 5);
+}
+
+void PutFlatTables(BitWriter& w, bool audio = false, int channels = 1) {
+    std::vector<int> lengths(audio ? size_t(channels) * 257 : 374, 9);
+    for (size_t i = 298; !audio && i < lengths.size(); ++i) lengths[i] = i < 346 ? 6 : 5;
+    PutTables(w, lengths, audio, channels);
 }
 
 void Put(Bytes& v, uint32_t x, int size) {
@@ -459,6 +464,17 @@ TEST(Rar2Unpacker, MalformedStreamsAreCorrupt) {
     PutFlatTables(end);
     end.Put('a', 9);
     EXPECT_LT(Unpack(end.bytes, 1u << 30, r).size(), 1u << 16);
+    EXPECT_EQ(r, kCorrupt);
+
+    // Here zero bits past the end are the longest match at distance 1, again and again.
+    std::vector<int> lengths(374, 0);
+    lengths['a'] = 2;
+    lengths[297] = 1;        // code 0
+    lengths[298] = 1;        // distance symbol 0: code 0
+    BitWriter matches;
+    PutTables(matches, lengths);
+    matches.Put(2, 2);       // 'a'
+    EXPECT_LT(Unpack(matches.bytes, 1u << 30, r).size(), 1u << 16);
     EXPECT_EQ(r, kCorrupt);
     Unpack({}, 10, r);
     EXPECT_EQ(r, kCorrupt);

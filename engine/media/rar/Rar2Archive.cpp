@@ -3,6 +3,7 @@
 #include "media/rar/Crc32.h"
 #include "media/rar/Rar2Unpacker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -90,7 +91,7 @@ void Rar2Archive::Impl::Walk() {
             Rar2Entry e;
             const char* name = reinterpret_cast<const char*>(h + nameOffset);
             // A Unicode name follows the narrow one after a zero byte.
-            e.name.assign(name, strnlen(name, nameSize));
+            e.name.assign(name, std::find(name, name + nameSize, '\0'));
             e.flags = flags;
             e.packedSize = uint32_t(packed > 0xFFFFFFFFu ? 0xFFFFFFFFu : packed);
             e.unpackedSize = uint32_t(unpacked > 0xFFFFFFFFu ? 0xFFFFFFFFu : unpacked);

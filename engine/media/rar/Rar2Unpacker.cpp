@@ -359,7 +359,12 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
             if (symbol >= 270) {
                 const int l = symbol - 270;
                 length = kLengthBase[l] + 3 + in.Get(kLengthBits[l]);
+                // This refill may be the only one in a run of matches: check it too.
                 in.Refill();
+                if (in.Overrun()) {
+                    result = Rar2Result::CorruptData;
+                    break;
+                }
                 const int d = distance_.Decode(in.Peek16(), used);
                 in.Skip(used);
                 distance = kDistanceBase[d] + 1 + in.Get(kDistanceBits[d]);
