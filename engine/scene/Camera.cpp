@@ -1,0 +1,132 @@
+#include "scene/Camera.h"
+
+#include "core/Log.h"
+#include "core/Stream.h"
+#include "scene/BoundingVolume.h"
+
+#include <bit>
+#include <cmath>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(Camera, Node)
+
+// 24/31 to the last bit the scene data was made with (0x3F46318D); a computed aspect ratio
+// would differ in the last places.
+const float Camera::kHorizontalScale = std::bit_cast<float>(0x3F46318Du);
+
+namespace {
+
+// Right, up and forward are the columns of R(q) (see Quaternion::ToMatrix for its rows).
+Vector3 Column(const Quaternion& q, int column) {
+    const float x = q.x, y = q.y, z = q.z, w = q.w;
+    switch (column) {
+    case 0: return {1 - 2 * (y * y + z * z), 2 * (x * y + w * z), 2 * (x * z - w * y)};
+    case 1: return {2 * (x * y - w * z), 1 - 2 * (x * x + z * z), 2 * (y * z + w * x)};
+    default: return {2 * (x * z + w * y), 2 * (y * z - w * x), 1 - 2 * (x * x + y * y)};
+    }
+}
+
+Plane PlaneThrough(const Vector3& a, const Vector3& b, const Vector3& c) {
+    Plane plane;
+    plane.normal = Cross(b - a, c - a).Normalized();
+    plane.distance = Dot(plane.normal, a);
+    return plane;
+}
+
+} // namespace
+
+Vector3 Camera::GetPosition() const { return GetWorldTransform().GetTranslation(); }
+Vector3 Camera::GetRight() const { return Column(GetWorldTransform().GetRotation(), 0); }
+Vector3 Camera::GetUp() const { return Column(GetWorldTransform().GetRotation(), 1); }
+Vector3 Camera::GetForward() const { return Column(GetWorldTransform().GetRotation(), 2); }
+
+void Camera::UpdateWorld(double dt) {
+    Update(dt);
+    ComputeWorldTransform();
+    UpdateMatrices();
+}
+
+void Camera::UpdateMatrices() {
+    const float f = 1.0f / std::tan(fieldOfView_ * 0.5f);
+    const float depth = farPlane_ / (farPlane_ - nearPlane_);
+    projection_ = Matrix4::Zero();
+    projection_.m[0][0] = f * kHorizontalScale;
+    projection_.m[1][1] = f;
+    projection_.m[2][2] = depth;
+    projection_.m[2][3] = 1.0f;
+    projection_.m[3][2] = -nearPlane_ * farPlane_ / (farPlane_ - nearPlane_);
+
+    const Vector3 p = GetPosition(), r = GetRight(), u = GetUp(), fw = GetForward();
+    view_ = Matrix4(r.x, u.x, fw.x, 0.0f,
+                    r.y, u.y, fw.y, 0.0f,
+                    r.z, u.z, fw.z, 0.0f,
+                    -Dot(r, p), -Dot(u, p), -Dot(fw, p), 1.0f);
+    viewProjection_ = view_ * projection_;
+
+    Matrix4 inverse;
+    if (viewProjection_.Inverse(inverse) != 0) {
+        // A lens without a volume (zero field of view, near at 0 or at far, values that are
+        // not numbers): zero planes cull nothing, so the scene is still drawn.
+        for (Plane& plane : planes_) plane = Plane{};
+        return;
+    }
+    Vector3 corner[8];
+    const float clip[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (int i = 0; i < 8; ++i)
+        corner[i] = inverse.TransformPoint({clip[i % 4][0], clip[i % 4][1], i < 4 ? 0.0f : 1.0f});
+    planes_[kNear] = PlaneThrough(corner[0], corner[1], corner[2]);
+    planes_[kFar] = PlaneThrough(corner[6], corner[4], corner[7]);
+    planes_[kLeft] = PlaneThrough(corner[0], corner[3], corner[7]);
+    planes_[kRight] = PlaneThrough(corner[2], corner[1], corner[6]);
+    planes_[kTop] = PlaneThrough(corner[3], corner[2], corner[6]);
+    planes_[kBottom] = PlaneThrough(corner[1], corner[0], corner[5]);
+}
+
+bool Camera::IsCulled(const BoundingVolume* bound) {
+    if (!bound) return false;
+    for (int i = 0; i < kPlaneCount; ++i) {
+        const int32_t bit = kNearBit >> i;
+        if (!(planeMask_ & bit)) continue;
+        const int side = bound->PlaneSide(planes_[i]);
+        if (side < 0) return true;
+        if (side > 0) planeMask_ &= ~bit;
+    }
+    return false;
+}
+
+int Camera::Save(Stream& stream) {
+    if (Node::Save(stream) != 0) {
+        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    stream.WriteFloat(fieldOfView_);
+    stream.WriteFloat(nearPlane_);
+    stream.WriteFloat(farPlane_);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно сохранить данные камеры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int Camera::Load(Stream& stream) {
+    if (Node::Load(stream) != 0) {
+        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
+        return 1;
+    }
+    float lens[3] = {};
+    stream.ReadFloat(lens[0]);
+    stream.ReadFloat(lens[1]);
+    stream.ReadFloat(lens[2]);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно загрузить данные камеры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+        return 1;
+    }
+    fieldOfView_ = lens[0];
+    nearPlane_ = lens[1];
+    farPlane_ = lens[2];
+    return 0;
+}
+
+} // namespace nuv
