@@ -31,8 +31,8 @@ public:
     // The union of the children's world bounds.
     void UpdateBound() override;
 
-    // Null and effects already in the list are ignored; otherwise the effect goes to the head.
-    // 0 on success or when ignored, 2 without memory.
+    // The effect goes to the head of the list and this node becomes its owner. 3 for null;
+    // 0 when added or already in the list; 2 without memory.
     int AddEffect(SceneNodeEffect* effect);
     // Removes the first entry holding effect; nothing when absent.
     void RemoveEffect(SceneNodeEffect* effect);

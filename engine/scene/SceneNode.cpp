@@ -1,0 +1,316 @@
+#include "scene/SceneNode.h"
+
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "core/Stream.h"
+#include "render/SceneNodeEffect.h"
+
+#include <memory>
+#include <new>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(SceneNode, Node)
+
+namespace {
+
+// Largest growth step a file may ask for; beyond it the next append would ask for absurd memory.
+constexpr int32_t kMaxChildGrowth = 1 << 16;
+
+// Levels below node (0 for a leaf), or more than limit once the subtree is found deeper.
+int SubtreeHeight(const Node* node, int limit) {
+    const SceneNode* group = DynamicCast<SceneNode>(node);
+    if (!group) return 0;
+    if (limit <= 0) return 1;
+    int height = 0;
+    for (int i = 0; i < group->GetChildCount(); ++i) {
+        if (const Node* child = group->GetChild(i)) {
+            const int below = 1 + SubtreeHeight(child, limit - 1);
+            if (below > height) height = below;
+            if (height > limit) break;
+        }
+    }
+    return height;
+}
+
+} // namespace
+
+struct SceneNode::EffectEntry {
+    Pointer<SceneNodeEffect> effect;
+    EffectEntry* next;
+};
+
+SceneNode::SceneNode() {
+    children_.Append(Pointer<Node>());
+}
+
+SceneNode::~SceneNode() {
+    ClearEffects();
+    ClearChildren();
+}
+
+void SceneNode::ClearEffects() {
+    while (effects_) {
+        EffectEntry* entry = effects_;
+        effects_ = entry->next;
+        if (entry->effect->GetOwner() == this) entry->effect->SetOwner(nullptr);
+        delete entry;
+    }
+}
+
+void SceneNode::ClearChildren() {
+    for (Pointer<Node>& child : children_)
+        if (child) child->SetParent(nullptr);
+    children_.Clear();
+}
+
+int SceneNode::Save(Stream& stream) {
+    if (Node::Save(stream) != 0) return 1;
+    const char* name = GetName().GetText();
+    if (stream.WriteInt(GetEffectCount()) != 0) {
+        LogError("Невозможно сохранить количество эффектов. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    for (EffectEntry* entry = effects_; entry; entry = entry->next) {
+        if (stream.WriteObject(entry->effect.Get()) != 0) {
+            LogError("Невозможно сохранить эффект. Имя[%s] ID[%d]", name, GetId());
+            return 1;
+        }
+    }
+    if (stream.WriteInt(children_.GetCount()) != 0) {
+        LogError("Невозможно сохранить количество дочерних узлов. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (stream.WriteInt(children_.GetGrowth()) != 0) {
+        LogError("Невозможно сохранить приращение. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    for (int i = 0; i < children_.GetCount(); ++i) {
+        if (stream.WriteObject(children_[i].Get()) != 0) {
+            LogError("Невозможно сохранить дочерний узел. Имя[%s] ID[%d]", name, GetId());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int SceneNode::Load(Stream& stream) {
+    if (Node::Load(stream) != 0) return 1;
+    const char* name = GetName().GetText();
+    // Every link takes at least four bytes, so a count beyond that is refused before anything
+    // is allocated for it.
+    int32_t effectCount = 0;
+    if (stream.ReadInt(effectCount) != 0 || effectCount < 0 || effectCount > stream.GetRemaining() / 4) {
+        LogError("Невозможно загрузить количество эффектов. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    for (int32_t i = 0; i < effectCount; ++i) {
+        SceneNodeEffect* effect = nullptr;
+        if (stream.ReadObjectAs<SceneNodeEffect>(effect) != 0) {
+            LogError("Невозможно загрузить эффект. ID[%d] Имя[%s]", GetId(), name);
+            return 1;
+        }
+        // Added at the head, so the list comes out in the reverse of the file's order.
+        if (effect && AddEffect(effect) != 0) return 1;
+    }
+    int32_t childCount = 0;
+    if (stream.ReadInt(childCount) != 0 || childCount < 0 || childCount > stream.GetRemaining() / 4) {
+        LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    int32_t growth = 0;
+    if (stream.ReadInt(growth) != 0 || growth < 0 || growth > kMaxChildGrowth) {
+        LogError("Невозможно загрузить приращение. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    ClearChildren();
+    std::destroy_at(&children_);
+    std::construct_at(&children_, childCount, growth);
+    if (children_.GetCapacity() < childCount) {
+        LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
+        return 2;
+    }
+    for (int32_t i = 0; i < childCount; ++i) children_.Append(Pointer<Node>());
+    for (int32_t i = 0; i < childCount; ++i) {
+        Node* child = nullptr;
+        if (stream.ReadObjectAs<Node>(child) != 0) {
+            LogError("Невозможно загрузить дочерний узел. ID[%d] Имя[%s]", GetId(), name);
+            return 1;
+        }
+        // A child that would close a loop, sits in another slot already or makes the tree too
+        // deep leaves its slot empty; the rest of the scene still loads.
+        if (child && CheckChild(child) == 0) {
+            children_[i] = child;
+            child->SetParent(this);
+        }
+    }
+    return 0;
+}
+
+Object* SceneNode::FindByName(const String& name) {
+    if (Object* found = Node::FindByName(name)) return found;
+    for (EffectEntry* entry = effects_; entry; entry = entry->next)
+        if (Object* found = entry->effect->FindByName(name)) return found;
+    for (int i = 0; i < children_.GetCount(); ++i)
+        if (Node* child = children_[i].Get())
+            if (Object* found = child->FindByName(name)) return found;
+    return nullptr;
+}
+
+void SceneNode::CollectByType(const Rtti& type, Array<Object*>& found) {
+    Node::CollectByType(type, found);
+    for (EffectEntry* entry = effects_; entry; entry = entry->next) entry->effect->CollectByType(type, found);
+    for (int i = 0; i < children_.GetCount(); ++i)
+        if (Node* child = children_[i].Get()) child->CollectByType(type, found);
+}
+
+void SceneNode::UpdateWorld(double dt) {
+    Update(dt);
+    ComputeWorldTransform();
+    // By index and holding a reference: a controller may change the lists while they are walked.
+    for (int i = 0;; ++i) {
+        const Pointer<SceneNodeEffect> effect(GetEffect(i));
+        if (!effect) break;
+        effect->Update(dt);
+    }
+    for (int i = 0; i < children_.GetCount(); ++i) {
+        const Pointer<Node> child(children_[i]);
+        if (child) child->UpdateTree(dt, false);
+    }
+}
+
+void SceneNode::Render(Renderer& renderer) {
+    auto drawChildren = [this, &renderer] {
+        for (int i = 0; i < children_.GetCount(); ++i) {
+            const Pointer<Node> child(children_[i]);
+            if (child) child->CullAndRender(renderer);
+        }
+    };
+    if (!effects_) {
+        drawChildren();
+        return;
+    }
+    for (int e = 0;; ++e) {
+        const Pointer<SceneNodeEffect> effect(GetEffect(e));
+        if (!effect) break;
+        if (!effect->IsEnabled()) continue;
+        Technique* technique = effect->GetCurrentTechnique();
+        const int passes = effect->GetPassCount();
+        for (int pass = 0; pass < passes; ++pass) {
+            // Non-zero: the pass drew by itself (or nothing) and the children are not drawn for it.
+            if (renderer.ApplyPass(technique, pass) != 0) continue;
+            drawChildren();
+            renderer.FlushDeferred();
+        }
+    }
+}
+
+void SceneNode::UpdateBound() {
+    BoundingVolume* bound = GetWorldBound();
+    if (!GetUpdateWorldBound() || !bound) return;
+    bool first = true;
+    for (int i = 0; i < children_.GetCount(); ++i) {
+        const Node* child = children_[i].Get();
+        if (!child) continue;
+        const BoundingVolume* childBound = child->GetWorldBound();
+        if (childBound && childBound->GetKind() == BoundingVolume::kSphere) {
+            if (first) {
+                bound->CopyFrom(childBound);
+            } else {
+                bound->Merge(childBound);
+            }
+        }
+        first = false;
+    }
+}
+
+int SceneNode::AddEffect(SceneNodeEffect* effect) {
+    if (!effect) return 3;
+    for (EffectEntry* entry = effects_; entry; entry = entry->next)
+        if (entry->effect == effect) return 0;
+    EffectEntry* entry = new (std::nothrow) EffectEntry{Pointer<SceneNodeEffect>(effect), effects_};
+    if (!entry) {
+        LogError("Недостаточно памяти для добавления эффекта. Имя[%s] ID[%d].", GetName().GetText(), GetId());
+        return 2;
+    }
+    effects_ = entry;
+    effect->SetOwner(this);
+    return 0;
+}
+
+void SceneNode::RemoveEffect(SceneNodeEffect* effect) {
+    for (EffectEntry** link = &effects_; *link; link = &(*link)->next) {
+        EffectEntry* entry = *link;
+        if (entry->effect != effect) continue;
+        *link = entry->next;
+        if (effect->GetOwner() == this) effect->SetOwner(nullptr);
+        delete entry;
+        return;
+    }
+}
+
+int SceneNode::GetEffectCount() const {
+    int count = 0;
+    for (EffectEntry* entry = effects_; entry; entry = entry->next) ++count;
+    return count;
+}
+
+SceneNodeEffect* SceneNode::GetEffect(int index) const {
+    if (index < 0) return nullptr;
+    for (EffectEntry* entry = effects_; entry; entry = entry->next)
+        if (index-- == 0) return entry->effect.Get();
+    return nullptr;
+}
+
+int SceneNode::CheckChild(Node* node) const {
+    if (HasInAncestors(node)) {
+        LogWarning("Узел не может стать потомком самого себя. ID[%d] Имя[%s]", node->GetId(), node->GetName().GetText());
+        return 1;
+    }
+    if (node->GetParent()) {
+        LogWarning("Узел уже принадлежит другому узлу. ID[%d] Имя[%s]", node->GetId(), node->GetName().GetText());
+        return 1;
+    }
+    const int depth = GetDepth();
+    if (depth < 0 || depth + 1 + SubtreeHeight(node, kMaxDepth) > kMaxDepth) {
+        LogWarning("Слишком глубокое дерево узлов. ID[%d] Имя[%s]", node->GetId(), node->GetName().GetText());
+        return 1;
+    }
+    return 0;
+}
+
+int SceneNode::AttachChild(Node* node) {
+    if (!node) return 3;
+    if (CheckChild(node) != 0) return 1;
+    int slot = children_.Find(Pointer<Node>());
+    if (slot < 0) {
+        if (!children_.Append(Pointer<Node>())) return 2;
+        slot = children_.GetCount() - 1;
+    }
+    children_[slot] = node;
+    node->SetParent(this);
+    return 0;
+}
+
+void SceneNode::RemoveChild(Node* node) {
+    if (!node) return;
+    for (int i = 0; i < children_.GetCount(); ++i) {
+        if (children_[i].Get() != node) continue;
+        node->SetParent(nullptr);
+        children_[i].Reset();
+        return;
+    }
+}
+
+Node* SceneNode::GetChild(int index) const {
+    return index >= 0 && index < children_.GetCount() ? children_[index].Get() : nullptr;
+}
+
+bool SceneNode::HoldsChild(const Node* node) const {
+    if (!node) return false;
+    for (int i = 0; i < children_.GetCount(); ++i)
+        if (children_[i].Get() == node) return true;
+    return false;
+}
+
+} // namespace nuv
