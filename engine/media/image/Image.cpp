@@ -1,0 +1,181 @@
+#include "media/image/Image.h"
+
+#include "core/Log.h"
+#include "core/Stream.h"
+#include "media/CodecManager.h"
+#include "media/File.h"
+#include "media/FileManager.h"
+#include "media/image/ImageCodec.h"
+
+#include <climits>
+#include <new>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(Image, Object)
+
+Image::Image() = default;
+
+Image::Image(const String& name, int width, int height, int format) : Object(name) {
+    width_ = width;
+    height_ = height;
+    format_ = format;
+    pixels_ = AllocatePixels(GetDataSize());
+    if (!pixels_) LogError("Недостаточно памяти для создания изображения. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+}
+
+Image::Image(File* file, const String& name) {
+    if (file) fileName_ = file->GetName();
+    SetName(name.IsEmpty() ? fileName_ : name);
+    LoadFromFile(file);
+}
+
+Image::~Image() = default;
+
+int Image::GetBytesPerPixel(int format) {
+    switch (format) {
+    case kRgb: return 3;
+    case kRgba: return 4;
+    case kOneChannel: return 1;
+    case kWide: return 8;
+    default: return 0;
+    }
+}
+
+int Image::GetDataSize() const {
+    const int64_t size = int64_t(GetBytesPerPixel(format_)) * width_ * height_;
+    return size > 0 && size <= INT_MAX ? int(size) : 0;
+}
+
+std::unique_ptr<uint8_t[]> Image::AllocatePixels(int64_t size) {
+    if (size <= 0 || size > INT_MAX) return nullptr;
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size_t(size)]);
+}
+
+void Image::AdoptPixels(int width, int height, int format, std::unique_ptr<uint8_t[]> pixels) {
+    width_ = width;
+    height_ = height;
+    format_ = format;
+    pixels_ = std::move(pixels);
+}
+
+int Image::LoadFromFile(File* file) {
+    const char* name = GetName().GetText();
+    if (!file) {
+        LogWarning("Указатель на файл равен 0 при загрузке изображения [%s].", name);
+        return 3;
+    }
+    auto* codec = dynamic_cast<ImageCodec*>(CodecManager::FindCodecForFile(file));
+    if (!codec) {
+        LogWarning("Не найден кодек для файла при загрузке изображения [%s].", name);
+        return 3;
+    }
+    if (codec->LoadImage(file, *this) != 0) {
+        LogError("Неудачна загрузка изображения [%s].", name);
+        return 1;
+    }
+    return 0;
+}
+
+int Image::SaveFields(Stream& stream, bool withDepth, int depth) {
+    const char* name = GetName().GetText();
+    if (Object::Save(stream) != 0) {
+        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (stream.WriteString(fileName_) != 0) {
+        LogError("Невозможно сохранить имя файла изображения. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (!fileName_.IsEmpty()) return 0;
+    if (stream.WriteInt(width_) != 0) {
+        LogError("Невозможно сохранить ширину изображения. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (stream.WriteInt(height_) != 0 || (withDepth && stream.WriteInt(depth) != 0)) {
+        LogError("Невозможно сохранить высоту изображения. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (stream.WriteInt(format_) != 0) {
+        LogError("Невозможно сохранить формат изображения. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int Image::LoadFields(Stream& stream, bool withDepth, int& depth) {
+    if (Object::Load(stream) != 0) {
+        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
+        return 1;
+    }
+    const char* name = GetName().GetText();
+    String fileName;
+    if (stream.ReadString(fileName) != 0) {
+        LogError("Невозможно загрузить имя файла изображения. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    fileName_ = fileName;
+    if (!fileName_.IsEmpty()) {
+        if (LoadFromFile(FileManager::FindFile(fileName_)) != 0) {
+            LogError("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]", GetId(), name,
+                     fileName_.GetText());
+            return 1;
+        }
+        return 0;
+    }
+    int32_t width = 0, height = 0, format = 0;
+    depth = 1;
+    if (stream.ReadInt(width) != 0) {
+        LogError("Невозможно загрузить ширину изображения. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    int32_t stored = 1;
+    if (stream.ReadInt(height) != 0 || (withDepth && stream.ReadInt(stored) != 0)) {
+        LogError("Невозможно загрузить высоту изображения. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    if (stream.ReadInt(format) != 0) {
+        LogError("Невозможно загрузить формат изображения. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    depth = stored;
+    return AllocateLoaded(width, height, format, depth);
+}
+
+int Image::AllocateLoaded(int width, int height, int format, int depth) {
+    const char* name = GetName().GetText();
+    // Negative or unknown values cannot describe a picture; a size beyond the limit can only
+    // be forged, since nothing in the stream backs it.
+    const int64_t size = int64_t(GetBytesPerPixel(format)) * width * height * depth;
+    if (width < 0 || height < 0 || depth < 0 || GetBytesPerPixel(format) == 0 || size > kMaxLoadedDataSize) {
+        LogError("Недопустимый размер или формат изображения %dx%dx%d, формат %d. ID[%d] Имя[%s]", width, height,
+                 depth, format, GetId(), name);
+        return 1;
+    }
+    std::unique_ptr<uint8_t[]> pixels;
+    if (size > 0) {
+        pixels = AllocatePixels(size);
+        if (!pixels) {
+            LogError("Недостаточно памяти для создания изображения. ID[%d] Имя[%s]", GetId(), name);
+            return 2;
+        }
+    }
+    width_ = width;
+    height_ = height;
+    format_ = format;
+    pixels_ = std::move(pixels);
+    return 0;
+}
+
+int Image::Save(Stream& stream) {
+    return SaveFields(stream, false, 1);
+}
+
+int Image::Load(Stream& stream) {
+    int depth = 1;
+    if (const int status = LoadFields(stream, false, depth); status != 0) return status;
+    LogInfo("Изображение [%s] загружено.", GetName().GetText());
+    return 0;
+}
+
+} // namespace nuv
