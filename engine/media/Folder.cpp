@@ -3,6 +3,8 @@
 #include "core/Log.h"
 #include "media/File.h"
 
+#include <cstring>
+
 namespace nuv {
 
 namespace {
@@ -161,23 +163,36 @@ bool Folder::ForgetFile(File* file) {
     return true;
 }
 
-// A loop rather than recursion, so that a long path of "." components cannot exhaust the stack.
+// A loop over positions in the path rather than recursion on substrings, so that a long
+// path of "." components costs neither stack nor quadratic copying.
 Folder* Folder::ResolveFolder(const String& path) {
+    const char* text = path.GetText();
+    const int length = path.GetLength();
+    const int lastBackslash = path.FindLast('\\');
+    auto equals = [&](int at, int count, const String& name) {
+        return count == name.GetLength() && std::memcmp(text + at, name.GetText(), size_t(count)) == 0;
+    };
     Folder* folder = this;
-    String rest = path;
+    int at = 0;
     while (folder) {
-        if (rest.IsEmpty() || rest == "." || rest == folder->GetName()) return folder;
-        String head, tail;
-        if (!Split(rest, false, head, tail)) head = rest;
-        rest = tail;
-        if (head.IsEmpty() || head == ".") continue;
-        if (head == "..") {
+        const int restLength = length - at;
+        if (restLength == 0 || equals(at, restLength, ".") || equals(at, restLength, folder->GetName()))
+            return folder;
+        // The rest splits at its first "\" when it has one, else at its first "/".
+        const char separator = lastBackslash >= at ? '\\' : '/';
+        int end = at;
+        while (end < length && text[end] != separator) ++end;
+        const int headAt = at;
+        const int headLength = end - at;
+        at = end < length ? end + 1 : length;
+        if (headLength == 0 || equals(headAt, headLength, ".")) continue;
+        if (equals(headAt, headLength, "..")) {
             folder = folder->parent_;
             continue;
         }
         Folder* next = nullptr;
         for (Folder* child : folder->folders_) {
-            if (child->GetName() == head) {
+            if (equals(headAt, headLength, child->GetName())) {
                 next = child;
                 break;
             }
