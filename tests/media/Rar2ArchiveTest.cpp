@@ -370,17 +370,19 @@ TEST(Rar2Archive, ForgedSizesAreRefused) {
     version.version = 29;
     Entry method = Stored("m36", "abc");
     method.method = 0x36;
+    Entry empty = Stored("empty", "");
+    empty.method = 0x33;
     Entry cut = Stored("cut", "0123456789");
-    Bytes bytes = MakeArchive({huge, compressed, shortStored, version, method, cut});
+    Bytes bytes = MakeArchive({huge, compressed, shortStored, version, method, empty, cut});
     bytes.resize(bytes.size() - 4);
     Rar2Archive archive(bytes.data(), bytes.size());
-    const Rar2Result expected[] = {Rar2Result::TooLarge, kCorrupt, kCorrupt, kVersion, kVersion, kTruncated};
+    const Rar2Result expected[] = {Rar2Result::TooLarge, kCorrupt, kCorrupt, kVersion, kVersion, kOk, kTruncated};
     Bytes out;
-    for (size_t i = 0; i < 6; ++i) {
+    for (size_t i = 0; i < 7; ++i) {
         EXPECT_EQ(archive.Extract(i, "", out), expected[i]) << i;
         EXPECT_EQ(out.capacity(), 0u) << i;
     }
-    EXPECT_EQ(archive.GetEntries()[5].dataSize, 6u);
+    EXPECT_EQ(archive.GetEntries()[6].dataSize, 6u);
 }
 
 TEST(Rar2Archive, DirectoryRules) {

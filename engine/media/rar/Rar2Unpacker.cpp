@@ -252,6 +252,8 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                                 std::vector<uint8_t>* out) {
     if (!window_) window_.reset(new uint8_t[kWindowSize]);
     if (!solid) Reset();
+    // An empty file may come without any packed bytes, not even tables.
+    if (unpackedSize == 0 && packedSize == 0) return Rar2Result::Ok;
     flushed_ = written_;
     const uint64_t fileEnd = written_ + unpackedSize;
     // The hot loop keeps the bit reader and positions in locals: stores into the window
