@@ -24,11 +24,10 @@ struct Rar2Entry {
     size_t dataSize = 0;       // packed bytes actually present (less than packedSize when truncated)
     bool headerCrcOk = true;   // the stored header CRC matches; extraction does not depend on it
 
-    // Attribute 0x10 means a directory only for DOS-family hosts (0..2); on Unix (3) the
-    // attributes are the file mode, where 0x10 is group write and S_IFDIR is 0x4000.
+    // Attribute 0x10 means a directory only for DOS-family hosts (0..2); the other hosts
+    // store the Unix file mode, where 0x10 is group write and a directory is 0x4000.
     bool IsDirectory() const {
-        return (flags & 0xE0) == 0xE0 || (hostOs <= 2 && (attributes & 0x10) != 0) ||
-               (hostOs == 3 && (attributes & 0xF000) == 0x4000);
+        return (flags & 0xE0) == 0xE0 || (hostOs <= 2 ? (attributes & 0x10) != 0 : (attributes & 0xF000) == 0x4000);
     }
     bool IsEncrypted() const { return (flags & 0x04) != 0; }
     bool IsSolid() const { return (flags & 0x10) != 0; }
