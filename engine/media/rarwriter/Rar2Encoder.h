@@ -17,7 +17,7 @@ class BitWriter;
 class Rar2Encoder {
 public:
     struct Settings {
-        int maxChain = 128;         // hash-chain candidates examined per position
+        int maxChain = 64;         // hash-chain candidates examined per position
         uint32_t niceLength = 128; // a match this long ends the search
         bool audio = false;        // delta-predicted audio tables instead of LZ
         int channels = 1;          // audio channels (1..4), interleaved byte by byte

@@ -8,6 +8,7 @@ namespace nuv {
 
 namespace {
 constexpr uint32_t kGoodLength = 32;
+constexpr uint32_t kShortMatch = 6;
 } // namespace
 
 Rar2MatchFinder::Rar2MatchFinder()
@@ -107,6 +108,9 @@ Rar2MatchFinder::Match Rar2MatchFinder::Find(uint32_t pos, uint32_t maxLength, c
             __builtin_prefetch(&prev_[(c - 1) & (kWindowSize - 1)]);
             __builtin_prefetch(At(c - 1));
         }
+        // Data where only short matches turn up (sampled sound, tables of numbers) would walk
+        // every chain to its end for little; a quarter of the budget tells which kind this is.
+        if (chain == maxChain - maxChain / 4 && bestLength < kShortMatch) break;
         const uint32_t distance = pos - src;
         const uint8_t* cand = At(src);
         if (cand[bestLength] != cur[bestLength] || cand[0] != cur[0] || cand[1] != cur[1]) continue;
