@@ -38,6 +38,8 @@ Buffer* GeometryNode::GetTexCoords(int set) const {
 }
 
 void GeometryNode::RefreshEffect() {
+    // A new buffer may reuse the address of a released one, so the cached check cannot tell.
+    checked_ = CheckedState{};
     if (effect_) effect_->RefreshCurrentTechnique();
 }
 

@@ -72,8 +72,8 @@ public:
     BoundingVolume* GetModelBound() const { return modelBound_.Get(); }
 
     // True when every index names a vertex and every per-vertex buffer covers all vertices,
-    // so a draw reads nothing beyond the arrays. The index scan is repeated only when the
-    // buffers, their counts or the index data (dirty flag) changed.
+    // so a draw reads nothing beyond the arrays. The index scan is repeated only after a setter
+    // ran or a buffer was given a new array or count; the engine's own in-place edits are trusted.
     bool HasConsistentBuffers();
 
     // A buffer class that can serve as positions or texture coordinates (1 to 4 floats).
@@ -81,7 +81,7 @@ public:
 
 protected:
     GeometryNode();
-    // The setters' common tail.
+    // The setters' common tail: forgets the last consistency check, refreshes the effect.
     void RefreshEffect();
 
 private:
