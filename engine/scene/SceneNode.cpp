@@ -114,13 +114,17 @@ int SceneNode::Load(Stream& stream) {
         if (effect && AddEffect(effect) != 0) return 1;
     }
     int32_t childCount = 0;
-    if (stream.ReadInt(childCount) != 0 || childCount < 0 || childCount > stream.GetRemaining() / 4) {
+    if (stream.ReadInt(childCount) != 0 || childCount < 0) {
         LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
         return 1;
     }
     int32_t growth = 0;
     if (stream.ReadInt(growth) != 0 || growth < 0 || growth > kMaxChildGrowth) {
         LogError("Невозможно загрузить приращение. ID[%d] Имя[%s]", GetId(), name);
+        return 1;
+    }
+    if (childCount > stream.GetRemaining() / 4) {
+        LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
         return 1;
     }
     ClearChildren();
