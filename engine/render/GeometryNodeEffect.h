@@ -28,9 +28,9 @@ public:
     void SetGeometry(GeometryNode* geometry) { geometry_ = geometry; }
 
     // The first supported technique, chosen on first use and then kept; null when none is.
-    virtual Technique* CurrentTechnique() = 0;
+    virtual Technique* GetCurrentTechnique() = 0;
     // Passes of the current technique; 0 without one.
-    virtual int PassCount() = 0;
+    virtual int GetPassCount() = 0;
     // Refreshes the current technique when one has been chosen, so its passes see new data.
     virtual void RefreshCurrentTechnique() = 0;
 

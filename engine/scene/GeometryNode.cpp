@@ -131,8 +131,8 @@ void GeometryNode::Draw(Renderer& renderer) {
     // the device would read past the arrays.
     if (!HasConsistentBuffers()) return;
     renderer.SetCurrentGeometry(this);
-    Technique* technique = effect_->CurrentTechnique();
-    const int passes = technique ? effect_->PassCount() : 0;
+    Technique* technique = effect_->GetCurrentTechnique();
+    const int passes = technique ? effect_->GetPassCount() : 0;
     for (int i = 0; i < passes; ++i) {
         if (renderer.ApplyPass(technique, i) == 0) renderer.DrawIndexed();
         // Also after a skipped pass: lights it enabled before refusing must not leak into the

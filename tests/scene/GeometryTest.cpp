@@ -28,11 +28,11 @@ namespace nuv {
 class ProbeEffect : public GeometryNodeEffect {
     NUV_DECLARE_OBJECT
 public:
-    Technique* CurrentTechnique() override {
+    Technique* GetCurrentTechnique() override {
         chosen = true;
         return passes > 0 ? reinterpret_cast<Technique*>(this) : nullptr;
     }
-    int PassCount() override { return passes; }
+    int GetPassCount() override { return passes; }
     void RefreshCurrentTechnique() override {
         if (chosen) ++refreshes;
     }
@@ -310,7 +310,7 @@ TEST(Geometry, SettersShareBuffersAndRefreshTheChosenTechnique) {
     Pointer<Vector3Buffer> positions = Positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     mesh->SetVertices(positions.Get());
     EXPECT_EQ(effect->refreshes, 0);  // no technique chosen yet
-    effect->CurrentTechnique();
+    effect->GetCurrentTechnique();
     mesh->SetNormals(Pointer<Vector3Buffer>(new Vector3Buffer(3)).Get());
     EXPECT_EQ(effect->refreshes, 1);
     mesh->SetNormals(mesh->GetNormals());  // the same buffer: nothing happens
