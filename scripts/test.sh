@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test of the project, in four stages:
 #   native  RelWithDebInfo build with benchmarks; every CTest label (unit, render, e2e, oracle)
 #   asan    AddressSanitizer + UndefinedBehaviorSanitizer build; the unit tests
-#   wine    Windows cross build (mingw-w64); its unit tests under Wine
+#   wine    Windows cross build (mingw-w64, with libraries from scripts/build-win-deps.sh); its tests under Wine
 #   fuzz    clang libFuzzer build; every fuzz target for NUV_FUZZ_SECONDS (default 30) seconds
 # Usage: scripts/test.sh [STAGE...]     (all stages when none is named)
 # Build folders: build/ci-native, build/ci-asan, build/ci-win, build/ci-fuzz. Exits non-zero when any
@@ -87,6 +87,8 @@ stage_asan() {
 wine_prefix=
 stage_wine() {
     local dir=build/ci-win
+    # Third-party libraries cross-built from Debian's sources, cached after the first run.
+    bash scripts/build-win-deps.sh || build_failed "cross-building the third-party libraries failed" || return
     nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$NUV_ROOT/cmake/mingw-w64-x86_64.cmake" || build_failed "configure failed" || return
     run_ninja "$dir" || build_failed "build failed" || return
