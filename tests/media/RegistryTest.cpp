@@ -76,20 +76,6 @@ TEST(ModuleRegistry, RegistersByNameAndKeepsTheFirstOfAName) {
     EXPECT_FALSE(log.ContainsText("Загружается модуль"));
 }
 
-TEST(ModuleRegistry, StaticModuleSymbols) {
-    LogRecorder log;
-    Pointer<StaticModule> module = MakeModule("Symbols");
-    ModuleInitializeFunction initialize = nullptr;
-    EXPECT_EQ(module->GetFunction(&initialize, "Initialize"), 0);
-    ASSERT_NE(initialize, nullptr);
-    EXPECT_EQ(initialize(), 0);
-    EXPECT_EQ(module->GetSymbol(nullptr, "Initialize"), 3);
-    EXPECT_TRUE(log.Contains(kLogWarning, "Указатель на символ [Initialize] равен 0."));
-    EXPECT_EQ(module->GetFunction(&initialize, "CreateCodec"), 1);
-    EXPECT_EQ(initialize, nullptr);
-    EXPECT_TRUE(log.Contains(kLogWarning, "Невозможно найти символ [CreateCodec] в модуле [Symbols]."));
-}
-
 int gShutdowns = 0;
 int CountShutdown() {
     ++gShutdowns;
