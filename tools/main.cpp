@@ -1,3 +1,4 @@
+#include "ImageCommand.h"
 #include "RarCommand.h"
 
 #include <cstring>
@@ -16,6 +17,8 @@ struct Subcommand {
 
 const Subcommand kSubcommands[] = {
     {"rar", "list, test, extract and pack RAR 2.0 archives", nuv::RarCommand::Run, nuv::RarCommand::PrintHelp},
+    {"image", "describe and convert BMP, TGA, JPEG and CUBE pictures", nuv::ImageCommand::Run,
+     nuv::ImageCommand::PrintHelp},
 };
 
 void PrintUsage(std::ostream& out) {
