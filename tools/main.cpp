@@ -1,5 +1,6 @@
 #include "ImageCommand.h"
 #include "RarCommand.h"
+#include "SceneCommand.h"
 
 #include <cstring>
 #include <iostream>
@@ -19,6 +20,7 @@ const Subcommand kSubcommands[] = {
     {"rar", "list, test, extract and pack RAR 2.0 archives", nuv::RarCommand::Run, nuv::RarCommand::PrintHelp},
     {"image", "describe and convert BMP, TGA, JPEG and CUBE pictures", nuv::ImageCommand::Run,
      nuv::ImageCommand::PrintHelp},
+    {"scene", "print the object tree of a scene file", nuv::SceneCommand::Run, nuv::SceneCommand::PrintHelp},
 };
 
 void PrintUsage(std::ostream& out) {

@@ -134,15 +134,15 @@ bool FitSphereSimd(const Vector3* points, int count, Vector3& center, float& rad
     const __m128 cx = _mm_set1_ps(centre.x), cy = _mm_set1_ps(centre.y), cz = _mm_set1_ps(centre.z);
     __m128 farthest = _mm_setzero_ps();
     for (int i = 0; i < blocks; i += 4) {
-        // (x0 y0 z0 x1) (y1 z1 x2 y2) (z2 x3 y3 z3) to one register per axis.
+        // (x0 y0 z0 x1) (y1 z1 x2 y2) (z2 x3 y3 z3) to one register per axis, in six shuffles.
         const float* block = data + i * 3;
         const __m128 a = _mm_loadu_ps(block), b = _mm_loadu_ps(block + 4), c = _mm_loadu_ps(block + 8);
-        const __m128 xs = _mm_shuffle_ps(_mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 3, 0, 0)),
-                                         _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2)), _MM_SHUFFLE(2, 0, 2, 0));
-        const __m128 ys = _mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 1, 1)),
-                                         _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 2, 3, 3)), _MM_SHUFFLE(2, 0, 2, 0));
-        const __m128 zs = _mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 1, 2, 2)),
-                                         _mm_shuffle_ps(c, c, _MM_SHUFFLE(3, 3, 0, 0)), _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 x2y2z2x3 = _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 0, 3, 2));
+        const __m128 y0z0y1z1 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 0, 2, 1));
+        const __m128 y2z1y3z3 = _mm_shuffle_ps(b, c, _MM_SHUFFLE(3, 2, 1, 3));
+        const __m128 xs = _mm_shuffle_ps(a, x2y2z2x3, _MM_SHUFFLE(3, 0, 3, 0));
+        const __m128 ys = _mm_shuffle_ps(y0z0y1z1, y2z1y3z3, _MM_SHUFFLE(2, 0, 2, 0));
+        const __m128 zs = _mm_shuffle_ps(y0z0y1z1, c, _MM_SHUFFLE(3, 0, 3, 1));
         const __m128 dx = _mm_sub_ps(xs, cx), dy = _mm_sub_ps(ys, cy), dz = _mm_sub_ps(zs, cz);
         const __m128 d2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
         farthest = _mm_max_ps(farthest, d2);
