@@ -117,12 +117,9 @@ void GeometryNode::UpdateBound() {
 }
 
 void GeometryNode::Render(Renderer& renderer) {
-    if (!effect_ || !effect_->IsEnabled()) return;
-    if (effect_->IsBlendEnabled()) {
-        renderer.DeferGeometry(this);
-        return;
-    }
-    Draw(renderer);
+    // The renderer checks the effect's switch and blending: blended geometry waits in its lists
+    // and comes back through Draw, back to front.
+    renderer.DrawGeometry(this);
 }
 
 void GeometryNode::Draw(Renderer& renderer) {
@@ -131,13 +128,13 @@ void GeometryNode::Draw(Renderer& renderer) {
     // the device would read past the arrays.
     if (!HasConsistentBuffers()) return;
     renderer.SetCurrentGeometry(this);
-    Technique* technique = effect_->GetCurrentTechnique();
-    const int passes = technique ? effect_->GetPassCount() : 0;
+    Technique* technique = effect_->CurrentTechnique();
+    const int passes = technique ? effect_->PassCount() : 0;
     for (int i = 0; i < passes; ++i) {
         if (renderer.ApplyPass(technique, i) == 0) renderer.DrawIndexed();
         // Also after a skipped pass: lights it enabled before refusing must not leak into the
         // next draw.
-        renderer.RestorePassStates();
+        renderer.DisableLights();
     }
 }
 

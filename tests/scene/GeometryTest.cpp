@@ -9,6 +9,9 @@
 #include "core/Vector3Buffer.h"
 #include "core/Vector4Buffer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Pass.h"
+#include "render/Technique.h"
+#include "scene/Light.h"
 #include "scene/Lines.h"
 #include "scene/Points.h"
 #include "scene/SphereBoundingVolume.h"
@@ -24,24 +27,50 @@
 
 namespace nuv {
 
-// An effect with a fixed number of passes; pass `refusedPass` is refused by the renderer below.
+namespace {
+
+// Every double appends to this trace.
+std::string trace;
+
+// A pass whose Apply answers as told.
+class ProbePass : public Pass {
+public:
+    explicit ProbePass(int index) : index_(index) {}
+    int Apply() override {
+        trace += "apply" + std::to_string(index_) + " ";
+        return index_ == refused ? 1 : 0;
+    }
+    static inline int refused = -1;
+
+private:
+    int index_;
+};
+
+class ProbeTechnique : public Technique {
+public:
+    bool IsSupported() override { return supported; }
+    int Refresh() override {
+        ++refreshes;
+        return Technique::Refresh();
+    }
+    bool supported = true;
+    int refreshes = 0;
+};
+
+} // namespace
+
+// A geometry effect with one technique of a chosen number of passes.
 class ProbeEffect : public GeometryNodeEffect {
     NUV_DECLARE_OBJECT
 public:
-    Technique* GetCurrentTechnique() override {
-        chosen = true;
-        return passes > 0 ? reinterpret_cast<Technique*>(this) : nullptr;
+    ProbeEffect() { SetPasses(1); }
+    void SetPasses(int passes, bool supported = true) {
+        technique = new ProbeTechnique;
+        technique->supported = supported;
+        for (int i = 0; i < passes; ++i) technique->AddPass(Pointer<Pass>(new ProbePass(i)).Get());
+        AddTechnique(technique);
     }
-    int GetPassCount() override { return passes; }
-    void RefreshCurrentTechnique() override {
-        if (chosen) ++refreshes;
-    }
-    void Update(double dt) override { updatedWith += dt; }
-
-    int passes = 1;
-    bool chosen = false;
-    int refreshes = 0;
-    double updatedWith = 0;
+    ProbeTechnique* technique = nullptr;  // the last one added
 };
 
 NUV_IMPLEMENT_OBJECT(ProbeEffect, GeometryNodeEffect)
@@ -50,27 +79,55 @@ namespace {
 
 using test::LogRecorder;
 
-// Writes down the calls a geometry makes, in order.
+// Writes down the device calls a geometry's drawing makes.
 class ProbeRenderer : public Renderer {
 public:
     void ReleaseBuffer(Buffer&) override {}
-    Camera* GetCamera() override { return nullptr; }
-    int ApplyPass(Technique*, int index) override {
-        calls += "apply" + std::to_string(index) + " ";
-        return index == refusedPass ? 1 : 0;
-    }
-    void FlushDeferred() override { calls += "flush "; }
-    void SetCurrentGeometry(GeometryNode* geometry) override {
-        current = geometry;
-        calls += "current ";
-    }
-    void DrawIndexed() override { calls += "draw "; }
-    void RestorePassStates() override { calls += "restore "; }
-    void DeferGeometry(GeometryNode*) override { calls += "defer "; }
-
-    std::string calls;
-    GeometryNode* current = nullptr;
-    int refusedPass = -1;
+    int CreateDevice(int, const String&, void*, int, int, int, int) override { return 0; }
+    int DestroyDevice() override { return 0; }
+    void ReleaseTexture(BaseTexture&) override {}
+    void ReleaseShader(Shader&) override {}
+    void ReleasePass(Pass&) override {}
+    void ReleaseResource(Object&) override {}
+    void BeginQuery(Object*) override {}
+    void EndQuery(Object*) override {}
+    void SetTexture(BaseTexture*, int) override {}
+    void SetVertexShader(VertexShader*) override {}
+    void SetVertexConstants(int, const float*, int) override {}
+    void SetPixelShader(PixelShader*) override {}
+    void SetPixelConstants(int, const float*, int) override {}
+    void BindTexCoords(Buffer*, int) override {}
+    void BindColors(ColorBuffer*) override {}
+    void BindPositions(Buffer*) override {}
+    void BindPointSizes(FloatBuffer*) override {}
+    void BindNormals(Vector3Buffer*) override {}
+    void BindBlendWeights(Vector4Buffer*) override {}
+    void BindBlendIndices(Vector4Buffer*) override {}
+    void BindIndices(IntBuffer*) override {}
+    void BeginPass(Pass*) override {}
+    void DrawIndexed() override { trace += "draw "; }
+    void DrawBuffers(Buffer*, IntBuffer*, Vector4Buffer*, Vector4Buffer*, Buffer*) override {}
+    void DrawPrimitives(int) override {}
+    void Clear(int, const Color&, float, int) override {}
+    int BeginScene() override { return 0; }
+    void EndScene() override {}
+    Matrix4 GetWorldMatrix() override { return {}; }
+    void SetWorldMatrix(const Matrix4&) override {}
+    Matrix4 GetViewMatrix() override { return {}; }
+    void SetViewMatrix(const Matrix4&) override {}
+    Matrix4 GetProjectionMatrix() override { return {}; }
+    void SetProjectionMatrix(const Matrix4&) override {}
+    Matrix4 GetTextureMatrix(int) override { return {}; }
+    void SetTextureMatrix(int, const Matrix4&) override {}
+    void EnableLight(Light*) override { trace += "light "; }
+    void DisableLight() override { trace += "unlight "; }
+    void SetCubeRenderTarget(int, CubeTexture*) override {}
+    void SetRenderTarget(BaseTexture*) override {}
+    void SetShadowmapTarget(BaseTexture*, int, float) override {}
+    int GetViewportWidth() override { return 0; }
+    int GetViewportHeight() override { return 0; }
+    void SetViewport(const Vector2&, const Vector2&) override {}
+    void SetGamma(int) override {}
 };
 
 std::vector<uint8_t> Saved(Object& object) {
@@ -309,12 +366,12 @@ TEST(Geometry, SettersShareBuffersAndRefreshTheChosenTechnique) {
     EXPECT_EQ(effect->GetGeometry(), mesh.Get());
     Pointer<Vector3Buffer> positions = Positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
     mesh->SetVertices(positions.Get());
-    EXPECT_EQ(effect->refreshes, 0);  // no technique chosen yet
-    effect->GetCurrentTechnique();
+    EXPECT_EQ(effect->technique->refreshes, 0);  // no technique chosen yet
+    effect->CurrentTechnique();                  // chosen, and refreshed once
     mesh->SetNormals(Pointer<Vector3Buffer>(new Vector3Buffer(3)).Get());
-    EXPECT_EQ(effect->refreshes, 1);
+    EXPECT_EQ(effect->technique->refreshes, 2);
     mesh->SetNormals(mesh->GetNormals());  // the same buffer: nothing happens
-    EXPECT_EQ(effect->refreshes, 1);
+    EXPECT_EQ(effect->technique->refreshes, 2);
     EXPECT_EQ(positions->GetReferenceCount(), 2);
 
     // New positions drop the tangents, even of the same size.
@@ -329,73 +386,113 @@ TEST(Geometry, SettersShareBuffersAndRefreshTheChosenTechnique) {
     EXPECT_EQ(effect->GetGeometry(), nullptr);
     EXPECT_EQ(effect->GetReferenceCount(), 1);
 
+    // The node's update runs the effect's (its sway clock advances).
     mesh->UpdateWorld(0.25);
-    EXPECT_EQ(other->updatedWith, 0.25);
+    EXPECT_EQ(other->swayTime, 0.25f);
 }
 
-TEST(Geometry, RenderDrawsEachPassOrDefersBlendedGeometry) {
-    Pointer<ProbeRenderer> renderer(new ProbeRenderer);
-    Pointer<Triangles> mesh(new Triangles);
-    mesh->SetVertices(Positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}).Get());
-    mesh->SetIndices(Indices({0, 1, 2}).Get());
+// A pass that enables a light on its way, as lit effects do.
+class LightingPass : public ProbePass {
+public:
+    LightingPass(int index, Renderer* renderer, Light* light) : ProbePass(index), renderer_(renderer), light_(light) {}
+    int Apply() override {
+        renderer_->AddLight(light_);
+        return ProbePass::Apply();
+    }
 
-    mesh->Render(*renderer);  // no effect
-    EXPECT_EQ(renderer->calls, "");
+private:
+    Renderer* renderer_;
+    Light* light_;
+};
+
+struct DrawFixture {
+    DrawFixture() {
+        trace.clear();
+        ProbePass::refused = -1;
+        mesh->SetVertices(Positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}).Get());
+        mesh->SetIndices(Indices({0, 1, 2}).Get());
+    }
+    ~DrawFixture() { ProbePass::refused = -1; }
+    Pointer<ProbeRenderer> renderer{new ProbeRenderer};
+    Pointer<Triangles> mesh{new Triangles};
+};
+
+TEST(Geometry, RenderDrawsEachPassAndUndoesItsLights) {
+    DrawFixture f;
+    f.mesh->Render(*f.renderer);  // no effect
+    EXPECT_EQ(trace, "");
 
     Pointer<ProbeEffect> effect(new ProbeEffect);
-    effect->passes = 3;
-    mesh->SetEffect(effect.Get());
-    renderer->refusedPass = 1;
-    mesh->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "current apply0 draw restore apply1 restore apply2 draw restore ");
-    EXPECT_EQ(renderer->current, mesh.Get());
+    effect->technique->supported = false;
+    Pointer<Light> light(new Light);
+    auto* lit = new ProbeTechnique;
+    for (int i = 0; i < 3; ++i) lit->AddPass(Pointer<Pass>(new LightingPass(i, f.renderer.Get(), light.Get())).Get());
+    effect->AddTechnique(lit);
+    f.mesh->SetEffect(effect.Get());
+    ProbePass::refused = 1;
+    f.mesh->Render(*f.renderer);
+    // The refused pass is not drawn, but the light it enabled goes all the same.
+    EXPECT_EQ(trace, "light apply0 draw unlight light apply1 unlight light apply2 draw unlight ");
+    EXPECT_EQ(f.renderer->GetCurrentGeometry(), f.mesh.Get());
+    EXPECT_EQ(f.renderer->GetLightCount(), 0);
 
-    renderer->calls.clear();
+    trace.clear();
     effect->Disable();
-    mesh->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "");
-    // Draw itself ignores the switch (the deferred list calls it).
-    mesh->Draw(*renderer);
-    EXPECT_EQ(renderer->calls, "current apply0 draw restore apply1 restore apply2 draw restore ");
+    f.mesh->Render(*f.renderer);
+    EXPECT_EQ(trace, "");
+    // Draw itself ignores the switch (the deferred lists call it).
+    f.mesh->Draw(*f.renderer);
+    EXPECT_EQ(trace, "light apply0 draw unlight light apply1 unlight light apply2 draw unlight ");
+}
 
-    renderer->calls.clear();
-    effect->Enable();
+TEST(Geometry, BlendedGeometryWaitsForTheFlush) {
+    DrawFixture f;
+    Pointer<ProbeEffect> effect(new ProbeEffect);
     effect->SetBlendEnabled(true);
-    mesh->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "defer ");
+    f.mesh->SetEffect(effect.Get());
+    f.mesh->Render(*f.renderer);
+    EXPECT_EQ(trace, "");
+    EXPECT_EQ(f.renderer->GetDeferredCount(), 1);
+    f.renderer->FlushDeferred();
+    EXPECT_EQ(trace, "apply0 draw ");
+    EXPECT_EQ(f.renderer->GetDeferredCount(), 0);
+}
 
-    renderer->calls.clear();
-    effect->SetBlendEnabled(false);
-    effect->passes = 0;  // no supported technique
-    mesh->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "current ");
+TEST(Geometry, WithoutSupportedTechniqueNothingIsDrawn) {
+    DrawFixture f;
+    Pointer<ProbeEffect> effect(new ProbeEffect);
+    effect->technique->supported = false;
+    f.mesh->SetEffect(effect.Get());
+    f.mesh->Render(*f.renderer);
+    EXPECT_EQ(trace, "");
+    EXPECT_EQ(effect->PassCount(), 0);
 }
 
 TEST(Geometry, InconsistentBuffersAreNeverDrawn) {
     LogRecorder log;
-    Pointer<ProbeRenderer> renderer(new ProbeRenderer);
+    DrawFixture f;
     Pointer<Lines> lines(new Lines);
     Pointer<ProbeEffect> effect(new ProbeEffect);
     lines->SetEffect(effect.Get());
     lines->SetVertices(Positions({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}).Get());
 
     lines->SetIndices(Indices({0, 1, 2, 3}).Get());  // vertex 3 does not exist
-    lines->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "");
+    lines->Render(*f.renderer);
+    EXPECT_EQ(trace, "");
     EXPECT_TRUE(log.ContainsText("Буфферы геометрии не согласованы"));
 
     lines->SetIndices(Indices({0, 1, 1, -1}).Get());
     EXPECT_FALSE(lines->HasConsistentBuffers());
 
     lines->SetIndices(Indices({0, 1, 1, 2, 2}).Get());  // odd count: fine, the last index is unused
-    lines->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "current apply0 draw restore ");
+    lines->Render(*f.renderer);
+    EXPECT_EQ(trace, "apply0 draw ");
 
     // A per-vertex array shorter than the positions would be read past its end.
-    renderer->calls.clear();
+    trace.clear();
     lines->SetTexCoords(5, Pointer<Vector2Buffer>(new Vector2Buffer(2)).Get());
-    lines->Render(*renderer);
-    EXPECT_EQ(renderer->calls, "");
+    lines->Render(*f.renderer);
+    EXPECT_EQ(trace, "");
     lines->SetTexCoords(5, Pointer<Vector2Buffer>(new Vector2Buffer(3)).Get());
     lines->SetColors(Pointer<ColorBuffer>(new ColorBuffer(1)).Get());
     EXPECT_FALSE(lines->HasConsistentBuffers());
