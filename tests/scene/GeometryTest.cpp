@@ -197,22 +197,6 @@ Cube MakeCube() {
     return cube;
 }
 
-TEST(Geometry, PrimitiveTypesAndClassNames) {
-    Pointer<Points> points(new Points);
-    Pointer<Lines> lines(new Lines);
-    Pointer<StripLines> strip(new StripLines);
-    Pointer<Triangles> triangles(new Triangles);
-    EXPECT_EQ(points->GetPrimitiveType(), 0);
-    EXPECT_EQ(lines->GetPrimitiveType(), 1);
-    EXPECT_EQ(strip->GetPrimitiveType(), 2);
-    EXPECT_EQ(triangles->GetPrimitiveType(), 3);
-    EXPECT_EQ(triangles->GetType().GetName(), "Nuv.Triangles");
-    EXPECT_TRUE(triangles->IsDerived(GeometryNode::TYPE));
-    EXPECT_TRUE(triangles->IsDerived(Node::TYPE));
-    ASSERT_NE(triangles->GetModelBound(), nullptr);
-    EXPECT_EQ(triangles->GetModelBound()->GetKind(), BoundingVolume::kSphere);
-}
-
 TEST(Geometry, CubeNormalsAreTheFaceNormals) {
     const Cube cube = MakeCube();
     Pointer<Triangles> mesh(new Triangles);
