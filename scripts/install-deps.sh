@@ -14,6 +14,8 @@ PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     # image codecs
     libjpeg62-turbo-dev
+    # our sound library: OpenAL Soft output, Ogg Vorbis decoding (and encoding in tests)
+    libopenal-dev libvorbis-dev libogg-dev
     # Windows cross build and its tests under Wine
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
     # witnesses in tests: archives, images, sound
