@@ -1,0 +1,118 @@
+#include "SceneCommand.h"
+#include "SceneTestDoubles.h"
+
+#include "core/SceneFile.h"
+#include "core/Stream.h"
+#include "scene/SceneNode.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace nuv {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SceneCommandTest : ::testing::Test {
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("nuv_scene_command_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string Write(const char* name, const std::vector<uint8_t>& bytes) {
+        const fs::path path = folder / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path.string();
+    }
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return SceneCommand::Run(args, out, err);
+    }
+
+    fs::path folder;
+    std::ostringstream out, err;
+};
+
+std::vector<uint8_t> SceneBytes(Object* root) {
+    Stream stream(0, 1024);
+    EXPECT_EQ(SceneFile::Write(stream, root), 0);
+    return std::vector<uint8_t>(stream.GetData(), stream.GetData() + stream.GetPosition());
+}
+
+// IDs depend on what the process made before; the layout does not.
+std::string WithoutIds(const std::string& text) {
+    return std::regex_replace(text, std::regex("ID [0-9]+"), "ID #");
+}
+
+TEST_F(SceneCommandTest, DumpsTheTreeAndCountsClasses) {
+    Pointer<SceneNode> root(new SceneNode());
+    root->SetName(String("Root"));
+    Pointer<TestMover> mover(new TestMover());
+    mover->SetName(String("m"));
+    root->AddController(mover.Get());
+    Pointer<TestSceneEffect> effect(new TestSceneEffect());
+    effect->SetName(String("fx"));
+    root->AddEffect(effect.Get());
+    Pointer<SceneNode> group(new SceneNode());
+    group->SetName(String("Group"));
+    Pointer<Node> leaf(new Node());
+    leaf->SetName(String("Leaf"));
+    root->AttachChild(group.Get());
+    group->AttachChild(leaf.Get());
+    Pointer<Node> gone(new Node());
+    root->AttachChild(gone.Get());
+    root->RemoveChild(gone.Get());
+    const std::string path = Write("Main.STR", SceneBytes(root.Get()));
+
+    ASSERT_EQ(Run({"dump", path}), SceneCommand::kExitOk) << err.str();
+    EXPECT_EQ(WithoutIds(out.str()),
+              "Nuv.SceneNode \"Root\" ID #\n"
+              "  controller Nuv.TestMover \"m\" ID #\n"
+              "  effect Nuv.TestSceneEffect \"fx\" ID #\n"
+              "  Nuv.SceneNode \"Group\" ID #\n"
+              "    Nuv.Node \"Leaf\" ID #\n"
+              "  (empty slot)\n"
+              "classes:\n"
+              "  Nuv.Node 1\n"
+              "  Nuv.SceneNode 2\n"
+              "  Nuv.TestMover 1\n"
+              "  Nuv.TestSceneEffect 1\n");
+    // The IDs printed are those of the loaded objects, one per line, all different.
+    std::set<std::string> ids;
+    std::smatch m;
+    std::string text = out.str();
+    while (std::regex_search(text, m, std::regex("ID ([0-9]+)"))) {
+        ids.insert(m[1]);
+        text = m.suffix();
+    }
+    EXPECT_EQ(ids.size(), 5u);
+}
+
+TEST_F(SceneCommandTest, RefusesBadArgumentsAndBadFiles) {
+    EXPECT_EQ(Run({}), SceneCommand::kExitUsage);
+    EXPECT_EQ(Run({"list", "x.STR"}), SceneCommand::kExitUsage);
+    EXPECT_EQ(Run({"dump"}), SceneCommand::kExitUsage);
+    EXPECT_EQ(Run({"dump", (folder / "missing.STR").string()}), SceneCommand::kExitUsage);
+    EXPECT_EQ(Run({"dump", folder.string()}), SceneCommand::kExitUsage);
+    EXPECT_EQ(Run({"--help"}), SceneCommand::kExitOk);
+    EXPECT_NE(out.str().find("nuvtool scene dump FILE.STR"), std::string::npos);
+
+    Pointer<SceneNode> root(new SceneNode());
+    std::vector<uint8_t> bytes = SceneBytes(root.Get());
+    bytes.resize(bytes.size() - 3);
+    EXPECT_EQ(Run({"dump", Write("cut.STR", bytes)}), SceneCommand::kExitFailed);
+    EXPECT_NE(err.str().find("is not a readable scene file"), std::string::npos);
+    // The load's own reason comes first.
+    EXPECT_NE(err.str().find("Невозможно загрузить"), std::string::npos);
+    EXPECT_EQ(out.str(), "");
+}
+
+} // namespace
+} // namespace nuv
