@@ -6,12 +6,16 @@ namespace nuv {
 
 namespace {
 
-// v·R(q), summed over the rows of R in order, so that the result matches v·ToMatrix().
+// v·R(q), summed over the rows of R in order. R is built with the same operations as
+// Quaternion::ToMatrix, without the fourth row and column nobody reads here.
 Vector3 Rotate(const Quaternion& q, const Vector3& v) {
-    const Matrix4 r = q.ToMatrix();
-    return {v.x * r.m[0][0] + v.y * r.m[1][0] + v.z * r.m[2][0],
-            v.x * r.m[0][1] + v.y * r.m[1][1] + v.z * r.m[2][1],
-            v.x * r.m[0][2] + v.y * r.m[1][2] + v.z * r.m[2][2]};
+    const float xx = q.x * q.x, yy = q.y * q.y, zz = q.z * q.z;
+    const float xy = q.x * q.y, xz = q.x * q.z, yz = q.y * q.z;
+    const float wx = q.w * q.x, wy = q.w * q.y, wz = q.w * q.z;
+    const float r00 = 1.0f - 2.0f * (yy + zz), r01 = 2.0f * (xy - wz), r02 = 2.0f * (xz + wy);
+    const float r10 = 2.0f * (xy + wz), r11 = 1.0f - 2.0f * (xx + zz), r12 = 2.0f * (yz - wx);
+    const float r20 = 2.0f * (xz - wy), r21 = 2.0f * (yz + wx), r22 = 1.0f - 2.0f * (xx + yy);
+    return {v.x * r00 + v.y * r10 + v.z * r20, v.x * r01 + v.y * r11 + v.z * r21, v.x * r02 + v.y * r12 + v.z * r22};
 }
 
 } // namespace
