@@ -1,46 +1,83 @@
 #pragma once
 
-#include "core/Object.h"
+#include "core/Color.h"
+#include "core/Pointer.h"
+#include "render/Effect.h"
+
+#include <cstdint>
 
 namespace nuv {
 
+class Controller;
 class GeometryNode;
-class Technique;
 
-// How a geometry node is drawn: the techniques and passes, blending and the enabled switch.
-// The drawing side (techniques, passes, stored material) belongs to the concrete effects; the
-// geometry only needs what decides whether, when and through which passes it is drawn.
-class GeometryNodeEffect : public Object {
+// Base of every effect attached to a geometry node: the material, alpha test, blending, fog and
+// sway parameters that scene files store, the skinning done in the vertex program and the
+// per-stage wrap flags. The passes copy these into their state blocks on Refresh.
+class GeometryNodeEffect : public Effect {
+    NUV_DECLARE_OBJECT
 public:
-    static inline const Rtti TYPE{"Nuv.GeometryNodeEffect", &Object::TYPE};
-    const Rtti& GetType() const override { return TYPE; }
+    static constexpr int kStageCount = 8;
 
-    bool IsEnabled() const { return enabled_; }
-    virtual void Enable() { enabled_ = true; }
-    virtual void Disable() { enabled_ = false; }
+    // The skin controller's CPU-skinning switch: the controllers live above this library, so
+    // they hand the switch in here. Without it the effect keeps its reference and does nothing.
+    using CpuSkinningSwitch = void (*)(Controller* controller, bool onCpu);
+    static void SetCpuSkinningSwitch(CpuSkinningSwitch function);
 
-    // Blended geometry is drawn late, back to front.
-    bool IsBlendEnabled() const { return blendEnabled_; }
-    void SetBlendEnabled(bool enabled) { blendEnabled_ = enabled; }
+    ~GeometryNodeEffect() override;
+
+    int Save(Stream& stream) override;
+    int Load(Stream& stream) override;
+    // Controllers, sway time, then where skinning runs for this renderer.
+    void Update(double dt) override;
 
     // The geometry this effect draws: a plain back pointer, the geometry holds the effect.
     GeometryNode* GetGeometry() const { return geometry_; }
     void SetGeometry(GeometryNode* geometry) { geometry_ = geometry; }
 
-    // The first supported technique, chosen on first use and then kept; null when none is.
-    virtual Technique* GetCurrentTechnique() = 0;
-    // Passes of the current technique; 0 without one.
-    virtual int GetPassCount() = 0;
-    // Refreshes the current technique when one has been chosen, so its passes see new data.
-    virtual void RefreshCurrentTechnique() = 0;
+    // Skinning in the vertex program: the previous controller goes back to the CPU; the new one
+    // stays on the CPU until an update finds a vertex level that can skin, and its geometry is
+    // never culled (its shape is only known to the program).
+    void SetSkinController(Controller* controller);
+    Controller* GetSkinController() const { return skinController_.Get(); }
+
+    // Blended geometry is drawn late, back to front.
+    bool IsBlendEnabled() const { return blendEnabled != 0; }
+    void SetBlendEnabled(bool enabled) { blendEnabled = enabled ? 1 : 0; }
+
+    uint8_t depthTest = 1;
+    uint8_t depthWrite = 1;
+    uint8_t wireframe = 0;
+    Color diffuse{0.8f, 0.8f, 0.8f, 1.0f};
+    Color ambient{0.2f, 0.2f, 0.2f, 1.0f};
+    Color specular{0.0f, 0.0f, 0.0f, 1.0f};
+    Color emissive{0.0f, 0.0f, 0.0f, 1.0f};
+    float specularPower = 1.0f;
+    uint8_t alphaTest = 0;
+    int32_t alphaReference = 1;
+    uint8_t blendEnabled = 0;
+    int32_t sourceBlend = 4;
+    int32_t destinationBlend = 5;
+    uint8_t fogEnabled = 0;
+    Color fogColor{1.0f, 1.0f, 1.0f, 1.0f};
+    float fogDensity = 0.001f;
+    float fogExponent = 2.0f;
+    float swayAmplitude = 0.05f;
+    float swayFrequency = 1.0f;
+    float swayTime = 0.0f;  // the sum of all time steps
+    uint8_t swayEnabled = 0;
+    uint8_t cullEnabled = 1;
+    uint8_t wrap[kStageCount] = {1, 1, 1, 1, 1, 1, 1, 1};
 
 protected:
-    GeometryNodeEffect() = default;
+    GeometryNodeEffect();
 
 private:
+    // The skinned shape is only known to the vertex program: an unlimited bound, never refitted.
+    static void MakeUncullable(GeometryNode* geometry);
+
     GeometryNode* geometry_ = nullptr;
-    bool enabled_ = true;
-    bool blendEnabled_ = false;
+    Pointer<Controller> skinController_;
 };
 
 } // namespace nuv

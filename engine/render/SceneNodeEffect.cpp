@@ -2,6 +2,6 @@
 
 namespace nuv {
 
-NUV_IMPLEMENT_ABSTRACT_OBJECT(SceneNodeEffect, Object)
+NUV_IMPLEMENT_ABSTRACT_OBJECT(SceneNodeEffect, Effect)
 
 } // namespace nuv

@@ -198,8 +198,8 @@ void SceneNode::Render(Renderer& renderer) {
         const Pointer<SceneNodeEffect> effect(GetEffect(e));
         if (!effect) break;
         if (!effect->IsEnabled()) continue;
-        Technique* technique = effect->GetCurrentTechnique();
-        const int passes = effect->GetPassCount();
+        Technique* technique = effect->CurrentTechnique();
+        const int passes = effect->PassCount();
         for (int pass = 0; pass < passes; ++pass) {
             // Non-zero: the pass drew by itself (or nothing) and the children are not drawn for it.
             if (renderer.ApplyPass(technique, pass) != 0) continue;

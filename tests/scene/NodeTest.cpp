@@ -208,9 +208,10 @@ TEST(NodeTest, SearchesGoThroughControllersBoundEffectsAndChildren) {
 struct DrawFixture : ::testing::Test {
     void SetUp() override {
         renderer = Pointer<test::RecordingRenderer>(new test::RecordingRenderer());
-        renderer->camera = Pointer<Camera>(new Camera());
-        renderer->camera->UpdateTree(0, false);
-        renderer->camera->SetPlaneMask(Camera::kAllPlanes);
+        renderer->SetCamera(Pointer<Camera>(new Camera()).Get());
+        test::refusedPass = -1;
+        renderer->GetCamera()->UpdateTree(0, false);
+        renderer->GetCamera()->SetPlaneMask(Camera::kAllPlanes);
         trace.clear();
     }
     Pointer<test::RecordingRenderer> renderer;
@@ -249,7 +250,7 @@ TEST_F(DrawFixture, PlaneMaskIsNarrowedPerLevelAndRestored) {
     // The sibling started again from the parent's mask: the root's bound lies inside the far
     // plane only, and so does this leaf, which crosses the near and the side planes.
     EXPECT_EQ(nearCrossing->maskSeen, Camera::kAllPlanes & ~0x10);
-    EXPECT_EQ(renderer->camera->GetPlaneMask(), Camera::kAllPlanes);
+    EXPECT_EQ(renderer->GetCamera()->GetPlaneMask(), Camera::kAllPlanes);
 }
 
 TEST_F(DrawFixture, PlanesClearedAboveAreNotTestedBelow) {
@@ -274,25 +275,23 @@ TEST_F(DrawFixture, SceneEffectsDrawTheChildrenOncePerAcceptedPass) {
     root->AttachChild(leaf.Get());
     root->UpdateTree(0, true);
     Pointer<TestSceneEffect> off(new TestSceneEffect());
-    off->enabled = false;
+    off->Disable();
     root->AddEffect(off.Get());
     trace.clear();
     root->CullAndRender(*renderer);
     EXPECT_EQ(trace, "");
 
-    Pointer<TestSceneEffect> three(new TestSceneEffect());
-    three->passes = 3;
+    Pointer<TestSceneEffect> three(new TestSceneEffect(3));
     root->AddEffect(three.Get());
-    renderer->refusedPass = 1;
+    test::refusedPass = 1;
     root->CullAndRender(*renderer);
-    EXPECT_EQ(trace, "apply0 draw:leaf flush apply1 apply2 draw:leaf flush ");
+    EXPECT_EQ(trace, "apply0 draw:leaf apply1 apply2 draw:leaf ");
 
     // Two effects, each with its passes, in list order.
-    off->enabled = true;
-    off->passes = 1;
+    off->Enable();
     trace.clear();
     root->CullAndRender(*renderer);
-    EXPECT_EQ(trace, "apply0 draw:leaf flush apply1 apply2 draw:leaf flush apply0 draw:leaf flush ");
+    EXPECT_EQ(trace, "apply0 draw:leaf apply1 apply2 draw:leaf apply0 draw:leaf ");
 }
 
 } // namespace

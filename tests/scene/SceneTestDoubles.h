@@ -4,7 +4,8 @@
 // a scene effect with a chosen number of passes, a leaf node with a fixed model sphere and a
 // controller, all of which append to one trace so that the order of the passes can be checked.
 #include "core/Controller.h"
-#include "core/Renderer.h"
+#include "../render/RecordingRenderer.h"
+#include "render/Pass.h"
 #include "render/SceneNodeEffect.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"
@@ -16,39 +17,33 @@ namespace nuv::test {
 
 // Every double appends "what:name " here.
 inline std::string trace;
-
-class RecordingRenderer : public Renderer {
-public:
-    void ReleaseBuffer(Buffer&) override {}
-    Camera* GetCamera() override { return camera.Get(); }
-    int ApplyPass(Technique*, int index) override {
-        trace += "apply" + std::to_string(index) + " ";
-        return index == refusedPass ? 1 : 0;
-    }
-    void FlushDeferred() override { trace += "flush "; }
-    void SetCurrentGeometry(GeometryNode*) override {}
-    void DrawIndexed() override {}
-    void RestorePassStates() override {}
-    void DeferGeometry(GeometryNode*) override {}
-
-    Pointer<Camera> camera;
-    int refusedPass = -1;
-};
+// The scene effect pass with this index refuses to be drawn.
+inline int refusedPass = -1;
 
 } // namespace nuv::test
 
 namespace nuv {
 
+// A pass that writes down its index and is refused when test::refusedPass names it.
+class TestScenePass : public Pass {
+    NUV_DECLARE_OBJECT
+public:
+    explicit TestScenePass(int index = 0) : index_(index) {}
+    int Apply() override {
+        test::trace += "apply" + std::to_string(index_) + " ";
+        return index_ == test::refusedPass ? 1 : 0;
+    }
+
+private:
+    int index_;
+};
+
+// A scene effect with one always supported technique of the given number of passes.
 class TestSceneEffect : public SceneNodeEffect {
     NUV_DECLARE_OBJECT
 public:
-    bool IsEnabled() const override { return enabled; }
-    Technique* GetCurrentTechnique() override { return nullptr; }
-    int GetPassCount() override { return passes; }
+    explicit TestSceneEffect(int passes = 1);
     void Update(double) override { test::trace += "effect:" + std::string(GetName().GetText()) + " "; }
-
-    bool enabled = true;
-    int passes = 1;
 };
 
 // A drawn leaf: its world bound is its model sphere carried by the world transform.

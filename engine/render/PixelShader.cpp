@@ -1,0 +1,7 @@
+#include "render/PixelShader.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(PixelShader, Shader)
+
+} // namespace nuv

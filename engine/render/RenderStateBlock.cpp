@@ -1,0 +1,16 @@
+#include "render/RenderStateBlock.h"
+
+#include "core/Renderer.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(RenderStateBlock, Object)
+
+RenderStateBlock::RenderStateBlock() = default;
+
+RenderStateBlock::~RenderStateBlock() {
+    // Only renderers link themselves into state blocks.
+    if (link_.renderer) static_cast<Renderer&>(*link_.renderer).ReleaseResource(*this);
+}
+
+} // namespace nuv

@@ -1,0 +1,33 @@
+#include "render/Technique.h"
+
+#include "core/Renderer.h"
+#include "media/ModuleManager.h"
+#include "render/Pass.h"
+
+namespace nuv {
+
+Technique::Technique() = default;
+
+Technique::~Technique() = default;
+
+int Technique::Refresh() {
+    for (Pointer<Pass>& pass : passes_) pass->Refresh();
+    return GetPassCount();
+}
+
+int Technique::AddPass(Pass* pass) {
+    if (!pass) return 3;
+    passes_.emplace_back(pass);
+    return 0;
+}
+
+Pass* Technique::GetPass(int index) const {
+    return index >= 0 && index < GetPassCount() ? passes_[size_t(index)].Get() : nullptr;
+}
+
+int Technique::ApplyPass(int index) {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    return renderer ? renderer->ApplyPass(this, index) : 1;
+}
+
+} // namespace nuv

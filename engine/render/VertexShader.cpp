@@ -1,0 +1,7 @@
+#include "render/VertexShader.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(VertexShader, Shader)
+
+} // namespace nuv
