@@ -1,0 +1,26 @@
+#include "animation/AnimationKey.h"
+
+#include "core/Log.h"
+#include "core/Stream.h"
+
+#include <cmath>
+
+namespace nuv {
+
+int AnimationKey::Save(Stream& stream) const {
+    if (stream.WriteDouble(time) != 0) {
+        LogError("Невозможно сохранить данные кифрейма.");
+        return 1;
+    }
+    return 0;
+}
+
+int AnimationKey::Load(Stream& stream) {
+    if (stream.ReadDouble(time) != 0 || !std::isfinite(time)) {
+        LogError("Невозможно загрузить данные кифрейма.");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nuv

@@ -1,0 +1,114 @@
+#include "animation/SkeletonAnimationController.h"
+
+#include "core/Log.h"
+#include "core/Stream.h"
+
+#include <algorithm>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(SkeletonAnimationController, AnimationController)
+
+bool SkeletonAnimationController::AddBoneController(AnimationController* controller) {
+    return controller && boneControllers_.Append(Pointer<AnimationController>(controller));
+}
+
+AnimationController* SkeletonAnimationController::GetBoneController(int index) const {
+    return index >= 0 && index < boneControllers_.GetCount() ? boneControllers_[index].Get() : nullptr;
+}
+
+template <class Step>
+void SkeletonAnimationController::ForEachBone(Step step) {
+    if (forwarding_) return;
+    forwarding_ = true;
+    for (const Pointer<AnimationController>& bone : boneControllers_)
+        if (bone && bone.Get() != this) step(*bone);
+    forwarding_ = false;
+}
+
+void SkeletonAnimationController::Apply(double dt) {
+    // A call that comes back here through the bone controllers would advance the track twice.
+    if (forwarding_) return;
+    AnimationController::Apply(dt);
+    if (!IsActive()) return;
+    ForEachBone([dt](AnimationController& bone) {
+        bone.SetActive(true);
+        bone.Apply(dt);
+        bone.SetActive(false);
+    });
+}
+
+void SkeletonAnimationController::Reset() {
+    AnimationController::Reset();
+    ForEachBone([](AnimationController& bone) { bone.ClearStages(); });
+}
+
+void SkeletonAnimationController::SetStageAnimation(Animation* animation, int stage, float weight) {
+    AnimationController::SetStageAnimation(animation, stage, weight);
+    ForEachBone([&](AnimationController& bone) { bone.SetStageAnimation(animation, stage, weight); });
+}
+
+void SkeletonAnimationController::SetStageAnimationByName(const String& name, int stage, float weight) {
+    AnimationController::SetStageAnimationByName(name, stage, weight);
+    ForEachBone([&](AnimationController& bone) {
+        // The bone's stage is emptied; only a bone with a track of that name takes the weight.
+        const BlendStage* existing = bone.GetStage(stage);
+        const float oldWeight = existing ? existing->weight : 1.0f;
+        bone.SetStageAnimation(nullptr, stage, oldWeight);
+        if (Animation* track = bone.FindAnimation(name)) bone.SetStageAnimation(track, stage, weight);
+    });
+}
+
+void SkeletonAnimationController::SetStageWeight(int stage, float weight) {
+    AnimationController::SetStageWeight(stage, weight);
+    ForEachBone([&](AnimationController& bone) { bone.SetStageWeight(stage, weight); });
+}
+
+void SkeletonAnimationController::SetPosition(double position) {
+    AnimationController::SetPosition(position);
+    ForEachBone([&](AnimationController& bone) { bone.SetPosition(position); });
+}
+
+int SkeletonAnimationController::Save(Stream& stream) {
+    if (AnimationController::Save(stream) != 0) {
+        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    if (stream.WriteInt(boneControllers_.GetCount()) != 0) {
+        LogError("Невозможно сохранить количество контроллеров анимации костей. Имя[%s] ID[%d]", GetName().GetText(),
+                 GetId());
+        return 1;
+    }
+    for (const Pointer<AnimationController>& bone : boneControllers_) {
+        if (stream.WriteObject(bone.Get()) != 0) {
+            LogError("Невозможно сохранить контроллер анимации костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int SkeletonAnimationController::Load(Stream& stream) {
+    if (AnimationController::Load(stream) != 0) {
+        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
+        return 1;
+    }
+    int32_t count = 0;
+    if (stream.ReadInt(count) != 0 || count < 0) {
+        LogError("Невозможно загрузить количество контроллеров анимации костей. ID[%d] Имя[%s]", GetId(),
+                 GetName().GetText());
+        return 1;
+    }
+    boneControllers_.Clear();
+    boneControllers_.Reserve(std::min(count, stream.GetRemaining() / 4));
+    for (int32_t i = 0; i < count; ++i) {
+        AnimationController* bone = nullptr;
+        if (stream.ReadObjectAs(bone) != 0 || !boneControllers_.Append(Pointer<AnimationController>(bone))) {
+            LogError("Невозможно загрузить контроллер анимации костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace nuv
