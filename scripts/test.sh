@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test of the project, in four stages:
-#   native  RelWithDebInfo build with benchmarks; every CTest label (unit, render, e2e, oracle)
+#   native  RelWithDebInfo build; every CTest label (unit, render, e2e, oracle); one short pass of each benchmark
 #   asan    AddressSanitizer + UndefinedBehaviorSanitizer build; the unit tests
 #   wine    Windows cross build (mingw-w64, with libraries from scripts/build-win-deps.sh); its tests under Wine
 #   fuzz    clang libFuzzer build; every fuzz target for NUV_FUZZ_SECONDS (default 30) seconds
@@ -72,6 +72,21 @@ stage_native() {
     nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_BUILD_BENCH=ON || build_failed "configure failed" || return
     run_ninja "$dir" || build_failed "build failed" || return
     run_ctest "$dir"
+    local rc=$?
+    # One short pass over every benchmark, so that none of them rots: no timing is judged.
+    local bench
+    while IFS= read -r bench; do
+        if timeout 300 "$bench" --benchmark_min_time=0.001 >"$bench.log" 2>&1; then
+            echo "benchmark smoke run: $(basename "$bench") passed"
+            stage_passed=$((stage_passed + 1))
+        else
+            echo "benchmark smoke run: $(basename "$bench") FAILED; last lines of $bench.log:"
+            tail -n 20 "$bench.log" | sed 's/^/    /'
+            stage_failed=$((stage_failed + 1))
+            rc=1
+        fi
+    done < <(find "$dir/bench" -path '*/CMakeFiles' -prune -o -type f -executable -print 2>/dev/null | sort)
+    return "$rc"
 }
 
 stage_asan() {
