@@ -123,6 +123,9 @@ TEST(BmpCodec, RefusesBadFiles) {
     Put32(b, 18, 60000);
     Put32(b, 22, 60000);
     ExpectRefused(codec, b);  // forged size: refused before the block is allocated
+    Put32(b, 18, 0x7FFFFFFF);
+    Put32(b, 22, 0x80000000);
+    ExpectRefused(codec, b);  // sizes whose product overflows, the height top-down
     b = good;
     Put16(b, 28, 16);
     ExpectRefused(codec, b);

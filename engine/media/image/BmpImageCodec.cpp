@@ -77,8 +77,9 @@ int BmpImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const ch
     }
     const int bytesPerPixel = bitsPerPixel / 8;
     const int64_t rowSize = PaddedRowSize(width, bytesPerPixel);
-    // The rows must be in the file before their block is allocated.
-    if (rowSize * height > int64_t(size) - pixelOffset) {
+    // The rows must be in the file before their block is allocated (divided, as the product
+    // of forged sizes overflows).
+    if (height > (int64_t(size) - pixelOffset) / rowSize) {
         LogWarning("Недостаточно данных изображения в файле [%s].", name);
         return 1;
     }
