@@ -65,7 +65,7 @@ TEST(Skinning, VerticesFollowTheirWeightedBones) {
                 {{2, 0, 0, 0}, {3, 1, 2, 0}, {2.9f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0, 0}}, kBonePlaces);
     // The third bone is also turned a quarter about z and doubled, through its bind transform.
     Transform bind;
-    bind.SetRotation(Quaternion::FromAxisAngle(Vector3(0, 0, 1), float(M_PI / 2)));
+    bind.SetRotation(Quaternion::FromAxisAngle(Vector3(0, 0, 1), 1.5707964f));
     rig.skin->AddBone(rig.bones[0].Get(), bind);
     rig.mesh->GetLocalTransform().SetTranslation(Vector3(100, 100, 100));
     rig.mesh->UpdateTree(0.0, false);
