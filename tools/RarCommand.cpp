@@ -247,6 +247,12 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     std::vector<PackItem> items;
     if (!CollectTree(dir, "", items, err)) return RarCommand::kExitUsage;
+    // An earlier archive of the same name inside DIR is not packed into the new one.
+    if (fs::exists(positional[0], ec)) {
+        std::erase_if(items, [&](const PackItem& item) {
+            return !item.directory && fs::equivalent(item.path, positional[0], ec);
+        });
+    }
 
     Rar2Writer writer(options);
     std::vector<uint8_t> data;

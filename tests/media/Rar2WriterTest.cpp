@@ -144,6 +144,7 @@ TEST(Rar2Writer, LayoutDirectoriesFirstAndRejections) {
     EXPECT_NE(w.AddFile("TOP/Inner/FILE.TXT", text.data(), 1, 0), 0);  // readers would not tell them apart
     EXPECT_NE(w.AddFile("top/inner/file.txt/x", text.data(), 1, 0), 0);  // a file in the way
     EXPECT_NE(w.AddFile("../escape", text.data(), 1, 0), 0);
+    ASSERT_EQ(w.AddFile("undated", text.data(), 1, 0), 0);  // no month or day: readers reject it
     EXPECT_FALSE(w.LastError().empty());
     const Bytes archive = w.GetBytes();
 
@@ -157,7 +158,8 @@ TEST(Rar2Writer, LayoutDirectoriesFirstAndRejections) {
     Rar2Archive reader(archive.data(), archive.size());
     ASSERT_TRUE(reader.IsOpen());
     const auto& e = reader.GetEntries();
-    ASSERT_EQ(e.size(), 3u);
+    ASSERT_EQ(e.size(), 4u);
+    EXPECT_EQ(e[3].fileTime, 0x00210000u);  // 1980-01-01
     EXPECT_EQ(e[0].name, "top");
     EXPECT_EQ(e[1].name, "top\\inner");
     EXPECT_EQ(e[2].name, "top\\inner\\file.txt");

@@ -158,6 +158,12 @@ TEST_F(NuvtoolTest, PackIsDeterministic) {
     ASSERT_EQ(Run("rar pack " + Q(dir_ / "a.rar") + " " + Q(src) + " --solid --time=1700000000"), 0);
     ASSERT_EQ(Run("rar pack " + Q(dir_ / "b.rar") + " " + Q(src) + " --solid --time=1700000000"), 0);
     EXPECT_TRUE(ReadFile(dir_ / "a.rar") == ReadFile(dir_ / "b.rar"));
+    // Packing again into an archive inside the folder leaves the old archive out.
+    ASSERT_EQ(Run("rar pack " + Q(src / "self.rar") + " " + Q(src) + " --solid --time=1700000000"), 0);
+    ASSERT_EQ(Run("rar pack " + Q(src / "self.rar") + " " + Q(src) + " --solid --time=1700000000"), 0);
+    ASSERT_EQ(Run("rar list " + Q(src / "self.rar")), 0);
+    EXPECT_EQ(out_.find("self.rar\n"), std::string::npos) << out_;
+    EXPECT_TRUE(ReadFile(src / "self.rar") == ReadFile(dir_ / "a.rar"));
 }
 
 TEST_F(NuvtoolTest, BadInputGivesClearMessagesAndExitCodes) {
