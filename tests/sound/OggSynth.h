@@ -1,0 +1,14 @@
+#pragma once
+
+// Sound files for the tests, made at run time: synthesised PCM encoded with libvorbisenc.
+#include <cstdint>
+#include <vector>
+
+namespace nuv::test {
+
+// Interleaved float samples in -1..1.
+std::vector<float> Sine(double frequency, double seconds, int rate, int channels, float amplitude);
+// An Ogg Vorbis file of the samples; empty on failure.
+std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, int channels, int rate);
+
+} // namespace nuv::test

@@ -1,0 +1,257 @@
+// What would be heard: OpenAL Soft's wave output records the mix to a WAV file, which is then
+// measured per channel (and once by sox as an outside witness).
+#include "OggSynth.h"
+#include "WavFile.h"
+#include "sound/SoundManager.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace nuv {
+namespace {
+
+// OpenAL Soft reads its configuration once per process, so every test records to this file;
+// each device open starts it anew.
+std::string RecordingFolder() {
+    static const std::string folder = [] {
+        const std::string path = std::filesystem::temp_directory_path() / ("nuv-sound-" + std::to_string(getpid()));
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    return folder;
+}
+
+class Recording : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const std::string conf = RecordingFolder() + "/alsoft.conf";
+        std::ofstream out(conf);
+        out << "[general]\ndrivers = wave\nchannels = stereo\nsample-type = int16\ndither = false\nfrequency = 44100\n"
+               "hrtf = false\nstereo-encoding = panpot\n[wave]\nfile = "
+            << RecordingFolder() << "/out.wav\n";
+        out.close();
+        setenv("ALSOFT_CONF", conf.c_str(), 1);
+        unsetenv("ALSOFT_DRIVERS");
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(RecordingFolder()); }
+
+    void SetUp() override {
+        ASSERT_EQ(SoundManager::Start(), 0);
+    }
+    void TearDown() override {
+        for (BassHandle stream : streams_) SoundManager::StreamFree(stream);
+        SoundManager::Stop();
+    }
+
+    BassHandle Stream(const std::vector<uint8_t>& file, BassDword flags) {
+        const BassHandle stream =
+            SoundManager::StreamCreateFile(1, file.data(), 0, BassDword(file.size()), flags);
+        if (stream) streams_.push_back(stream);
+        return stream;
+    }
+    static void Wait(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
+    bool Finish(test::WavFile& wav) {
+        for (BassHandle stream : streams_) SoundManager::StreamFree(stream);
+        streams_.clear();
+        SoundManager::Stop();
+        return wav.Read(RecordingFolder() + "/out.wav") && wav.channels == 2;
+    }
+
+    std::vector<BassHandle> streams_;
+};
+
+const std::vector<uint8_t>& Tone() {
+    // 0.3 s of 441 Hz is a whole number of periods, so a loop joins without a step.
+    static const std::vector<uint8_t> file = test::EncodeOgg(test::Sine(441.0, 0.3, 44100, 1, 0.5f), 1, 44100);
+    return file;
+}
+
+constexpr double kWindow = 0.005;
+
+double Both(const test::WavFile& wav, double begin, double end) {
+    return std::hypot(wav.Rms(0, begin, end), wav.Rms(1, begin, end));
+}
+
+struct Stretch {
+    double begin, end;
+};
+
+// The stretches of sound in a recording: the mixer writes exact zeros when nothing plays. The
+// output may lag the wall clock on a busy machine, so the tests separate what they compare by
+// silences and find them here rather than by timing.
+std::vector<Stretch> Stretches(const test::WavFile& wav) {
+    std::vector<Stretch> runs;
+    const double length = double(wav.GetFrameCount()) / wav.rate;
+    for (double t = 0.0; t + kWindow <= length; t += kWindow) {
+        if (Both(wav, t, t + kWindow) < 1e-5) continue;
+        if (!runs.empty() && t - runs.back().end < 0.05)
+            runs.back().end = t + kWindow;
+        else
+            runs.push_back({t, t + kWindow});
+    }
+    return runs;
+}
+
+// The level of a run without its first and last 50 ms, where the mix may still change.
+double Level(const test::WavFile& wav, const Stretch& run, int channel = -1) {
+    const double begin = run.begin + 0.05, end = run.end - 0.05;
+    return channel < 0 ? Both(wav, begin, end) : wav.Rms(channel, begin, end);
+}
+
+TEST_F(Recording, MusicPlaysAndLoopsWithoutAGapWhileAShortSoundEndsOnce) {
+    const BassHandle music = Stream(Tone(), kBassSampleLoop);
+    ASSERT_NE(music, 0u);
+    ASSERT_TRUE(SoundManager::ChannelPlay(music, 0));
+    Wait(1.2);
+    EXPECT_EQ(SoundManager::ChannelIsActive(music), kBassActivePlaying);
+    SoundManager::ChannelStop(music);
+    Wait(0.2);
+    const BassHandle once = Stream(Tone(), 0);
+    ASSERT_TRUE(SoundManager::ChannelPlay(once, 0));
+    Wait(0.8);
+    EXPECT_EQ(SoundManager::ChannelIsActive(once), kBassActiveStopped);
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::vector<Stretch> runs = Stretches(wav);
+    ASSERT_EQ(runs.size(), 2u);
+    // Four times round the loop in 5 ms windows: a gap of even a few milliseconds would show.
+    EXPECT_GT(runs[0].end - runs[0].begin, 1.0);
+    int quiet = 0;
+    for (double t = runs[0].begin + 0.02; t + kWindow < runs[0].end - 0.02; t += kWindow)
+        if (Both(wav, t, t + kWindow) < 0.1) ++quiet;
+    EXPECT_EQ(quiet, 0);
+    EXPECT_NEAR(runs[1].end - runs[1].begin, 0.3, 0.03);
+    EXPECT_NEAR(Level(wav, runs[1]), Level(wav, runs[0]), 0.05);
+}
+
+TEST_F(Recording, ASourceOnTheRightIsLouderRightUntilTheListenerTurnsRound) {
+    const BassHandle source = Stream(Tone(), kBassSample3D | kBassSampleLoop);
+    ASSERT_NE(source, 0u);
+    const Bass3DVector right = {2.0f, 0.0f, 0.0f};
+    const Bass3DVector ahead = {0.0f, 0.0f, 1.0f}, behind = {0.0f, 0.0f, -1.0f}, up = {0.0f, 1.0f, 0.0f};
+    SoundManager::ChannelSet3DPosition(source, &right, nullptr, nullptr);
+    SoundManager::Set3DPosition(nullptr, nullptr, &ahead, &up);
+    SoundManager::Apply3D();
+    SoundManager::ChannelPlay(source, 0);
+    Wait(0.4);
+    SoundManager::ChannelStop(source);
+    Wait(0.2);
+    SoundManager::Set3DPosition(nullptr, nullptr, &behind, &up);
+    SoundManager::Apply3D();
+    SoundManager::ChannelPlay(source, 1);
+    Wait(0.4);
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::vector<Stretch> runs = Stretches(wav);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_GT(test::Decibels(Level(wav, runs[0], 1), Level(wav, runs[0], 0)), 10.0);
+    EXPECT_GT(test::Decibels(Level(wav, runs[1], 0), Level(wav, runs[1], 1)), 10.0);
+}
+
+// The gain of a source at two distances: inverse distance, clamped at the minimum distance.
+TEST_F(Recording, MinimumDistanceAndRollOffSetTheLevelRatioOfTwoDistances) {
+    const BassHandle source = Stream(Tone(), kBassSample3D | kBassSampleLoop);
+    ASSERT_NE(source, 0u);
+    struct Case {
+        float minDistance, rollOff, near, far;
+    };
+    const Case cases[] = {{1.0f, 1.0f, 2.0f, 8.0f}, {4.0f, 1.0f, 2.0f, 8.0f}, {1.0f, 7.0f, 2.0f, 8.0f}};
+    const Bass3DVector ahead = {0.0f, 0.0f, 1.0f}, up = {0.0f, 1.0f, 0.0f};
+    SoundManager::Set3DPosition(nullptr, nullptr, &ahead, &up);
+    for (const Case& c : cases) {
+        SoundManager::Set3DFactors(1.0f, c.rollOff, 1.0f);
+        SoundManager::ChannelSet3DAttributes(source, kBass3DModeNormal, c.minDistance, -1.0f, -1, -1, -1);
+        for (float distance : {c.near, c.far}) {
+            const Bass3DVector position = {0.0f, 0.0f, distance};
+            SoundManager::ChannelSet3DPosition(source, &position, nullptr, nullptr);
+            SoundManager::Apply3D();
+            SoundManager::ChannelPlay(source, 1);
+            Wait(0.3);
+            SoundManager::ChannelStop(source);
+            Wait(0.15);
+        }
+    }
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::vector<Stretch> runs = Stretches(wav);
+    ASSERT_EQ(runs.size(), 6u);
+    for (int i = 0; i < 3; ++i) {
+        const Case& c = cases[i];
+        auto gain = [&c](float d) {
+            return c.minDistance / (c.minDistance + c.rollOff * (std::max(d, c.minDistance) - c.minDistance));
+        };
+        const double expected = test::Decibels(gain(c.near), gain(c.far));
+        const double measured = test::Decibels(Level(wav, runs[size_t(2 * i)]), Level(wav, runs[size_t(2 * i + 1)]));
+        EXPECT_NEAR(measured, expected, 1.0) << "case " << i;
+    }
+}
+
+TEST_F(Recording, MasterVolumeZeroIsSilenceWhileTheStreamKeepsPlaying) {
+    const BassHandle music = Stream(Tone(), kBassSampleLoop);
+    ASSERT_NE(music, 0u);
+    SoundManager::SetSoundVolume(100);
+    SoundManager::ChannelPlay(music, 0);
+    Wait(0.4);
+    SoundManager::SetSoundVolume(0);
+    Wait(0.4);
+    EXPECT_EQ(SoundManager::ChannelIsActive(music), kBassActivePlaying);
+    SoundManager::SetSoundVolume(250);  // taken as 100
+    Wait(0.4);
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::vector<Stretch> runs = Stretches(wav);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_GT(runs[1].begin - runs[0].end, 0.3);
+    EXPECT_GT(Level(wav, runs[0]), 0.1);
+    EXPECT_NEAR(test::Decibels(Level(wav, runs[1]), Level(wav, runs[0])), 0.0, 0.5);
+}
+
+// sox reads the same recording and must find the same levels per channel.
+TEST_F(Recording, SoxMeasuresTheSameChannelLevels) {
+    if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
+    const BassHandle source = Stream(Tone(), kBassSample3D | kBassSampleLoop);
+    ASSERT_NE(source, 0u);
+    const Bass3DVector left = {-1.0f, 0.0f, 1.0f}, ahead = {0.0f, 0.0f, 1.0f}, up = {0.0f, 1.0f, 0.0f};
+    SoundManager::ChannelSet3DPosition(source, &left, nullptr, nullptr);
+    SoundManager::Set3DPosition(nullptr, nullptr, &ahead, &up);
+    SoundManager::Apply3D();
+    SoundManager::ChannelPlay(source, 0);
+    Wait(0.5);
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::string path = RecordingFolder() + "/out.wav";
+    for (int channel = 0; channel < 2; ++channel) {
+        const std::string command = "sox '" + path + "' -n remix " + std::to_string(channel + 1) + " stat 2>&1";
+        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), &pclose);
+        ASSERT_TRUE(pipe);
+        double soxRms = -1.0;
+        char line[256];
+        while (fgets(line, sizeof line, pipe.get()))
+            if (std::sscanf(line, "RMS amplitude: %lf", &soxRms) == 1) break;
+        ASSERT_GE(soxRms, 0.0) << "no RMS from sox";
+        const double ours = wav.Rms(channel, 0.0, double(wav.GetFrameCount()) / wav.rate + 1.0);
+        EXPECT_NEAR(soxRms, ours, 0.01 * ours + 1e-6) << "channel " << channel;
+    }
+    // The source is ahead and to the left.
+    EXPECT_GT(wav.Rms(0, 0.0, 10.0), 1.5 * wav.Rms(1, 0.0, 10.0));
+}
+
+} // namespace
+} // namespace nuv
