@@ -76,10 +76,12 @@ const char* FormatName(int format) {
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return false;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > uintmax_t(INT32_MAX)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad() && bytes.size() <= size_t(INT32_MAX);
+    bytes.resize(size_t(size));
+    return size == 0 || bool(in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size)));
 }
 
 // Decodes path into image (a volume for cube maps). Returns an exit code.
