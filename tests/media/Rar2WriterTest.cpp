@@ -251,12 +251,6 @@ TEST(Rar2Writer, RoundTripSolid) {
     RoundTrip(o, Corpus());
 }
 
-TEST(Rar2Writer, RoundTripStored) {
-    Rar2Writer::Options o;
-    o.store = true;
-    RoundTrip(o, Corpus());
-}
-
 TEST(Rar2Writer, RoundTripBeyondTheWindow) {
     // 3 MiB of text with long-range repeats: the decoder's window wraps several times.
     Bytes big = Text(1 << 20, 11);
