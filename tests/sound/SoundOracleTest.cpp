@@ -73,8 +73,8 @@ protected:
 };
 
 const std::vector<uint8_t>& Tone() {
-    // 0.3 s of 441 Hz is a whole number of periods, so a loop joins without a step.
-    static const std::vector<uint8_t> file = test::EncodeOgg(test::Sine(441.0, 0.3, 44100, 1, 0.5f), 1, 44100);
+    // 0.3 s of 440 Hz is a whole number of periods, so a loop joins without a step.
+    static const std::vector<uint8_t> file = test::EncodeOgg(test::Sine(440.0, 0.3, 44100, 1, 0.5f), 1, 44100);
     return file;
 }
 
