@@ -1,7 +1,8 @@
 // The per-frame scene passes over a generated tree of 10 000 nodes (1 root, 100 groups,
 // 900 subgroups, 8 999 leaves of which 1 000 are triangle meshes), in nanoseconds per node,
 // and bounding-sphere fitting of 100 000 points with the SIMD and the scalar routine.
-#include "core/Renderer.h"
+#include "../tests/render/RecordingRenderer.h"
+
 #include "core/Vector3Buffer.h"
 #include "scene/Camera.h"
 #include "scene/SceneNode.h"
@@ -22,23 +23,10 @@ constexpr int kSubgroups = 900;
 constexpr int kLeaves = 8999;
 constexpr int kNodes = 1 + kGroups + kSubgroups + kLeaves;
 
-// Draws nothing; the camera is all the cull pass needs from it.
-class NullRenderer : public Renderer {
-public:
-    void ReleaseBuffer(Buffer&) override {}
-    Camera* GetCamera() override { return camera.Get(); }
-    int ApplyPass(Technique*, int) override { return 1; }
-    void FlushDeferred() override {}
-    void SetCurrentGeometry(GeometryNode*) override {}
-    void DrawIndexed() override {}
-    void RestorePassStates() override {}
-    void DeferGeometry(GeometryNode*) override {}
-    Pointer<Camera> camera;
-};
-
 struct Scene {
     Pointer<SceneNode> root{new SceneNode()};
-    Pointer<NullRenderer> renderer{new NullRenderer()};
+    // Meshes without an effect: the cull pass reaches them and draws nothing.
+    Pointer<test::RecordingRenderer> renderer{new test::RecordingRenderer()};
 
     Scene() {
         std::mt19937 rng(42);
@@ -78,8 +66,8 @@ struct Scene {
             subgroups[size_t(i) % subgroups.size()]->AttachChild(leaf.Get());
         }
         // At the centre looking along +z: about half the scene is in view.
-        renderer->camera = new Camera();
-        renderer->camera->UpdateTree(0, false);
+        renderer->SetCamera(Pointer<Camera>(new Camera()).Get());
+        renderer->GetCamera()->UpdateTree(0, false);
         root->UpdateTree(0, true);
     }
 };
@@ -95,7 +83,7 @@ BENCHMARK(BM_UpdatePass)->Unit(benchmark::kMicrosecond);
 void BM_CullPass(benchmark::State& state) {
     Scene scene;
     for (auto _ : state) {
-        scene.renderer->camera->SetPlaneMask(Camera::kAllPlanes);
+        scene.renderer->GetCamera()->SetPlaneMask(Camera::kAllPlanes);
         scene.root->CullAndRender(*scene.renderer);
     }
     state.counters["ns/node"] =
