@@ -96,9 +96,13 @@ Pointer<T> Shape(RecordingRenderer& renderer, const char* name, const Vector3& a
 
 struct Step : RefCounted, PreRenderStep {
     explicit Step(std::string* log, const char* name) : log(log), name(name) {}
-    void PostUpdate() override { *log += name + " "; }
+    void PostUpdate() override {
+        *log += name + " ";
+        if (again) again->RegisterPreRender(this);
+    }
     std::string* log;
     std::string name;
+    Renderer* again = nullptr;  // lists itself again from its own step
 };
 
 struct Listener {
@@ -147,6 +151,15 @@ TEST(RendererFrame, BeginFrameMakesACameraRunsTheStepsOnceAndOrientsTheListener)
     EXPECT_NEAR(Listener::front.z, camera->GetForward().z, 1e-6f);
     EXPECT_NEAR(Listener::top.y, camera->GetUp().y, 1e-6f);
     EXPECT_GT(std::abs(Listener::front.x), 0.99f);  // turned a quarter away from +z
+
+    // A step listed during the steps waits for the next frame.
+    a->again = renderer.Get();
+    renderer->RegisterPreRender(a.Get());
+    steps.clear();
+    renderer->BeginFrame();
+    EXPECT_EQ(steps, "a ");
+    EXPECT_EQ(renderer->GetPreRenderCount(), 1);
+    a->again = nullptr;
 
     // A lost device: the frame is skipped and the steps with it.
     renderer->RegisterPreRender(a.Get());
@@ -259,6 +272,40 @@ TEST(RendererTargets, ATargetIsNotReadWhileOnTheStackAndAPopDrawsWhatWasDeferred
     renderer->SetTexture(reflection.Get(), 0);
     EXPECT_EQ(renderer->calls, "tex0:reflection ");
 }
+
+// A pass that renders into a texture of its own while it is applied, as reflections do.
+class TargetPass : public Pass {
+    NUV_DECLARE_OBJECT
+public:
+    int Apply() override {
+        if (!renderer) return 0;
+        renderer->SetRenderTarget(target.Get());
+        renderer->SetRenderTarget(nullptr);
+        return 0;
+    }
+    Renderer* renderer = nullptr;
+    Pointer<Texture> target;
+};
+
+TEST(RendererTargets, APopWhileTheDeferredListIsDrawnDrawsNothingTwice) {
+    Pointer<RecordingRenderer> renderer(new RecordingRenderer);
+    auto first = Shape(*renderer, "first", Vector3(0, 0, 9), true);
+    auto second = Shape(*renderer, "second", Vector3(0, 0, 2), true);
+    Pointer<TargetPass> pass(new TargetPass);
+    pass->SetName("t");
+    pass->renderer = renderer.Get();
+    pass->target = new Texture;
+    pass->target->SetName("mirror");
+    auto* effect = static_cast<OnePassEffect*>(first->GetEffect());
+    effect->CurrentTechnique()->AddPass(pass.Get());
+    renderer->DrawGeometry(first.Get());
+    renderer->DrawGeometry(second.Get());
+    renderer->FlushDeferred();
+    EXPECT_EQ(renderer->calls,
+              "pass:p apply:p draw:first pass:t target:mirror pop:mirror draw:first pass:p apply:p draw:second ");
+}
+
+NUV_IMPLEMENT_OBJECT(TargetPass, Pass)
 
 TEST(RendererTargets, NestedTargetsPopInReverseOrder) {
     Pointer<RecordingRenderer> renderer(new RecordingRenderer);
