@@ -20,6 +20,8 @@ PACKAGES=(
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
     # witnesses in tests: archives, images, sound
     unar imagemagick sox
+    # the OpenGL renderer: SDL2 windows, GL through libepoxy, Mesa's software rasteriser
+    libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
     # desktop tests under a virtual display
     xvfb xauth xdotool
 )

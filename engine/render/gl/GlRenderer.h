@@ -1,0 +1,158 @@
+#pragma once
+
+#include "core/Renderer.h"
+#include "render/RenderStateBlock.h"
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace nuv {
+
+class Image;
+struct ResourceLink;
+
+// The renderer on an OpenGL 2.1 compatibility context from SDL2: fixed-function techniques on
+// the fixed-function pipeline, GLSL programs for the program techniques, device objects made
+// on first use and kept by engine object ID.
+class GlRenderer : public Renderer {
+public:
+    GlRenderer();
+    ~GlRenderer() override;
+
+    // The mode that matches the desktop (the windowed record when none does); -1 without modes.
+    int GetDefaultMode() const { return defaultMode_; }
+    // The visible samples the last EndQuery counted for query; -1 when it never ran.
+    int GetQueryResult(const Object* query) const;
+    // Reads the colour of the current target, rows bottom first; false without a device.
+    bool ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba);
+    // How a program's compiler text reaches the user; the default is a message box.
+    using MessageFunction = void (*)(const char* text);
+    static void SetMessageFunction(MessageFunction function);
+
+    int CreateDevice(int modeIndex, const String& title, void* parentWindow, int x, int y, int width,
+                     int height) override;
+    int DestroyDevice() override;
+    void ReleaseBuffer(Buffer& buffer) override;
+    void ReleaseTexture(BaseTexture& texture) override;
+    void ReleaseShader(Shader& shader) override;
+    void ReleasePass(Pass& pass) override;
+    void ReleaseResource(Object& object) override;
+    void BeginQuery(Object* query) override;
+    void EndQuery(Object* query) override;
+    void SetTexture(BaseTexture* texture, int stage) override;
+    void SetVertexShader(VertexShader* shader) override;
+    void SetVertexConstants(int firstRegister, const float* values, int registerCount) override;
+    void SetPixelShader(PixelShader* shader) override;
+    void SetPixelConstants(int firstRegister, const float* values, int registerCount) override;
+    void BindTexCoords(Buffer* buffer, int setIndex) override;
+    void BindColors(ColorBuffer* buffer) override;
+    void BindPositions(Buffer* buffer) override;
+    void BindPointSizes(FloatBuffer* buffer) override;
+    void BindNormals(Vector3Buffer* buffer) override;
+    void BindBlendWeights(Vector4Buffer* buffer) override;
+    void BindBlendIndices(Vector4Buffer* buffer) override;
+    void BindIndices(IntBuffer* buffer) override;
+    void BeginPass(Pass* pass) override;
+    void DrawIndexed() override;
+    void DrawBuffers(Buffer* positions, IntBuffer* indices, Vector4Buffer* stream2, Vector4Buffer* stream3,
+                     Buffer* texCoords) override;
+    void DrawPrimitives(int primitiveCount) override;
+    void Clear(int flags, const Color& color, float depth, int stencil) override;
+    int BeginScene() override;
+    void EndScene() override;
+    Matrix4 GetWorldMatrix() override { return world_; }
+    void SetWorldMatrix(const Matrix4& matrix) override { world_ = matrix; }
+    Matrix4 GetViewMatrix() override { return view_; }
+    void SetViewMatrix(const Matrix4& matrix) override { view_ = matrix; }
+    Matrix4 GetProjectionMatrix() override { return projection_; }
+    void SetProjectionMatrix(const Matrix4& matrix) override { projection_ = matrix; }
+    Matrix4 GetTextureMatrix(int stage) override;
+    void SetTextureMatrix(int stage, const Matrix4& matrix) override;
+    void EnableLight(Light* light) override;
+    void DisableLight() override;
+    void SetCubeRenderTarget(int face, CubeTexture* texture) override;
+    void SetRenderTarget(BaseTexture* texture) override;
+    void SetShadowmapTarget(BaseTexture* texture, int depthBias, float slopeScaledBias) override;
+    int GetViewportWidth() override { return viewportWidth_; }
+    int GetViewportHeight() override { return viewportHeight_; }
+    void SetViewport(const Vector2& position, const Vector2& size) override;
+    void SetGamma(int brightness) override;
+
+private:
+    enum class Kind { kVertexBuffer, kIndexBuffer, kTexture, kCube, kVolume, kTarget, kCubeTarget, kShadowMap,
+                      kShader, kQuery };
+    // One device object and the link of the engine object it copies.
+    struct Resource {
+        Kind kind = Kind::kTexture;
+        ResourceLink* link = nullptr;
+        GLuint name = 0;
+        GLuint framebuffers[6] = {0, 0, 0, 0, 0, 0};
+        GLuint depth = 0;
+        GLenum indexType = GL_UNSIGNED_INT;
+        int components = 0;
+        int count = 0;
+        int width = 0;
+        int height = 0;
+        bool mipmapped = false;
+        int queryResult = -1;
+    };
+
+    void BuildModes();
+    void ReadCapabilities(const DisplayMode& mode);
+    void SetDefaultState();
+    void ReleaseAll();
+    void Release(int32_t id);
+    Resource* Find(int32_t id);
+    Resource& Enter(int32_t id, Kind kind, ResourceLink& link);
+
+    Resource* BufferObject(Buffer* buffer, bool indices);
+    Resource* TextureObject(BaseTexture* texture);
+    bool UploadTexture(Resource& resource, const Image& image, bool allowCompression, int levels);
+    bool UploadCube(Resource& resource, const Image& image);
+    bool UploadVolume(Resource& resource, const Image& image);
+    Resource* TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format);
+    void PushTarget(BaseTexture* texture, int face, GLuint framebuffer, int width, int height);
+    void PopTarget();
+
+    GLuint ProgramFor();
+    GLuint CompileShader(Shader& shader, GLenum type);
+    void PrepareDraw();
+    void DrawRange(int primitiveType, int count, bool indexed);
+    void ApplyGammaToFrame();
+
+    void* window_ = nullptr;
+    void* context_ = nullptr;
+    int defaultMode_ = -1;
+    int backWidth_ = 0;
+    int backHeight_ = 0;
+    int targetHeight_ = 0;
+    bool foreignWindow_ = false;
+    int textureUnits_ = 8;
+
+    std::unordered_map<int32_t, Resource> resources_;
+    std::unordered_map<uint64_t, GLuint> programs_;
+    RenderStateBlock* block_ = nullptr;
+    VertexShader* vertexShader_ = nullptr;
+    PixelShader* pixelShader_ = nullptr;
+    float vertexConstants_[256 * 4] = {};
+    float pixelConstants_[32 * 4] = {};
+    bool constantsChanged_ = true;
+    int primitiveTypeOverride_ = -1;
+    Resource* indices_ = nullptr;
+    int vertexCount_ = 0;
+    int texCoordComponents_[8] = {};
+    BaseTexture* boundTextures_[8] = {};
+
+    Matrix4 world_, view_, projection_;
+    Matrix4 textureMatrices_[8];
+
+    uint16_t gammaRamp_[256] = {};
+    bool gammaOnFrame_ = false;
+    GLuint gammaProgram_ = 0;
+    GLuint gammaTextures_[2] = {0, 0};
+};
+
+} // namespace nuv
