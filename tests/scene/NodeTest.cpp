@@ -2,12 +2,36 @@
 
 #include "../core/TestSupport.h"
 
+#include "core/IntBuffer.h"
+#include "core/Vector3Buffer.h"
+#include "render/GeometryNodeEffect.h"
+#include "render/Technique.h"
 #include "scene/Camera.h"
 #include "scene/SceneNode.h"
+#include "scene/Triangles.h"
 
 #include <gtest/gtest.h>
 
 namespace nuv {
+
+// A blended geometry effect with one pass, index 7: the draw pass only lists its geometry, and
+// the renderer draws it when it flushes.
+class BlendedTestEffect : public GeometryNodeEffect {
+    NUV_DECLARE_OBJECT
+public:
+    BlendedTestEffect() {
+        struct Always : Technique {
+            bool IsSupported() override { return true; }
+        };
+        auto* technique = new Always;
+        technique->AddPass(Pointer<Pass>(new TestScenePass(7)).Get());
+        AddTechnique(technique);
+        SetBlendEnabled(true);
+    }
+};
+
+NUV_IMPLEMENT_OBJECT(BlendedTestEffect, GeometryNodeEffect)
+
 namespace {
 
 using test::trace;
@@ -292,6 +316,31 @@ TEST_F(DrawFixture, SceneEffectsDrawTheChildrenOncePerAcceptedPass) {
     trace.clear();
     root->CullAndRender(*renderer);
     EXPECT_EQ(trace, "apply0 draw:leaf apply1 apply2 draw:leaf apply0 draw:leaf ");
+}
+
+TEST_F(DrawFixture, BlendedGeometryIsFlushedAfterEachAcceptedPass) {
+    Pointer<SceneNode> root = Group("root");
+    Pointer<Triangles> mesh(new Triangles());
+    Pointer<Vector3Buffer> corners(new Vector3Buffer(3));
+    corners->GetElements()[0] = Vector3(0, 0, 50);
+    corners->GetElements()[1] = Vector3(1, 0, 50);
+    corners->GetElements()[2] = Vector3(0, 1, 50);
+    Pointer<IntBuffer> indices(new IntBuffer(3));
+    for (int i = 0; i < 3; ++i) indices->GetElements()[i] = i;
+    mesh->SetVertices(corners.Get());
+    mesh->SetIndices(indices.Get());
+    mesh->SetEffect(Pointer<BlendedTestEffect>(new BlendedTestEffect()).Get());
+    mesh->ComputeModelBound();
+    root->AttachChild(mesh.Get());
+    Pointer<TestSceneEffect> three(new TestSceneEffect(3));
+    root->AddEffect(three.Get());
+    root->UpdateTree(0, true);
+    test::refusedPass = 1;
+    trace.clear();
+    root->CullAndRender(*renderer);
+    // The refused pass neither draws the children nor flushes.
+    EXPECT_EQ(trace, "apply0 apply7 apply1 apply2 apply7 ");
+    EXPECT_EQ(renderer->GetDeferredCount(), 0);
 }
 
 } // namespace
