@@ -122,6 +122,22 @@ TEST(NodeTest, WorldTransformRules) {
     EXPECT_EQ(leaf->GetWorldTransform().GetTranslation(), Vector3(11, 2, 3));
 }
 
+TEST(NodeTest, LookAlongTurnsTheForwardAxis) {
+    Node node;
+    for (const Vector3& direction : {Vector3(0, 0, 1), Vector3(1, 0, 0), Vector3(3, -4, 12), Vector3(-1, 2, -0.5f)}) {
+        node.LookAlong(direction);
+        EXPECT_FALSE(node.GetLocalTransform().IsIdentity());
+        EXPECT_FALSE(node.GetLocalTransform().IsRotationIdentity());
+        // The forward axis is column 2 of R; right stays level (no roll).
+        const Matrix4 r = node.GetLocalTransform().GetRotation().ToMatrix();
+        const Vector3 forward = direction.Normalized();
+        EXPECT_NEAR(r.m[0][2], forward.x, 1e-5f);
+        EXPECT_NEAR(r.m[1][2], forward.y, 1e-5f);
+        EXPECT_NEAR(r.m[2][2], forward.z, 1e-5f);
+        EXPECT_NEAR(r.m[1][0], 0.0f, 1e-5f);
+    }
+}
+
 TEST(NodeTest, GroupBoundCopiesTheFirstChildAndMergesTheRest) {
     Pointer<SceneNode> root = Group("root");
     Pointer<TestLeaf> a = Leaf("a", Vector3(0, 0, 0));
