@@ -124,16 +124,18 @@ TEST(OggMemoryDecoder, RefusesEmptyForeignAndDamagedBytesAndEndsOnATruncatedFile
         // Looping a file without audio must not spin; with some, it repeats what there is.
         decoder.Rewind();
         const size_t looped = DecodeAll(decoder, true, size_t(kRate) * 4).size();
-        if (played == 0)
+        if (played == 0) {
             EXPECT_EQ(looped, 0u);
-        else
+        } else {
             EXPECT_GE(looped, played);
+        }
     }
     // Damage in the middle of the audio: refused, or decoded as far as it goes.
     std::vector<uint8_t> damaged = file;
     for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i) damaged[i] ^= 0x5a;
-    if (decoder.Open(damaged.data(), damaged.size(), false) == 0)
+    if (decoder.Open(damaged.data(), damaged.size(), false) == 0) {
         EXPECT_LE(DecodeAll(decoder, false, 1 << 22).size(), size_t(kRate));
+    }
 }
 
 } // namespace

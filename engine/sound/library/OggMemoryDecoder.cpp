@@ -101,6 +101,20 @@ int OggMemoryDecoder::Rewind() {
     return ov_pcm_seek(&state_->file, 0) == 0 ? 0 : 1;
 }
 
+int64_t OggMemoryDecoder::Tell() const {
+    if (!IsOpen()) return 0;
+    const ogg_int64_t frame = ov_pcm_tell(&state_->file);
+    return frame < 0 ? 0 : frame;
+}
+
+int OggMemoryDecoder::Seek(int64_t frame) {
+    if (!IsOpen()) return 1;
+    const ogg_int64_t total = ov_pcm_total(&state_->file, -1);
+    if (total <= 0 || frame < 0) return 1;
+    state_->ended = false;
+    return ov_pcm_seek(&state_->file, frame % total) == 0 ? 0 : 1;
+}
+
 int OggMemoryDecoder::ReadOnce(int16_t* out, int frameCount) {
     State& state = *state_;
     int written = 0;

@@ -29,6 +29,10 @@ public:
     int Read(int16_t* out, int frameCount, bool loop);
     // Back to the first sample; 0, or 1 when the file cannot seek.
     int Rewind();
+    // The frame the next Read starts at, and a move to a frame (wrapped into the file's
+    // length, as a looping position may run past its end); 0, or 1 when that fails.
+    int64_t Tell() const;
+    int Seek(int64_t frame);
 
 private:
     struct State;

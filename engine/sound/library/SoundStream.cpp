@@ -55,10 +55,12 @@ void SoundStream::ClearQueue() {
     alSourceStop(source_);
     alSourcei(source_, AL_BUFFER, 0);
     freeBuffers_.assign(buffers_, buffers_ + bufferCount_);
+    queuedStarts_.clear();
 }
 
 void SoundStream::Fill() {
     while (!freeBuffers_.empty() && !ended_) {
+        const int64_t start = decoder_.Tell();
         const int frames = decoder_.Read(scratch_.data(), kBufferFrames, loop_);
         if (frames <= 0) {
             ended_ = true;
@@ -70,6 +72,7 @@ void SoundStream::Fill() {
                      ALsizei(decoder_.GetRate()));
         alSourceQueueBuffers(source_, 1, &buffer);
         freeBuffers_.pop_back();
+        queuedStarts_.push_back(start);
     }
 }
 
@@ -89,7 +92,17 @@ void SoundStream::Play(bool restart) {
 }
 
 void SoundStream::Stop() {
-    ClearQueue();
+    // Queued sound was decoded but not heard: the decoder goes back to what plays now, so
+    // that a play without restart resumes there.
+    if (playing_ && !queuedStarts_.empty()) {
+        ALint offset = 0;
+        alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
+        const int64_t resume = queuedStarts_.front() + offset;
+        ClearQueue();
+        if (decoder_.Seek(resume) == 0) ended_ = false;
+    } else {
+        ClearQueue();
+    }
     playing_ = false;
 }
 
@@ -110,6 +123,7 @@ void SoundStream::Service() {
         alSourceUnqueueBuffers(source_, 1, &buffer);
         if (alGetError() != AL_NO_ERROR) break;
         freeBuffers_.push_back(buffer);
+        if (!queuedStarts_.empty()) queuedStarts_.pop_front();
     }
     Fill();
     if (state == AL_PLAYING) return;

@@ -6,6 +6,7 @@
 #include <AL/al.h>
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace nuv {
@@ -26,7 +27,7 @@ public:
     int Create(const uint8_t* bytes, size_t size, BassDword flags);
 
     // Restart plays from the start; otherwise a playing stream goes on and a stopped one
-    // resumes where its decoder stands (an ended stream stays ended).
+    // resumes where it was stopped (an ended stream stays ended).
     void Play(bool restart);
     void Stop();
     bool IsActive();
@@ -55,6 +56,7 @@ private:
     ALuint buffers_[kBufferCount] = {};
     int bufferCount_ = 0;
     std::vector<ALuint> freeBuffers_;
+    std::deque<int64_t> queuedStarts_;  // the decoder frame each queued buffer starts at
     std::vector<int16_t> scratch_;
     ALenum format_ = 0;
     bool is3D_ = false;

@@ -1,0 +1,42 @@
+#include "sound/SoundFile.h"
+
+#include "core/Renderer.h"
+#include "media/File.h"
+#include "media/ModuleManager.h"
+#include "scene/Camera.h"
+
+#include <new>
+
+namespace nuv {
+
+int ReadSoundFile(File* file, std::unique_ptr<uint8_t[]>& data, int& size) {
+    data.reset();
+    size = 0;
+    if (!file || file->Open(File::kRead) != 0) return 3;
+    const int length = file->GetSize();
+    if (length <= 0) {
+        // An empty file is left to the library, which refuses it like any undecodable one.
+        file->Close();
+        return 0;
+    }
+    std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(length)]);
+    if (!bytes) {
+        file->Close();
+        return 2;
+    }
+    const int status = file->Read(bytes.get(), length);
+    file->Close();
+    if (status != 0) return 3;
+    data = std::move(bytes);
+    size = length;
+    return 0;
+}
+
+Bass3DVector RelativeToListener(const Vector3& world) {
+    Vector3 relative = world;
+    if (const Renderer* renderer = ModuleManager::GetRenderer())
+        if (const Camera* camera = renderer->GetCamera()) relative = world - camera->GetPosition();
+    return Bass3DVector{relative.x, relative.y, relative.z};
+}
+
+} // namespace nuv
