@@ -2,7 +2,16 @@
 // measured per channel (and once by sox as an outside witness).
 #include "OggSynth.h"
 #include "WavFile.h"
+#include "../render/RecordingRenderer.h"
+#include "animation/BoolAnimation.h"
+#include "media/ModuleManager.h"
+#include "media/MemoryFile.h"
+#include "media/StaticModule.h"
+#include "scene/Camera.h"
 #include "sound/SoundManager.h"
+#include "sound/SoundNode.h"
+#include "sound/SoundNodeAnimation.h"
+#include "sound/SoundNodeAnimationController.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +41,9 @@ std::string RecordingFolder() {
     return folder;
 }
 
-class Recording : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
+// Before main: the engine opens the device when the test environment starts it.
+struct WaveOutput {
+    WaveOutput() {
         const std::string conf = RecordingFolder() + "/alsoft.conf";
         std::ofstream out(conf);
         out << "[general]\ndrivers = wave\nchannels = stereo\nsample-type = int16\ndither = false\nfrequency = 44100\n"
@@ -44,9 +53,15 @@ protected:
         setenv("ALSOFT_CONF", conf.c_str(), 1);
         unsetenv("ALSOFT_DRIVERS");
     }
-    static void TearDownTestSuite() { std::filesystem::remove_all(RecordingFolder()); }
+    ~WaveOutput() { std::filesystem::remove_all(RecordingFolder()); }
+};
+const WaveOutput gWaveOutput;
 
+class Recording : public ::testing::Test {
+protected:
+    // The engine started the manager (and with it the device); each test records afresh.
     void SetUp() override {
+        SoundManager::Stop();
         ASSERT_EQ(SoundManager::Start(), 0);
     }
     void TearDown() override {
@@ -251,6 +266,133 @@ TEST_F(Recording, SoxMeasuresTheSameChannelLevels) {
     }
     // The source is ahead and to the left.
     EXPECT_GT(wav.Rms(0, 0.0, 10.0), 1.5 * wav.Rms(1, 0.0, 10.0));
+}
+
+int CreateRecordingRenderer(Renderer** out) {
+    *out = new test::RecordingRenderer();
+    return 0;
+}
+
+// Sound nodes heard through a renderer with a current camera.
+class NodeRecording : public Recording {
+protected:
+    void SetUp() override {
+        Recording::SetUp();
+        if (!ModuleManager::FindModule("Recording")) {
+            Pointer<StaticModule> module(new StaticModule("Recording"));
+            module->AddFunction("CreateRenderer", &CreateRecordingRenderer);
+            ASSERT_EQ(ModuleManager::RegisterModule(module.Get()), 0);
+        }
+        ASSERT_EQ(ModuleManager::CreateRenderer("Recording"), 0);
+        camera_ = new Camera();
+        ModuleManager::GetRenderer()->SetCamera(camera_.Get());
+    }
+    void TearDown() override {
+        ModuleManager::DestroyRenderer();
+        Recording::TearDown();
+    }
+    // Frames of 20 ms for a while: the scene update, then the frame start that turns the listener.
+    void Frames(Node& node, double seconds) {
+        for (double t = 0.0; t < seconds; t += 0.02) {
+            node.UpdateTree(0.02, false);
+            camera_->UpdateTree(0.0, false);
+            ModuleManager::GetRenderer()->BeginFrame();
+            Wait(0.02);
+        }
+    }
+    void PlaceCamera(const Vector3& position, const Quaternion& rotation) {
+        camera_->GetLocalTransform().SetTranslation(position);
+        camera_->GetLocalTransform().SetRotation(rotation);
+        camera_->UpdateTree(0.0, false);
+    }
+    static File* Sound(const char* name, std::vector<uint8_t> bytes) {
+        auto* file = new MemoryFile(String(name));
+        file->SetContent(std::move(bytes));
+        return file;
+    }
+
+    Pointer<Camera> camera_;
+};
+
+TEST_F(NodeRecording, A3DNodeIsHeardWhereItIsRelativeToTheCameraAndItsOrientation) {
+    Pointer<File> file(Sound("tone.ogg", Tone()));
+    Pointer<SoundNode> node(new SoundNode());
+    node->SetLoop(true);
+    node->SetMinDistance(10.0f);  // inside it, only the direction changes
+    ASSERT_EQ(node->LoadSound(file.Get(), true), 0);
+    ASSERT_NE(node->GetStream(), 0u);
+    node->GetLocalTransform().SetTranslation(Vector3(5.0f, 0.0f, 0.0f));
+    const Quaternion facingBack(0.0f, 1.0f, 0.0f, 0.0f);  // half a turn about y
+
+    const std::pair<Vector3, Quaternion> cameras[] = {
+        {Vector3(10.0f, 0.0f, 0.0f), Quaternion()},  // the node is 5 to the camera's left
+        {Vector3(0.0f, 0.0f, 0.0f), Quaternion()},   // 5 to its right
+        {Vector3(0.0f, 0.0f, 0.0f), facingBack},     // to its left again: the camera looks back
+    };
+    for (const auto& [position, rotation] : cameras) {
+        PlaceCamera(position, rotation);
+        node->SetPlaying(true);
+        Frames(*node, 0.4);
+        node->SetPlaying(false);
+        SoundManager::ChannelStop(node->GetStream());
+        Wait(0.2);
+    }
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::vector<Stretch> runs = Stretches(wav);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_GT(test::Decibels(Level(wav, runs[0], 0), Level(wav, runs[0], 1)), 10.0);
+    EXPECT_GT(test::Decibels(Level(wav, runs[1], 1), Level(wav, runs[1], 0)), 10.0);
+    EXPECT_GT(test::Decibels(Level(wav, runs[2], 0), Level(wav, runs[2], 1)), 10.0);
+}
+
+// A click at the start of a long silence: every start of the sound is heard as one click.
+std::vector<uint8_t> Click() {
+    std::vector<float> samples(size_t(44100 * 1.5), 0.0f);
+    const std::vector<float> burst = test::Sine(1000.0, 0.02, 44100, 1, 0.8f);
+    std::copy(burst.begin(), burst.end(), samples.begin());
+    return test::EncodeOgg(samples, 1, 44100);
+}
+
+void SwitchAlong(SoundNode& node, std::initializer_list<std::pair<double, bool>> keys, double period) {
+    Pointer<SoundNodeAnimation> track(new SoundNodeAnimation());
+    for (const auto& [time, on] : keys) {
+        auto* key = new BoolAnimationKey();
+        key->time = time;
+        key->value = on;
+        track->AppendKey(key);
+    }
+    Pointer<SoundNodeAnimationController> controller(new SoundNodeAnimationController());
+    controller->AddAnimation(track.Get());
+    controller->AddFrame(track.Get(), 0.0, 1.0);
+    controller->SetPeriod(period);
+    node.AddController(controller.Get());
+}
+
+TEST_F(NodeRecording, AnOnTrackStartsItsSoundOnceAndAnOnOffOnTrackTwice) {
+    Pointer<File> file(Sound("click.ogg", Click()));
+    Pointer<SoundNode> steady(new SoundNode());
+    ASSERT_EQ(steady->LoadSound(file.Get(), false), 0);
+    steady->SetPlaying(false);
+    SwitchAlong(*steady, {{0.0, true}, {0.5, true}}, 1.0);
+    Frames(*steady, 1.2);
+    SoundManager::ChannelStop(steady->GetStream());
+    steady->SetPlaying(false);
+    steady->RemoveAllControllers();
+    Wait(0.2);
+
+    Pointer<SoundNode> blinking(new SoundNode());
+    ASSERT_EQ(blinking->LoadSound(file.Get(), false), 0);
+    SwitchAlong(*blinking, {{0.0, true}, {0.5, false}}, 0.8);
+    Frames(*blinking, 1.2);
+
+    test::WavFile wav;
+    ASSERT_TRUE(Finish(wav));
+    const std::vector<Stretch> runs = Stretches(wav);
+    ASSERT_EQ(runs.size(), 3u);
+    for (const Stretch& run : runs) EXPECT_LT(run.end - run.begin, 0.15);
+    EXPECT_NEAR(runs[2].begin - runs[1].begin, 0.8, 0.1);
 }
 
 } // namespace
