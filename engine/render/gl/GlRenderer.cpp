@@ -42,6 +42,9 @@ const char* TrueFalse(bool value) {
 
 // Clip depth runs 0..1 in the engine's projections and -1..1 in GL: z' = 2z - w.
 const Matrix4 kDepthToGl(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 0, 0, 0, -1, 1);
+// Targets are drawn upside down: a texture's first row is its top, as in uploaded pictures, while
+// GL's first row is the bottom. The flip also turns the winding around.
+const Matrix4 kFlipY(1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
 
 bool IsIdentity(const Matrix4& m) {
     return std::memcmp(m.Data(), Matrix4::Identity().Data(), sizeof(float) * 16) == 0;
@@ -191,6 +194,9 @@ int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* paren
             reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     ReadCapabilities(*mode);
     SetDefaultState();
+    // Version probes below 3.0 leave an error behind; later checks start from a clean state.
+    while (glGetError() != GL_NO_ERROR) {
+    }
     return 0;
 }
 
@@ -777,8 +783,10 @@ void GlRenderer::BeginPass(Pass* pass) {
 
 void GlRenderer::PrepareDraw() {
     glMatrixMode(GL_PROJECTION);
-    const Matrix4 projection = projection_ * kDepthToGl;
+    const bool inTarget = GetRenderTargetDepth() > 0;
+    const Matrix4 projection = inTarget ? projection_ * kDepthToGl * kFlipY : projection_ * kDepthToGl;
     glLoadMatrixf(projection.Data());
+    glFrontFace(inTarget ? GL_CCW : GL_CW);
     glMatrixMode(GL_TEXTURE);
     for (int stage = 0; stage < textureUnits_; ++stage) {
         glActiveTexture(GLenum(GL_TEXTURE0 + stage));
@@ -1064,7 +1072,6 @@ void GlRenderer::PushTarget(BaseTexture* texture, int face, GLuint framebuffer, 
     const uintptr_t size = (uintptr_t(uint32_t(viewportWidth_)) << 16) | uintptr_t(uint32_t(viewportHeight_) & 0xFFFF);
     PushRenderTarget(texture, face, uintptr_t(previous), size);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    targetHeight_ = height;
     viewportWidth_ = width;
     viewportHeight_ = height;
     glViewport(0, 0, width, height);
@@ -1081,7 +1088,6 @@ void GlRenderer::PopTarget() {
         viewportWidth_ = backWidth_;
         viewportHeight_ = backHeight_;
     }
-    targetHeight_ = viewportHeight_;
     glViewport(0, 0, viewportWidth_, viewportHeight_);
 }
 
@@ -1141,8 +1147,9 @@ void GlRenderer::SetViewport(const Vector2& position, const Vector2& size) {
     viewportHeight_ = int(size.y);
     if (!context_) return;
     // The engine counts rows from the top, GL from the bottom.
-    const int height = GetRenderTargetDepth() > 0 ? targetHeight_ : backHeight_;
-    glViewport(int(position.x), height - int(position.y) - viewportHeight_, viewportWidth_, viewportHeight_);
+    // The engine counts rows from the top, GL from the bottom; targets are already drawn flipped.
+    const int y = GetRenderTargetDepth() > 0 ? int(position.y) : backHeight_ - int(position.y) - viewportHeight_;
+    glViewport(int(position.x), y, viewportWidth_, viewportHeight_);
     glDepthRange(0, 1);
 }
 
@@ -1185,6 +1192,14 @@ bool GlRenderer::ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba) 
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
     if (framebuffer == 0) glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    if (framebuffer != 0) {
+        // A target holds its picture top row first.
+        const size_t row = size_t(width) * 4;
+        for (int r = 0; r < height / 2; ++r)
+            std::swap_ranges(rgba.begin() + std::ptrdiff_t(size_t(r) * row),
+                             rgba.begin() + std::ptrdiff_t(size_t(r + 1) * row),
+                             rgba.begin() + std::ptrdiff_t(size_t(height - 1 - r) * row));
+    }
     return glGetError() == GL_NO_ERROR;
 }
 

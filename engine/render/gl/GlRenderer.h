@@ -128,7 +128,6 @@ private:
     int defaultMode_ = -1;
     int backWidth_ = 0;
     int backHeight_ = 0;
-    int targetHeight_ = 0;
     bool foreignWindow_ = false;
     int textureUnits_ = 8;
 
