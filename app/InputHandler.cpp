@@ -1,0 +1,7 @@
+#include "app/InputHandler.h"
+
+namespace nuv {
+
+InputHandler::~InputHandler() = default;
+
+} // namespace nuv
