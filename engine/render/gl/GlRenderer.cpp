@@ -345,8 +345,8 @@ void GlRenderer::Release(int32_t id) {
 }
 
 void GlRenderer::ReleaseAll() {
-    // Keeps this renderer alive while the links let go of it.
-    Pointer<DeviceResourceCache> self(this);
+    // Keeps this renderer alive while the links let go of it (unless it is already going).
+    Pointer<DeviceResourceCache> self(GetReferenceCount() > 0 ? this : nullptr);
     while (!resources_.empty()) Release(resources_.begin()->first);
     for (auto& program : programs_)
         if (context_) glDeleteProgram(program.second);
@@ -428,13 +428,15 @@ GlRenderer::Resource* GlRenderer::BufferObject(Buffer* buffer, bool indices) {
 
 void GlRenderer::BindPositions(Buffer* buffer) {
     Resource* resource = BufferObject(buffer, false);
+    // A single float per vertex is no position the pipeline can read.
+    if (resource && resource->components < 2) resource = nullptr;
     vertexCount_ = resource ? resource->count : 0;
     if (!resource) {
         glDisableClientState(GL_VERTEX_ARRAY);
         return;
     }
     glBindBuffer(GL_ARRAY_BUFFER, resource->name);
-    glVertexPointer(std::clamp(resource->components, 2, 4), GL_FLOAT, resource->components * 4, nullptr);
+    glVertexPointer(std::min(resource->components, 4), GL_FLOAT, resource->components * 4, nullptr);
     glEnableClientState(GL_VERTEX_ARRAY);
 }
 
@@ -685,6 +687,8 @@ GLuint GlRenderer::CompileShader(Shader& shader, GLenum type) {
         glDeleteShader(name);
         LogError("%s", log.data());
         gMessageFunction(log.data());
+        // Remembered as failed, so the user is told once, not at every draw.
+        Enter(id, Kind::kShader, shader.GetResourceLink()).link->dirty = 0;
         return 0;
     }
     Resource& resource = Enter(id, Kind::kShader, shader.GetResourceLink());

@@ -257,6 +257,33 @@ TEST_F(GlTexturing, RowsFlippedAndEachTextureFunction) {
     renderer->EndFrame();
 }
 
+TEST_F(GlTexturing, TextureMatrixMovesTwoCoordinatesByItsThirdRow) {
+    // Left texel red, right texel green, sampled nearest and wrapped.
+    Pointer<Image> image(new Image(String("pair"), 2, 1, Image::kRgb));
+    const uint8_t texels[6] = {255, 0, 0, 0, 255, 0};
+    std::memcpy(image->GetPixels(), texels, sizeof texels);
+    Pointer<Texture> texture(new Texture);
+    texture->SetImage(image.Get());
+    Pointer<Triangles> quad = Quad(-1, -1, 1, 1, 0.5f, Color(1, 1, 1, 1));
+    QuadPass& pass = *EffectOf(*quad).pass;
+    pass.textures[0] = texture.Get();
+    pass.shape = [](RenderStateBlock& b) {
+        b.stages[0].magFilter = 0;
+        b.stages[0].minFilter = 0;
+    };
+    Begin();
+    Draw(*quad);
+    EXPECT_TRUE(Near(8, 32, {255, 0, 0}));
+    EXPECT_TRUE(Near(56, 32, {0, 255, 0}));
+    // (u, v, 1) times the matrix: half a texture to the right.
+    pass.textureMatrix.m[2][0] = 0.5f;
+    renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 0, 0, 1), 1, 0);
+    Draw(*quad);
+    EXPECT_TRUE(Near(8, 32, {0, 255, 0}));
+    EXPECT_TRUE(Near(56, 32, {255, 0, 0}));
+    renderer->EndFrame();
+}
+
 TEST_F(GlTexturing, CubeVolumeAndCompressedTextures) {
     // Six faces of one colour each; a direction along -z reads the last face.
     const uint8_t faceColors[6][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
@@ -444,8 +471,12 @@ TEST_F(GlPrograms, ProgramPairReadsTheConstantsAndACompileErrorIsShown) {
     EffectOf(*quad).pass->pixelShader = broken.Get();
     renderer->Clear(Renderer::kClearColor, Color(0, 0, 0, 1), 1, 0);
     Draw(*quad);
-    GlRenderer::SetMessageFunction(nullptr);
     EXPECT_NE(shown.find("nothing"), std::string::npos) << shown;
+    // Told once: the next draws of the same text stay silent.
+    shown.clear();
+    Draw(*quad);
+    GlRenderer::SetMessageFunction(nullptr);
+    EXPECT_EQ(shown, "");
     // Nothing of the pair is bound: the fixed-function pipeline draws the vertex colour.
     EXPECT_TRUE(Near(32, 32, {255, 0, 0}));
     EXPECT_EQ(broken->GetResourceLink().handle[0], 0u);
