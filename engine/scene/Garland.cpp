@@ -1,0 +1,265 @@
+#include "scene/Garland.h"
+
+#include "core/ColorBuffer.h"
+#include "core/FloatBuffer.h"
+#include "core/IntBuffer.h"
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "core/Stream.h"
+#include "core/Vector3Buffer.h"
+#include "media/ModuleManager.h"
+#include "render/SpriteEffect.h"
+#include "scene/Camera.h"
+#include "scene/SphereBoundingVolume.h"
+#include "scene/SpriteGeometry.h"
+
+#include <cmath>
+#include <new>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(Garland, GeometryNode)
+
+namespace {
+
+// Blink steps counted one by one in an update; beyond, the count is divided out, so a tiny
+// period from a file cannot stall the frame.
+constexpr int kBlinkSteps = 1000;
+
+// The frame's buffers are detached while the GeometryNode fields are written.
+class LampBuffersDetached {
+public:
+    explicit LampBuffersDetached(GeometryNode& node)
+        : node_(node), vertices_(node.GetVertices()), colors_(node.GetColors()), indices_(node.GetIndices()),
+          normals_(node.GetNormals()), tangents_(node.GetTangents()), set0_(node.GetTexCoords(0)),
+          set1_(node.GetTexCoords(1)) {
+        node_.SetVertices(nullptr);
+        node_.SetColors(nullptr);
+        node_.SetIndices(nullptr);
+        node_.SetNormals(nullptr);
+        node_.SetTexCoords(0, nullptr);
+        node_.SetTexCoords(1, nullptr);
+        node_.SetTangents(tangents_.Get());
+    }
+    ~LampBuffersDetached() {
+        node_.SetVertices(vertices_.Get());
+        node_.SetTangents(tangents_.Get());
+        node_.SetColors(colors_.Get());
+        node_.SetIndices(indices_.Get());
+        node_.SetNormals(normals_.Get());
+        node_.SetTexCoords(0, set0_.Get());
+        node_.SetTexCoords(1, set1_.Get());
+    }
+
+private:
+    GeometryNode& node_;
+    Pointer<Buffer> vertices_;
+    Pointer<ColorBuffer> colors_;
+    Pointer<IntBuffer> indices_;
+    Pointer<Vector3Buffer> normals_;
+    Pointer<Vector3Buffer> tangents_;
+    Pointer<Buffer> set0_;
+    Pointer<Buffer> set1_;
+};
+
+} // namespace
+
+Garland::Garland() {
+    Pointer<SpriteEffect> effect = new (std::nothrow) SpriteEffect();
+    if (!effect) {
+        LogError("Недостаточно памяти для создания эффекта спрайтов.");
+        return;
+    }
+    effect->SetBlendEnabled(true);
+    effect->sourceBlend = 4;
+    effect->destinationBlend = 5;
+    SetEffect(effect.Get());
+}
+
+Garland::~Garland() = default;
+
+void Garland::SetLine(GeometryNode* line) {
+    if (line == this || line_ == line) return;
+    line_ = line;
+    lampCount_ = 0;
+}
+
+int Garland::GetPrimitiveType() const {
+    return SpriteGeometry::HasPointSprites() ? 0 : 3;
+}
+
+void Garland::Build() {
+    SetVertices(nullptr);
+    SetPointSizes(nullptr);
+    SetColors(nullptr);
+    lampCount_ = 0;
+    blinkTimer_ = 0.0f;
+    darkGroup_ = 0;
+    const int groups = palette_.GetCount();
+    if (!line_ || groups == 0 || !line_->GetVertices() || !line_->GetVertices()->IsExactly(Vector3Buffer::TYPE))
+        return;
+    line_->ComputeWorldTransform();
+    const auto* points = static_cast<const Vector3Buffer*>(line_->GetVertices());
+    const int n = points->GetCount();
+    const bool sprites = SpriteGeometry::HasPointSprites();
+    if (!SpriteGeometry::Allocate(*this, n, sprites, true)) return;
+    lampCount_ = n;
+    const Transform& world = line_->GetWorldTransform();
+    Vector3* centres = sprites ? static_cast<Vector3Buffer*>(GetVertices())->GetElements()
+                               : GetNormals()->GetElements();
+    for (int i = 0; i < n; ++i) centres[i] = world.TransformPoint(points->GetElements()[i]);
+    if (sprites) {
+        float* sizes = GetPointSizes()->GetElements();
+        for (int i = 0; i < n; ++i) sizes[i] = lampSize;
+    }
+    Color* colors = GetColors()->GetElements();
+    const int perLamp = sprites ? 1 : 6;
+    for (int i = 0; i < n; ++i) {
+        Color c = palette_[i % groups];
+        if (i % groups == 0) c.a = 0.0f;
+        for (int k = 0; k < perLamp; ++k) colors[perLamp * i + k] = c;
+    }
+    GetVertices()->MarkDirty();
+    GetColors()->MarkDirty();
+}
+
+void Garland::Recolor(int previous) {
+    const int groups = palette_.GetCount();
+    const int perLamp = GetColors()->GetCount() / lampCount_;
+    Color* colors = GetColors()->GetElements();
+    for (int i = 0; i < lampCount_; ++i) {
+        const int g = i % groups;
+        Color c = palette_[g];
+        if (g == previous) c.a = 1.0f;
+        if (g == darkGroup_) c.a = 0.0f;
+        for (int k = 0; k < perLamp; ++k) colors[perLamp * i + k] = c;
+    }
+    GetColors()->MarkDirty();
+}
+
+void Garland::UpdateWorld(double dt) {
+    GeometryNode::UpdateWorld(dt);
+    if (lampCount_ == 0) Build();
+    primitiveCount_ = 0;
+    if (lampCount_ == 0) return;
+    const bool sprites = SpriteGeometry::HasPointSprites();
+    // The device's form changed since the lamps were built (a capability cap): build again.
+    if (!SpriteGeometry::Matches(*this, lampCount_, sprites) || palette_.GetCount() == 0) {
+        Build();
+        if (lampCount_ == 0) return;
+    }
+    blinkTimer_ += float(dt);
+    if (sprites) {
+        primitiveCount_ = lampCount_;
+    } else {
+        const Renderer* renderer = ModuleManager::GetRenderer();
+        const Camera* camera = renderer ? renderer->GetCamera() : nullptr;
+        if (camera && GetNormals() && GetNormals()->GetCount() >= lampCount_) {
+            Vector3 a, b;
+            SpriteGeometry::QuadAxes(*camera, a, b);
+            Vector3* corners = static_cast<Vector3Buffer*>(GetVertices())->GetElements();
+            const Vector3* centres = GetNormals()->GetElements();
+            for (int i = 0; i < lampCount_; ++i) SpriteGeometry::WriteQuad(corners + 6 * i, centres[i], lampSize, a, b);
+            GetVertices()->MarkDirty();
+            primitiveCount_ = 2 * lampCount_;
+        }
+    }
+
+    // A period that is not positive would never let the timer fall below it.
+    if (!(blinkPeriod > 0.0f)) return;
+    const int groups = palette_.GetCount();
+    int64_t steps = 0;
+    while (blinkTimer_ > blinkPeriod) {
+        if (steps == kBlinkSteps) {
+            const double rest = std::floor(double(blinkTimer_) / double(blinkPeriod));
+            steps += int64_t(std::fmod(rest, double(groups)));
+            blinkTimer_ = std::fmod(blinkTimer_, blinkPeriod);
+            break;
+        }
+        blinkTimer_ -= blinkPeriod;
+        ++steps;
+    }
+    if (steps == 0) return;
+    // Every recolouring rewrites all lamps, so only the last of several steps shows.
+    const int advance = int(steps % groups);
+    const int previous = ((darkGroup_ + advance - 1) % groups + groups) % groups;
+    darkGroup_ = (darkGroup_ + advance) % groups;
+    Recolor(previous);
+}
+
+void Garland::Render(Renderer& renderer) {
+    if (GetVertices()) renderer.DrawGeometry(this);
+}
+
+void Garland::UpdateBound() {
+    if (!line_ || !GetUpdateWorldBound()) return;
+    const auto* source = DynamicCast<SphereBoundingVolume>(line_->GetWorldBound());
+    if (BoundingVolume* world = GetWorldBound(); world && source) world->CopyFrom(source);
+}
+
+void Garland::Draw(Renderer& renderer) {
+    SpriteGeometry::DrawPrimitives(*this, renderer, primitiveCount_);
+}
+
+int Garland::Save(Stream& stream) {
+    const char* name = GetName().GetText();
+    {
+        LampBuffersDetached detached(*this);
+        if (GeometryNode::Save(stream) != 0) return 1;
+    }
+    stream.WriteFloat(blinkPeriod);
+    stream.WriteFloat(lampSize);
+    stream.WriteInt(palette_.GetCount());
+    for (const Color& c : palette_) stream.WriteColor(c);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно сохранить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (stream.WriteObject(line_.Get()) != 0) {
+        LogError("Невозможно сохранить линию гирлянды. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int Garland::Load(Stream& stream) {
+    if (GeometryNode::Load(stream) != 0) return 1;
+    const char* name = GetName().GetText();
+    int32_t count = 0;
+    stream.ReadFloat(blinkPeriod);
+    stream.ReadFloat(lampSize);
+    stream.ReadInt(count);
+    // Each colour takes 16 bytes: a count the rest of the stream cannot hold is forged.
+    if (stream.GetError() != 0 || count < 0 || count > stream.GetRemaining() / 16) {
+        LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    palette_.Clear();
+    // Reserved at once: growing by one colour at a time would copy the palette per colour.
+    if (count > 0 && !palette_.Reserve(count)) {
+        LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
+        return 2;
+    }
+    for (int i = 0; i < count; ++i) {
+        Color c;
+        stream.ReadColor(c);
+        if (!palette_.Append(c)) {
+            LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
+            return 2;
+        }
+    }
+    if (stream.GetError() != 0) {
+        LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    GeometryNode* line = nullptr;
+    if (stream.ReadObjectAs(line) != 0) {
+        LogError("Невозможно загрузить линию гирлянды. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    SetLine(line);
+    lampCount_ = 0;
+    return 0;
+}
+
+} // namespace nuv

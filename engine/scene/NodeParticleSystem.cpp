@@ -1,0 +1,68 @@
+#include "scene/NodeParticleSystem.h"
+
+#include "core/Log.h"
+#include "core/Stream.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(NodeParticleSystem, ParticleSystem)
+
+NodeParticleSystem::NodeParticleSystem() = default;
+NodeParticleSystem::~NodeParticleSystem() = default;
+
+void NodeParticleSystem::SetTemplate(GeometryNode* node) {
+    // Templates that draw templates could form a cycle that searches and drawing never leave.
+    if (node && node->IsDerived(NodeParticleSystem::TYPE)) {
+        LogWarning("Шаблон системы частиц не может быть системой частиц из узлов. ID[%d] Имя[%s]", GetId(),
+                   GetName().GetText());
+        return;
+    }
+    template_ = node;
+}
+
+void NodeParticleSystem::Render(Renderer& renderer) {
+    if (!template_) return;
+    const Transform saved = template_->GetWorldTransform();
+    for (const Particle* p = GetLiveParticles(); p; p = p->next) {
+        Transform placed = saved;
+        placed.SetTranslation(p->position);
+        placed.SetScale(Vector3(p->size, p->size, p->size));
+        template_->SetWorldTransform(placed);
+        template_->UpdateBound();
+        template_->CullAndRender(renderer);
+    }
+    template_->SetWorldTransform(saved);
+    template_->UpdateBound();
+}
+
+Object* NodeParticleSystem::FindByName(const String& name) {
+    if (Object* found = ParticleSystem::FindByName(name)) return found;
+    return template_ ? template_->FindByName(name) : nullptr;
+}
+
+void NodeParticleSystem::CollectByType(const Rtti& type, Array<Object*>& found) {
+    ParticleSystem::CollectByType(type, found);
+    if (template_) template_->CollectByType(type, found);
+}
+
+int NodeParticleSystem::Save(Stream& stream) {
+    if (ParticleSystem::Save(stream) != 0) return 1;
+    if (stream.WriteObject(template_.Get()) != 0) {
+        LogError("Невозможно сохранить шаблон системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int NodeParticleSystem::Load(Stream& stream) {
+    if (ParticleSystem::Load(stream) != 0) return 1;
+    GeometryNode* node = nullptr;
+    if (stream.ReadObjectAs(node) != 0) {
+        LogError("Невозможно загрузить шаблон системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    SetTemplate(node);
+    return 0;
+}
+
+} // namespace nuv

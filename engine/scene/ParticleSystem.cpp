@@ -1,0 +1,312 @@
+#include "scene/ParticleSystem.h"
+
+#include "core/ColorBuffer.h"
+#include "core/IntBuffer.h"
+#include "core/Log.h"
+#include "core/Stream.h"
+#include "core/Vector3Buffer.h"
+#include "scene/PointEmitter.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(ParticleSystem, GeometryNode)
+
+namespace {
+
+// Takes the buffers rebuilt every frame off the node while its GeometryNode fields are written
+// and puts them back afterwards, so the file carries none of them.
+class RuntimeBuffersDetached {
+public:
+    explicit RuntimeBuffersDetached(GeometryNode& node)
+        : node_(node), vertices_(node.GetVertices()), colors_(node.GetColors()), indices_(node.GetIndices()),
+          normals_(node.GetNormals()), tangents_(node.GetTangents()), set0_(node.GetTexCoords(0)),
+          set1_(node.GetTexCoords(1)) {
+        node_.SetVertices(nullptr);
+        node_.SetColors(nullptr);
+        node_.SetIndices(nullptr);
+        node_.SetNormals(nullptr);
+        node_.SetTexCoords(0, nullptr);
+        node_.SetTexCoords(1, nullptr);
+        // Removing the positions drops the tangents: they are written as they were.
+        node_.SetTangents(tangents_.Get());
+    }
+    ~RuntimeBuffersDetached() {
+        node_.SetVertices(vertices_.Get());
+        node_.SetTangents(tangents_.Get());
+        node_.SetColors(colors_.Get());
+        node_.SetIndices(indices_.Get());
+        node_.SetNormals(normals_.Get());
+        node_.SetTexCoords(0, set0_.Get());
+        node_.SetTexCoords(1, set1_.Get());
+    }
+
+private:
+    GeometryNode& node_;
+    Pointer<Buffer> vertices_;
+    Pointer<ColorBuffer> colors_;
+    Pointer<IntBuffer> indices_;
+    Pointer<Vector3Buffer> normals_;
+    Pointer<Vector3Buffer> tangents_;
+    Pointer<Buffer> set0_;
+    Pointer<Buffer> set1_;
+};
+
+float NotNegative(float value) {
+    return value >= 0.0f ? value : 0.0f;  // NaN becomes 0 as well
+}
+
+Color NotNegative(const Color& c) {
+    return {NotNegative(c.r), NotNegative(c.g), NotNegative(c.b), NotNegative(c.a)};
+}
+
+Vector3 NotNegative(const Vector3& v) {
+    return {NotNegative(v.x), NotNegative(v.y), NotNegative(v.z)};
+}
+
+} // namespace
+
+ParticleSystem::ParticleSystem() {
+    Pointer<PointEmitter> emitter = new (std::nothrow) PointEmitter();
+    if (!emitter) LogError("Недостаточно памяти для создания эмиттера.");
+    SetEmitter(emitter.Get());
+}
+
+ParticleSystem::~ParticleSystem() {
+    if (auto* point = DynamicCast<PointEmitter>(emitter_.Get()); point && point->GetOwner() == this)
+        point->SetOwner(nullptr);
+    FreeList(live_);
+    FreeList(free_);
+}
+
+void ParticleSystem::FreeList(Particle*& head) {
+    while (head) {
+        Particle* next = head->next;
+        delete head;
+        head = next;
+    }
+}
+
+void ParticleSystem::Reset() {
+    FreeList(live_);
+    FreeList(free_);
+    liveCount_ = 0;
+}
+
+int ParticleSystem::GetFreeCount() const {
+    int count = 0;
+    for (const Particle* p = free_; p; p = p->next) ++count;
+    return count;
+}
+
+void ParticleSystem::SetEmitter(Emitter* emitter) {
+    if (emitter_ == emitter) return;
+    if (auto* old = DynamicCast<PointEmitter>(emitter_.Get()); old && old->GetOwner() == this) old->SetOwner(nullptr);
+    emitter_ = emitter;
+    if (auto* point = DynamicCast<PointEmitter>(emitter)) point->SetOwner(this);
+}
+
+void ParticleSystem::SetMaxParticles(int32_t count) {
+    if (count > kMaxPoolSize) {
+        LogWarning("Размер пула частиц %d ограничен до %d. ID[%d] Имя[%s]", count, kMaxPoolSize, GetId(),
+                   GetName().GetText());
+        count = kMaxPoolSize;
+    }
+    maxParticles_ = count > 0 ? count : 0;
+    Reset();
+    AllocateBuffers();
+}
+
+void ParticleSystem::UpdateWorld(double dt) {
+    GeometryNode::UpdateWorld(dt);
+    Simulate(float(dt));
+}
+
+void ParticleSystem::Simulate(float dt) {
+    Particle* previous = nullptr;
+    for (Particle* p = live_; p;) {
+        Particle* next = p->next;
+        p->age += dt;
+        if (p->age > p->lifetime) {
+            (previous ? previous->next : live_) = next;
+            p->next = free_;
+            free_ = p;
+            --liveCount_;
+        } else {
+            const float t = p->age / p->lifetime;
+            p->velocity += p->acceleration * dt;
+            p->position += p->velocity * dt;
+            p->size = p->startSize + (p->endSize - p->startSize) * t;
+            p->color = p->startColor + (p->endColor - p->startColor) * t;
+            previous = p;
+        }
+        p = next;
+    }
+    if (emissionPaused_) return;
+
+    emissionTimer_ += dt;
+    int bursts = 0;
+    while (emissionTimer_ > nextInterval_) {
+        if (++bursts > kMaxBurstsPerUpdate) {
+            emissionTimer_ = 0.0f;
+            break;
+        }
+        emissionTimer_ -= nextInterval_;
+        nextInterval_ = Emitter::Vary(emissionPeriod, emissionPeriodVariance);
+        // In 64 bits: counts from a file may be near the int32 limits.
+        const int64_t v = burstSizeVariance;
+        const int64_t d = 2 * v > 0 ? int64_t(Emitter::Rand()) % (2 * v) : 0;
+        const int64_t target = int64_t(liveCount_) + burstSize + d - v;
+        if (liveCount_ < maxParticles_)
+            while (liveCount_ < target && liveCount_ < maxParticles_) Spawn();
+    }
+}
+
+void ParticleSystem::Spawn() {
+    Particle* p = free_;
+    if (p) {
+        free_ = p->next;
+    } else {
+        p = new (std::nothrow) Particle();
+        if (!p) {
+            LogError("Недостаточно памяти для создания частицы. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+            return;
+        }
+    }
+    p->next = live_;
+    live_ = p;
+    ++liveCount_;
+
+    Vector3 direction;
+    if (emitter_) {
+        emitter_->Emit(p->position, direction);
+    } else {
+        p->position = Vector3();
+    }
+    p->velocity = direction * Emitter::Vary(speed, speedVariance);
+    Vector3 offset;
+    offset.y = Emitter::Vary(acceleration.y, accelerationVariance.y);
+    offset.x = Emitter::Vary(acceleration.x, accelerationVariance.x);
+    offset.z = Emitter::Vary(acceleration.z, accelerationVariance.z);
+    p->acceleration = offset;
+    p->age = 0.0f;
+    p->startColor.b = Emitter::Vary(startColor.b, startColorVariance.b);
+    p->startColor.g = Emitter::Vary(startColor.g, startColorVariance.g);
+    p->startColor.r = Emitter::Vary(startColor.r, startColorVariance.r);
+    p->startColor.a = Emitter::Vary(startColor.a, startColorVariance.a);
+    p->color = p->startColor;
+    p->endColor.b = Emitter::Vary(endColor.b, endColorVariance.b);
+    p->endColor.g = Emitter::Vary(endColor.g, endColorVariance.g);
+    p->endColor.r = Emitter::Vary(endColor.r, endColorVariance.r);
+    p->endColor.a = Emitter::Vary(endColor.a, endColorVariance.a);
+    p->startSize = Emitter::Vary(startSize, startSizeVariance);
+    p->endSize = Emitter::Vary(endSize, endSizeVariance);
+    p->size = p->startSize;
+    p->lifetime = Emitter::Vary(lifetime, lifetimeVariance);
+}
+
+Object* ParticleSystem::FindByName(const String& name) {
+    if (Object* found = GeometryNode::FindByName(name)) return found;
+    return emitter_ ? emitter_->FindByName(name) : nullptr;
+}
+
+void ParticleSystem::CollectByType(const Rtti& type, Array<Object*>& found) {
+    GeometryNode::CollectByType(type, found);
+    if (emitter_) emitter_->CollectByType(type, found);
+}
+
+int ParticleSystem::Save(Stream& stream) {
+    const char* name = GetName().GetText();
+    {
+        RuntimeBuffersDetached detached(*this);
+        if (GeometryNode::Save(stream) != 0) return 1;
+    }
+    stream.WriteInt(maxParticles_);
+    stream.WriteFloat(emissionPeriod);
+    stream.WriteFloat(emissionPeriodVariance);
+    stream.WriteInt(burstSize);
+    stream.WriteInt(burstSizeVariance);
+    stream.WriteColor(startColor);
+    stream.WriteColor(startColorVariance);
+    stream.WriteColor(endColor);
+    stream.WriteColor(endColorVariance);
+    stream.WriteFloat(speed);
+    stream.WriteFloat(speedVariance);
+    stream.WriteVector3(acceleration);
+    stream.WriteVector3(accelerationVariance);
+    stream.WriteFloat(lifetime);
+    stream.WriteFloat(lifetimeVariance);
+    stream.WriteFloat(startSize);
+    stream.WriteFloat(startSizeVariance);
+    stream.WriteFloat(endSize);
+    if (stream.WriteFloat(endSizeVariance) != 0) {
+        LogError("Невозможно сохранить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    if (stream.WriteObject(emitter_.Get()) != 0) {
+        LogError("Невозможно сохранить эмиттер системы частиц. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int ParticleSystem::Load(Stream& stream) {
+    if (GeometryNode::Load(stream) != 0) return 1;
+    const char* name = GetName().GetText();
+    int32_t maxParticles = 0;
+    stream.ReadInt(maxParticles);
+    stream.ReadFloat(emissionPeriod);
+    stream.ReadFloat(emissionPeriodVariance);
+    stream.ReadInt(burstSize);
+    stream.ReadInt(burstSizeVariance);
+    stream.ReadColor(startColor);
+    stream.ReadColor(startColorVariance);
+    stream.ReadColor(endColor);
+    stream.ReadColor(endColorVariance);
+    stream.ReadFloat(speed);
+    stream.ReadFloat(speedVariance);
+    stream.ReadVector3(acceleration);
+    stream.ReadVector3(accelerationVariance);
+    stream.ReadFloat(lifetime);
+    stream.ReadFloat(lifetimeVariance);
+    stream.ReadFloat(startSize);
+    stream.ReadFloat(startSizeVariance);
+    stream.ReadFloat(endSize);
+    if (stream.ReadFloat(endSizeVariance) != 0) {
+        LogError("Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    // Everything but the speed is clamped to 0 from below (a negative speed flies backwards).
+    emissionPeriod = NotNegative(emissionPeriod);
+    emissionPeriodVariance = NotNegative(emissionPeriodVariance);
+    burstSize = burstSize > 0 ? burstSize : 0;
+    burstSizeVariance = burstSizeVariance > 0 ? burstSizeVariance : 0;
+    startColor = NotNegative(startColor);
+    startColorVariance = NotNegative(startColorVariance);
+    endColor = NotNegative(endColor);
+    endColorVariance = NotNegative(endColorVariance);
+    speedVariance = NotNegative(speedVariance);
+    acceleration = NotNegative(acceleration);
+    accelerationVariance = NotNegative(accelerationVariance);
+    lifetime = NotNegative(lifetime);
+    lifetimeVariance = NotNegative(lifetimeVariance);
+    startSize = NotNegative(startSize);
+    startSizeVariance = NotNegative(startSizeVariance);
+    endSize = NotNegative(endSize);
+    endSizeVariance = NotNegative(endSizeVariance);
+    SetMaxParticles(maxParticles);
+    emissionTimer_ = 0.0f;
+    nextInterval_ = 0.0f;
+
+    Emitter* emitter = nullptr;
+    if (stream.ReadObjectAs(emitter) != 0) {
+        LogError("Невозможно загрузить эмиттер системы частиц. Имя[%s] ID[%d]", name, GetId());
+        return 1;
+    }
+    SetEmitter(emitter);
+    return 0;
+}
+
+} // namespace nuv

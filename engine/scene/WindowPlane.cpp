@@ -1,0 +1,108 @@
+#include "scene/WindowPlane.h"
+
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "core/Stream.h"
+#include "core/Vector2Buffer.h"
+#include "core/Vector3Buffer.h"
+#include "render/GeometryNodeEffect.h"
+#include "scene/SphereBoundingVolume.h"
+
+#include <new>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(WindowPlane, Triangles)
+
+namespace {
+
+// Maps the unit square onto clip space: x, y in 0..1 to -1..1.
+constexpr Matrix4 kScreenProjection(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, -1, -1, 0, 1);
+
+} // namespace
+
+WindowPlane::WindowPlane() {
+    static const Vector3 kCorners[6] = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 0, 0}, {1, 1, 0}, {1, 0, 0}};
+    static const Vector2 kTexCoords[6] = {{0, 1}, {0, 0}, {1, 0}, {0, 1}, {1, 0}, {1, 1}};
+    Pointer<Vector3Buffer> vertices = new (std::nothrow) Vector3Buffer(6);
+    Pointer<Vector2Buffer> texCoords = new (std::nothrow) Vector2Buffer(6);
+    if (!vertices || !texCoords || vertices->GetCount() != 6 || texCoords->GetCount() != 6) {
+        LogError("Недостаточно памяти для создания плоскости.");
+        return;
+    }
+    for (int i = 0; i < 6; ++i) {
+        vertices->GetElements()[i] = kCorners[i];
+        texCoords->GetElements()[i] = kTexCoords[i];
+    }
+    SetVertices(vertices.Get());
+    SetTexCoords(0, texCoords.Get());
+    ComputeModelBound();
+}
+
+void WindowPlane::ComputeModelBound() {
+    if (auto* sphere = DynamicCast<SphereBoundingVolume>(GetModelBound())) {
+        sphere->SetCenter(Vector3());
+        sphere->SetRadius(3.4028235e38f);
+    }
+}
+
+void WindowPlane::Render(Renderer& renderer) {
+    if (GetVertices()) renderer.DrawGeometry(this);
+}
+
+void WindowPlane::CullAndRender(Renderer& renderer) {
+    Render(renderer);
+}
+
+void WindowPlane::Draw(Renderer& renderer) {
+    GeometryNodeEffect* effect = GetEffect();
+    if (!effect) return;
+    // Six vertices are drawn: a file may have left fewer.
+    const Buffer* vertices = GetVertices();
+    if (!vertices || vertices->GetCount() < 6 || !HasConsistentBuffers()) return;
+    Transform placed;
+    placed.SetScale(Vector3(size.x, size.y, 1.0f));
+    placed.SetTranslation(Vector3(position.x, position.y, 0.0f));
+    SetWorldTransform(placed);
+
+    renderer.SetCurrentGeometry(this);
+    Technique* technique = effect->CurrentTechnique();
+    const int passes = technique ? effect->PassCount() : 0;
+    for (int i = 0; i < passes; ++i) {
+        if (renderer.ApplyPass(technique, i) == 0) {
+            // The pass set the camera's matrices; the plane is drawn in screen space instead.
+            const Matrix4 view = renderer.GetViewMatrix();
+            const Matrix4 projection = renderer.GetProjectionMatrix();
+            renderer.SetViewMatrix(Matrix4::Identity());
+            renderer.SetProjectionMatrix(kScreenProjection);
+            renderer.SetWorldMatrix(placed.ToMatrix());
+            renderer.DrawPrimitives(2);
+            renderer.SetViewMatrix(view);
+            renderer.SetProjectionMatrix(projection);
+        }
+        renderer.DisableLights();
+    }
+}
+
+int WindowPlane::Save(Stream& stream) {
+    if (GeometryNode::Save(stream) != 0) return 1;
+    stream.WriteVector2(position);
+    if (stream.WriteVector2(size) != 0) {
+        LogError("Невозможно сохранить данные плоскости. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int WindowPlane::Load(Stream& stream) {
+    if (GeometryNode::Load(stream) != 0) return 1;
+    stream.ReadVector2(position);
+    if (stream.ReadVector2(size) != 0) {
+        LogError("Невозможно загрузить данные плоскости. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    ComputeModelBound();
+    return 0;
+}
+
+} // namespace nuv

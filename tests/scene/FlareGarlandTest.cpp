@@ -1,0 +1,1 @@
+// Flares, garlands, window planes and the sprite effect.
