@@ -20,7 +20,7 @@ public:
     enum Format : int32_t {
         kRgb = 0,       // red, green, blue
         kRgba = 1,      // red, green, blue, alpha
-        kOneChannel = 2,// grey or alpha
+        kOneChannel = 2,  // grey or alpha
         kWide = 3,      // eight bytes per pixel, the renderer's own pictures
     };
 
