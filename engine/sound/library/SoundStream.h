@@ -15,7 +15,7 @@ namespace nuv {
 // refills from the decoder. Every call is made with the device's lock held.
 class SoundStream {
 public:
-    static constexpr int kBufferCount = 6;
+    static constexpr int kBufferCount = 8;
     static constexpr int kBufferFrames = 4096;
 
     SoundStream() = default;
