@@ -120,10 +120,6 @@ public:
     Renderer();
     ~Renderer() override;
 
-    // The module that created this renderer (counted; any RefCounted to keep core free of media).
-    void SetModule(RefCounted* module) { module_ = module; }
-    RefCounted* GetModule() const { return module_.Get(); }
-
     // Tables filled in by the sound system and the host; null-safe while empty.
     static void SetListenerCalls(const ListenerCalls* calls);
     static void SetWindowCalls(const WindowCalls* calls);
@@ -265,7 +261,6 @@ private:
     void AddPreRender(RefCounted* owner, PreRenderStep* step);
     void ApplyLimits();
 
-    Pointer<RefCounted> module_;
     std::vector<DisplayMode> modes_;
     void* window_ = nullptr;
     Pointer<Camera> camera_;

@@ -23,7 +23,10 @@ namespace {
 using ModuleTable = HashMap<String, Pointer<Module>>;
 
 ModuleTable* gModules = nullptr;
-Pointer<Renderer> gRenderer;
+// The current renderer, held through its device base: the registry calls nothing of the
+// renderer's own, so it links without the render library.
+Pointer<DeviceResourceCache> gRendererDevice;
+Renderer* gRenderer = nullptr;
 
 struct Registration {
     Registration() {
@@ -140,18 +143,21 @@ int ModuleManager::CreateRenderer(const String& name) {
         LogError("Создание рендерера [%s] неудачно.", name.GetText());
         return 1;
     }
+    DeviceResourceCache* device = created;
+    device->SetModule(module);
+    gRendererDevice = device;
     gRenderer = created;
-    gRenderer->SetModule(module);
     return 0;
 }
 
 int ModuleManager::DestroyRenderer() {
-    gRenderer.Reset();
+    gRenderer = nullptr;
+    gRendererDevice.Reset();
     return 0;
 }
 
 Renderer* ModuleManager::GetRenderer() {
-    return gRenderer.Get();
+    return gRenderer;
 }
 
 int ModuleManager::Start() {
