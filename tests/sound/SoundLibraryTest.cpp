@@ -134,15 +134,5 @@ TEST_F(SoundLibrary, EmptyTruncatedAndForeignFilesGiveNoStream) {
     SoundManager::StreamFree(offset);
 }
 
-TEST_F(SoundLibrary, ASecondInitialisationIsRefusedAndLogged) {
-    // The manager's start initialised the device; the window's initialisation comes second.
-    EXPECT_EQ(SoundManager::GetVersion(), 0x00020002u);
-    auto* init = reinterpret_cast<BassInitFunction>(SoundManager::GetEntryPoint(5));
-    ASSERT_STREQ(SoundManager::GetEntryPointName(5), "BASS_Init");
-    ASSERT_TRUE(init);
-    EXPECT_FALSE(init(-1, 44100, kBassDevice3D, nullptr, nullptr));
-    EXPECT_EQ(SoundManager::ErrorGetCode(), kBassErrorAlready);
-}
-
 } // namespace
 } // namespace nuv
