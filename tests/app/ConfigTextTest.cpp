@@ -133,6 +133,7 @@ TEST(DefaultSettings, ShippedTexts) {
     EXPECT_STREQ(russian.registryPath.GetText(), "Software\\\\Quorvel Studio\\\\Test Screensaver");
 }
 
+#ifndef _WIN32
 // Sets the locale variables for one test and puts them back.
 class LanguageScope {
 public:
@@ -175,6 +176,7 @@ TEST(DefaultSettings, LoadsTheUsersLanguage) {
     }
     EXPECT_TRUE(log.Contains(kLogInfo, "Ресурс настроек загружен."));
 }
+#endif
 
 const char* const kUiKeys[] = {
     "AppName", "Mes_Button_OK", "Mes_Button_Cancel", "Mes_About_Title", "Mes_About_String1",
