@@ -1,0 +1,106 @@
+#include "render/EffectConstants.h"
+
+#include "animation/SkinController.h"
+#include "core/Renderer.h"
+#include "core/Vector4Buffer.h"
+#include "render/GeometryNodeEffect.h"
+#include "render/RenderScreenspaceReflectTextureController.h"
+#include "render/Shader.h"
+#include "scene/Camera.h"
+#include "scene/GeometryNode.h"
+
+#include <algorithm>
+
+namespace nuv {
+
+namespace {
+// c8..c207: the registers left for bones below the colour at c208.
+constexpr int kMaxBones = 50;
+} // namespace
+
+bool EffectConstants::GetView(Renderer& renderer, View& view) {
+    if (RenderScreenspaceReflectTextureController::GetMirroredView(view.view, view.projection)) {
+        view.viewProjection = view.view * view.projection;
+        Matrix4 inverse;
+        view.position = view.view.Inverse(inverse) == 0 ? inverse.GetTranslation() : Vector3();
+        return true;
+    }
+    const Camera* camera = renderer.GetCamera();
+    if (!camera) return false;
+    view.view = camera->GetView();
+    view.projection = camera->GetProjection();
+    view.viewProjection = camera->GetViewProjection();
+    view.position = camera->GetPosition();
+    return true;
+}
+
+Matrix4 EffectConstants::World(const GeometryNodeEffect& effect) {
+    const GeometryNode* geometry = effect.GetGeometry();
+    return geometry ? geometry->GetWorldTransform().ToMatrix() : Matrix4::Identity();
+}
+
+void EffectConstants::SetVertex(Renderer& renderer, int first, const Vector4& value) {
+    const float v[4] = {value.x, value.y, value.z, value.w};
+    renderer.SetVertexConstants(first, v, 1);
+}
+
+void EffectConstants::SetVertexMatrix(Renderer& renderer, int first, const Matrix4& matrix) {
+    renderer.SetVertexConstants(first, matrix.Data(), 4);
+}
+
+void EffectConstants::SetPixel(Renderer& renderer, int first, const Vector4& value) {
+    const float v[4] = {value.x, value.y, value.z, value.w};
+    renderer.SetPixelConstants(first, v, 1);
+}
+
+Vector4 EffectConstants::FogAndSway(const GeometryNodeEffect& effect) {
+    return {effect.fogEnabled ? effect.fogDensity : 0.0f, effect.fogExponent, effect.swayAmplitude,
+            effect.swayFrequency};
+}
+
+Vector4 EffectConstants::SwayRegister(const GeometryNodeEffect& effect) {
+    return {effect.swayAmplitude, effect.swayFrequency, effect.swayTime, 0.0f};
+}
+
+bool EffectConstants::SetSkinned(Renderer& renderer, const GeometryNodeEffect& effect, const View& view) {
+    auto* skin = DynamicCast<SkinController>(effect.GetSkinController());
+    if (!skin || !skin->GetBoneMatrices()) return false;
+    renderer.BindPositions(skin->GetBindVertices());
+    renderer.BindBlendWeights(skin->GetWeights());
+    renderer.BindBlendIndices(skin->GetBoneIndices());
+    SetVertexMatrix(renderer, 0, view.viewProjection);
+    SetVertexMatrix(renderer, 4, view.view);
+    const int bones = std::min(skin->GetBoneCount(), kMaxBones);
+    if (bones > 0) renderer.SetVertexConstants(8, skin->GetBoneMatrices()->Data(), bones * 4);
+    return true;
+}
+
+void EffectConstants::SetPlain(Renderer& renderer, const GeometryNodeEffect& effect, const View& view) {
+    if (const GeometryNode* geometry = effect.GetGeometry()) renderer.BindPositions(geometry->GetVertices());
+    const Matrix4 world = World(effect);
+    SetVertexMatrix(renderer, 0, world * view.viewProjection);
+    SetVertexMatrix(renderer, 4, world * view.view);
+}
+
+void EffectConstants::SetFixedMatrices(Renderer& renderer, const GeometryNodeEffect& effect) {
+    View view;
+    if (GetView(renderer, view)) {
+        renderer.SetProjectionMatrix(view.projection);
+        renderer.SetViewMatrix(view.view);
+    }
+    renderer.SetWorldMatrix(World(effect));
+}
+
+void EffectConstants::SelectText(Shader* shader, const Renderer* renderer, const char* glsl) {
+    if (!shader) return;
+    const bool isGlsl = renderer && renderer->GetCaps().shadingLanguage == RendererCaps::kLanguageGlsl;
+    shader->SetProgramText(isGlsl ? glsl : nullptr);
+}
+
+Vector3 EffectConstants::ToObjectSpace(const GeometryNodeEffect& effect, const Vector3& point) {
+    Matrix4 inverse;
+    if (World(effect).Inverse(inverse) != 0) return point;
+    return inverse.TransformPoint(point);
+}
+
+} // namespace nuv

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/Matrix4.h"
+#include "core/Vector3.h"
+#include "core/Vector4.h"
+
+namespace nuv {
+
+class GeometryNodeEffect;
+class Renderer;
+class Shader;
+
+// What the geometry effects' passes share: the camera's matrices (the mirrored ones while a
+// reflection is drawn), the constants of the register convention, the skinned streams, and the
+// choice of a program text for the renderer's language.
+class EffectConstants {
+public:
+    struct View {
+        Matrix4 view;
+        Matrix4 projection;
+        Matrix4 viewProjection;
+        Vector3 position;
+    };
+
+    // False without a camera.
+    static bool GetView(Renderer& renderer, View& view);
+    // The geometry's world transform as a matrix; the identity without geometry.
+    static Matrix4 World(const GeometryNodeEffect& effect);
+    // Vertex registers from first on.
+    static void SetVertex(Renderer& renderer, int first, const Vector4& value);
+    static void SetVertexMatrix(Renderer& renderer, int first, const Matrix4& matrix);
+    static void SetPixel(Renderer& renderer, int first, const Vector4& value);
+    // Fog density (0 while fog is off, so the programs leave colours alone), fog exponent, sway
+    // amplitude and frequency.
+    static Vector4 FogAndSway(const GeometryNodeEffect& effect);
+    static Vector4 SwayRegister(const GeometryNodeEffect& effect);
+    // Skinned draw: bind-pose positions, weights and indices, c0..c7 the camera's view-projection
+    // and view, the bones from c8. False (nothing set) without a usable skin controller.
+    static bool SetSkinned(Renderer& renderer, const GeometryNodeEffect& effect, const View& view);
+    // Plain draw: the geometry's positions, c0..c3 world x view-projection, c4..c7 world x view.
+    static void SetPlain(Renderer& renderer, const GeometryNodeEffect& effect, const View& view);
+    // Fixed-function draw: projection, view and world matrices.
+    static void SetFixedMatrices(Renderer& renderer, const GeometryNodeEffect& effect);
+    // Sets the shader's text for the renderer's language (GLSL texts only so far; none for
+    // another language, which leaves the shader without a program).
+    static void SelectText(Shader* shader, const Renderer* renderer, const char* glsl);
+    // Point x matrix with w = 1, and the inverse of the world transform applied to a point.
+    static Vector3 ToObjectSpace(const GeometryNodeEffect& effect, const Vector3& point);
+};
+
+} // namespace nuv

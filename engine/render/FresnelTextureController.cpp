@@ -1,0 +1,61 @@
+#include "render/FresnelTextureController.h"
+
+#include "core/Log.h"
+#include "core/Stream.h"
+#include "media/image/Image.h"
+#include "render/Texture.h"
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(FresnelTextureController, Controller)
+
+void FresnelTextureController::Fill(Image& image, float n1, float n2) {
+    uint8_t* pixels = image.GetPixels();
+    const int w = image.GetWidth(), h = image.GetHeight();
+    const int bytes = Image::GetBytesPerPixel(image.GetFormat());
+    if (!pixels || w <= 0 || bytes <= 0) return;
+    const float r = (n1 - n2) / (n1 + n2);
+    const float r0 = r * r;
+    for (int x = 0; x < w; ++x) {
+        const float t = 1.0f - float(x) / float(w);
+        const float f = r0 + (1.0f - r0) * t * t * t * t * t;
+        const uint8_t value = uint8_t(int(f * 255.0f));
+        for (int y = 0; y < h; ++y)
+            for (int b = 0; b < bytes; ++b) pixels[(size_t(y) * w + x) * bytes + b] = value;
+    }
+}
+
+void FresnelTextureController::Apply(double dt) {
+    Controller::Apply(dt);
+    if (!IsActive() || done_) return;
+    done_ = 1;
+    auto* texture = DynamicCast<Texture>(GetOwner());
+    if (Image* image = texture ? texture->GetImage() : nullptr) {
+        Fill(*image, index1, index2);
+        texture->GetResourceLink().dirty = 1;
+    }
+}
+
+int FresnelTextureController::Save(Stream& stream) {
+    if (Controller::Save(stream) != 0) return 1;
+    stream.WriteFloat(index1);
+    stream.WriteFloat(index2);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно сохранить коэффициенты френеля. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int FresnelTextureController::Load(Stream& stream) {
+    if (Controller::Load(stream) != 0) return 1;
+    stream.ReadFloat(index1);
+    stream.ReadFloat(index2);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно загрузить коэффициент френеля. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nuv

@@ -1,0 +1,179 @@
+#include "render/RenderScreenspaceReflectTextureController.h"
+
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "core/Stream.h"
+#include "media/ModuleManager.h"
+#include "media/image/Image.h"
+#include "render/Texture.h"
+#include "scene/Camera.h"
+#include "scene/Node.h"
+
+#include <cmath>
+#include <new>
+
+namespace nuv {
+
+NUV_IMPLEMENT_OBJECT(RenderScreenspaceReflectTextureController, PostUpdateController)
+
+namespace {
+
+// The matrices of the reflection being drawn: set only inside PostUpdate, one thread.
+struct Mirror {
+    bool active = false;
+    Matrix4 view;
+    Matrix4 projection;
+};
+Mirror gMirror;
+
+Vector3 Normalized(const Vector3& v) {
+    const float length = std::sqrt(Dot(v, v));
+    return length > 0.0f ? Vector3(v.x / length, v.y / length, v.z / length) : v;
+}
+
+// The upright basis of step 3, before the reflection.
+Matrix4 UprightView(const Vector3& position, const Vector3& forward, float h) {
+    const Vector3 p(position.x, 2.0f * h - position.y, position.z);
+    const Vector3 f = Normalized(Vector3(forward.x, -forward.y, forward.z));
+    Vector3 right = Normalized(Cross(Vector3(0.0f, 1.0f, 0.0f), f));
+    // Looking straight up or down: any horizontal axis will do.
+    if (Dot(right, right) == 0.0f) right = Vector3(1.0f, 0.0f, 0.0f);
+    const Vector3 up = Cross(f, right);
+    return Matrix4(right.x, up.x, f.x, 0.0f, right.y, up.y, f.y, 0.0f, right.z, up.z, f.z, 0.0f, -Dot(right, p),
+                   -Dot(up, p), -Dot(f, p), 1.0f);
+}
+
+} // namespace
+
+RenderScreenspaceReflectTextureController::RenderScreenspaceReflectTextureController() = default;
+
+RenderScreenspaceReflectTextureController::~RenderScreenspaceReflectTextureController() = default;
+
+Node* RenderScreenspaceReflectTextureController::GetNode(int index) const {
+    return index >= 0 && index < GetNodeCount() ? nodes_[size_t(index)].Get() : nullptr;
+}
+
+void RenderScreenspaceReflectTextureController::AddNode(Node* node) {
+    if (node) nodes_.emplace_back(node);
+}
+
+bool RenderScreenspaceReflectTextureController::GetMirroredView(Matrix4& view, Matrix4& projection) {
+    if (!gMirror.active) return false;
+    view = gMirror.view;
+    projection = gMirror.projection;
+    return true;
+}
+
+Matrix4 RenderScreenspaceReflectTextureController::Reflection(float h) {
+    return Matrix4(1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 2.0f * h, 0, 1);
+}
+
+Matrix4 RenderScreenspaceReflectTextureController::MirroredView(const Vector3& position, const Vector3& forward,
+                                                                float h) {
+    return Reflection(h) * UprightView(position, forward, h);
+}
+
+Matrix4 RenderScreenspaceReflectTextureController::ObliqueProjection(const Matrix4& uprightView,
+                                                                     const Matrix4& projection, float h) {
+    // A plane (as a column) maps into clip space by the inverse of the row-vector transform.
+    Matrix4 inverse;
+    if ((uprightView * projection).Inverse(inverse) != 0) return projection;
+    const float plane[4] = {0.0f, -1.0f, 0.0f, h + 0.8f};
+    float c[4];
+    for (int j = 0; j < 4; ++j)
+        c[j] = inverse.m[j][0] * plane[0] + inverse.m[j][1] * plane[1] + inverse.m[j][2] * plane[2] +
+               inverse.m[j][3] * plane[3];
+    if (c[3] == 0.0f) return projection;
+    if (c[3] > 0.0f) c[3] += 1.0f;
+    // The far corner of clip space on the plane's side sets the scale, so depth 1 stays there.
+    const float q[4] = {c[0] > 0.0f ? 1.0f : c[0] < 0.0f ? -1.0f : 0.0f, c[1] > 0.0f ? 1.0f : c[1] < 0.0f ? -1.0f : 0.0f,
+                        1.0f, 1.0f};
+    const float d = c[0] * q[0] + c[1] * q[1] + c[2] * q[2] + c[3] * q[3];
+    if (d == 0.0f || !std::isfinite(d)) return projection;
+    Matrix4 depth;  // replaces clip depth by the plane's distance
+    for (int i = 0; i < 4; ++i) depth.m[i][2] = c[i] / d;
+    return projection * depth;
+}
+
+void RenderScreenspaceReflectTextureController::FollowViewport(Renderer& renderer, Texture& texture) {
+    const int width = std::max(renderer.GetViewportWidth() / 2, 1);
+    const int height = std::max(renderer.GetViewportHeight() / 2, 1);
+    const Image* image = texture.GetImage();
+    if (image && image->GetWidth() == width && image->GetHeight() == height) return;
+    if (renderer.GetViewportWidth() <= 0 || renderer.GetViewportHeight() <= 0) return;
+    Pointer<Image> resized = new (std::nothrow) Image(texture.GetName(), width, height,
+                                                      image ? image->GetFormat() : int(Image::kRgba));
+    if (resized && resized->HasPixels()) texture.SetImage(resized.Get());
+}
+
+void RenderScreenspaceReflectTextureController::PostUpdate() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    auto* texture = DynamicCast<Texture>(GetOwner());
+    Camera* camera = renderer ? renderer->GetCamera() : nullptr;
+    if (!renderer || !texture || !camera || gMirror.active) return;
+    FollowViewport(*renderer, *texture);
+
+    const float h = reference_ ? reference_->GetWorldTransform().GetTranslation().y : 0.0f;
+    const Matrix4 upright = UprightView(camera->GetPosition(), camera->GetForward(), h);
+    gMirror.projection = ObliqueProjection(upright, camera->GetProjection(), h);
+    gMirror.view = Reflection(h) * upright;
+    gMirror.active = true;
+
+    renderer->SetRenderTarget(texture);
+    renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, renderer->GetClearColor(), 1.0f, 0);
+    // The reflection turns the winding around; the camera's frustum is not the mirror's, so
+    // nothing is culled by it.
+    renderer->SetReverseCull(true);
+    const int32_t planes = camera->GetPlaneMask();
+    camera->SetPlaneMask(0);
+    for (const Pointer<Node>& node : nodes_) node->CullAndRender(*renderer);
+    camera->SetPlaneMask(planes);
+    renderer->SetRenderTarget(nullptr);
+    renderer->SetReverseCull(false);
+    gMirror.active = false;
+    // The fixed-function passes set the device matrices from the camera again at their next use.
+    renderer->SetViewMatrix(camera->GetView());
+    renderer->SetProjectionMatrix(camera->GetProjection());
+}
+
+int RenderScreenspaceReflectTextureController::Save(Stream& stream) {
+    if (PostUpdateController::Save(stream) != 0) return 1;
+    if (stream.WriteObject(reference_.Get()) != 0) {
+        LogError("Невозможно сохранить узел. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    stream.WriteInt(int32_t(nodes_.size()));
+    for (const Pointer<Node>& node : nodes_) stream.WriteObject(node.Get());
+    if (stream.GetError() != 0) {
+        LogError("Невозможно сохранить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int RenderScreenspaceReflectTextureController::Load(Stream& stream) {
+    if (PostUpdateController::Load(stream) != 0) return 1;
+    Node* reference = nullptr;
+    if (stream.ReadObjectAs(reference) != 0) {
+        LogError("Невозможно загрузить узел. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+        return 1;
+    }
+    reference_ = reference;
+    int32_t count = 0;
+    stream.ReadInt(count);
+    nodes_.clear();
+    // Links are read one at a time: a forged count ends at the stream's end, not in an allocation.
+    bool failed = count < 0;
+    for (int32_t i = 0; i < count && !failed; ++i) {
+        Node* node = nullptr;
+        failed = stream.ReadObjectAs(node) != 0 || stream.GetError() != 0;
+        if (!failed) AddNode(node);
+    }
+    if (failed || stream.GetError() != 0) {
+        LogError("Невозможно загрузить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nuv

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "animation/PostUpdateController.h"
+#include "core/Matrix4.h"
+#include "core/Pointer.h"
+#include "core/Vector3.h"
+#include "scene/Node.h"
+
+#include <vector>
+
+namespace nuv {
+
+class Camera;
+class Node;
+class Renderer;
+class Texture;
+
+// Draws its node list, seen in the mirror plane y = h at the reference node's height, into its
+// texture at the start of every frame; the water effects look it up where the water is seen.
+// The texture follows the viewport at half its width and height.
+class RenderScreenspaceReflectTextureController : public PostUpdateController {
+    NUV_DECLARE_OBJECT
+public:
+    RenderScreenspaceReflectTextureController();
+    ~RenderScreenspaceReflectTextureController() override;
+
+    // After the Controller fields: the reference node link, then the node count and links.
+    int Save(Stream& stream) override;
+    int Load(Stream& stream) override;
+    void PostUpdate() override;
+
+    Node* GetReferenceNode() const { return reference_.Get(); }
+    void SetReferenceNode(Node* node) { reference_ = node; }
+    int GetNodeCount() const { return int(nodes_.size()); }
+    Node* GetNode(int index) const;
+    void AddNode(Node* node);
+
+    // While a reflection is drawn, the mirrored view and the oblique projection that the
+    // geometry effects use instead of the camera's (the camera itself keeps its matrices).
+    static bool GetMirroredView(Matrix4& view, Matrix4& projection);
+
+    // The camera at (x, 2h - y, z) facing its forward direction with the height negated, on an
+    // upright basis; times the reflection about y = h on its left.
+    static Matrix4 MirroredView(const Vector3& position, const Vector3& forward, float h);
+    // The projection whose near plane is the clip plane (0, -1, 0, h + 0.8) of the mirrored
+    // view-projection; unchanged when the plane's last clip component is 0.
+    static Matrix4 ObliqueProjection(const Matrix4& uprightView, const Matrix4& projection, float h);
+    static Matrix4 Reflection(float h);
+
+private:
+    void FollowViewport(Renderer& renderer, Texture& texture);
+
+    Pointer<Node> reference_;
+    std::vector<Pointer<Node>> nodes_;
+};
+
+} // namespace nuv
