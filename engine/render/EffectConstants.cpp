@@ -1,8 +1,6 @@
 #include "render/EffectConstants.h"
 
-#include "animation/SkinController.h"
 #include "core/Renderer.h"
-#include "core/Vector4Buffer.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/RenderScreenspaceReflectTextureController.h"
 #include "render/Shader.h"
@@ -16,7 +14,13 @@ namespace nuv {
 namespace {
 // c8..c207: the registers left for bones below the colour at c208.
 constexpr int kMaxBones = 50;
+
+EffectConstants::SkinDataSource gSkinDataSource = nullptr;
 } // namespace
+
+void EffectConstants::SetSkinDataSource(SkinDataSource source) {
+    gSkinDataSource = source;
+}
 
 bool EffectConstants::GetView(Renderer& renderer, View& view) {
     if (RenderScreenspaceReflectTextureController::GetMirroredView(view.view, view.projection)) {
@@ -63,15 +67,16 @@ Vector4 EffectConstants::SwayRegister(const GeometryNodeEffect& effect) {
 }
 
 bool EffectConstants::SetSkinned(Renderer& renderer, const GeometryNodeEffect& effect, const View& view) {
-    auto* skin = DynamicCast<SkinController>(effect.GetSkinController());
-    if (!skin || !skin->GetBoneMatrices()) return false;
-    renderer.BindPositions(skin->GetBindVertices());
-    renderer.BindBlendWeights(skin->GetWeights());
-    renderer.BindBlendIndices(skin->GetBoneIndices());
+    SkinData skin;
+    Controller* controller = effect.GetSkinController();
+    if (!controller || !gSkinDataSource || !gSkinDataSource(controller, skin) || !skin.bones) return false;
+    renderer.BindPositions(skin.bindPositions);
+    renderer.BindBlendWeights(skin.weights);
+    renderer.BindBlendIndices(skin.indices);
     SetVertexMatrix(renderer, 0, view.viewProjection);
     SetVertexMatrix(renderer, 4, view.view);
-    const int bones = std::min(skin->GetBoneCount(), kMaxBones);
-    if (bones > 0) renderer.SetVertexConstants(8, skin->GetBoneMatrices()->Data(), bones * 4);
+    const int bones = std::min(skin.boneCount, kMaxBones);
+    if (bones > 0) renderer.SetVertexConstants(8, skin.bones->Data(), bones * 4);
     return true;
 }
 

@@ -6,15 +6,33 @@
 
 namespace nuv {
 
+class Buffer;
+class Controller;
 class GeometryNodeEffect;
 class Renderer;
 class Shader;
+class Vector4Buffer;
 
 // What the geometry effects' passes share: the camera's matrices (the mirrored ones while a
 // reflection is drawn), the constants of the register convention, the skinned streams, and the
 // choice of a program text for the renderer's language.
 class EffectConstants {
 public:
+    // What a skinned draw reads from the skin controller: bind-pose positions, weights, bone
+    // indices and the bone matrices.
+    struct SkinData {
+        Buffer* bindPositions = nullptr;
+        Vector4Buffer* weights = nullptr;
+        Vector4Buffer* indices = nullptr;
+        const Matrix4* bones = nullptr;
+        int boneCount = 0;
+    };
+    // The skin controller is a class of the animation library, above this one: it hands its
+    // data in through this function (false when the controller has none). Without it the
+    // programs skin nothing and the plain path draws.
+    using SkinDataSource = bool (*)(Controller* controller, SkinData& data);
+    static void SetSkinDataSource(SkinDataSource source);
+
     struct View {
         Matrix4 view;
         Matrix4 projection;

@@ -14,7 +14,7 @@
 
 namespace nuv {
 
-NUV_IMPLEMENT_OBJECT(RenderScreenspaceReflectTextureController, PostUpdateController)
+NUV_IMPLEMENT_OBJECT(RenderScreenspaceReflectTextureController, Controller)
 
 namespace {
 
@@ -106,6 +106,11 @@ void RenderScreenspaceReflectTextureController::FollowViewport(Renderer& rendere
     if (resized && resized->HasPixels()) texture.SetImage(resized.Get());
 }
 
+void RenderScreenspaceReflectTextureController::Apply(double) {
+    if (!IsActive()) return;
+    if (Renderer* renderer = ModuleManager::GetRenderer()) renderer->RegisterPreRender(this);
+}
+
 void RenderScreenspaceReflectTextureController::PostUpdate() {
     Renderer* renderer = ModuleManager::GetRenderer();
     auto* texture = DynamicCast<Texture>(GetOwner());
@@ -137,7 +142,7 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
 }
 
 int RenderScreenspaceReflectTextureController::Save(Stream& stream) {
-    if (PostUpdateController::Save(stream) != 0) return 1;
+    if (Controller::Save(stream) != 0) return 1;
     if (stream.WriteObject(reference_.Get()) != 0) {
         LogError("Невозможно сохранить узел. Имя[%s] ID[%d]", GetName().GetText(), GetId());
         return 1;
@@ -152,7 +157,7 @@ int RenderScreenspaceReflectTextureController::Save(Stream& stream) {
 }
 
 int RenderScreenspaceReflectTextureController::Load(Stream& stream) {
-    if (PostUpdateController::Load(stream) != 0) return 1;
+    if (Controller::Load(stream) != 0) return 1;
     Node* reference = nullptr;
     if (stream.ReadObjectAs(reference) != 0) {
         LogError("Невозможно загрузить узел. ID[%d] Имя[%s]", GetId(), GetName().GetText());

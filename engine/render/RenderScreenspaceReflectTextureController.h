@@ -1,8 +1,9 @@
 #pragma once
 
-#include "animation/PostUpdateController.h"
+#include "core/Controller.h"
 #include "core/Matrix4.h"
 #include "core/Pointer.h"
+#include "core/Renderer.h"
 #include "core/Vector3.h"
 #include "scene/Node.h"
 
@@ -18,7 +19,11 @@ class Texture;
 // Draws its node list, seen in the mirror plane y = h at the reference node's height, into its
 // texture at the start of every frame; the water effects look it up where the water is seen.
 // The texture follows the viewport at half its width and height.
-class RenderScreenspaceReflectTextureController : public PostUpdateController {
+//
+// It works as a post-update controller: its update lists it with the current renderer, which
+// runs PostUpdate at the start of the next frame. (That class belongs to the animation library,
+// above this one, so the step is taken here and the type record's parent is Controller.)
+class RenderScreenspaceReflectTextureController : public Controller, public PreRenderStep {
     NUV_DECLARE_OBJECT
 public:
     RenderScreenspaceReflectTextureController();
@@ -27,6 +32,8 @@ public:
     // After the Controller fields: the reference node link, then the node count and links.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    // When active, lists the controller with the current renderer (once per frame at most).
+    void Apply(double dt) override;
     void PostUpdate() override;
 
     Node* GetReferenceNode() const { return reference_.Get(); }
