@@ -328,6 +328,7 @@ void GlRenderer::Release(int32_t id) {
             break;
         }
         case Kind::kQuery: glDeleteQueries(1, &resource.name); break;
+        case Kind::kState: break;
         default:
             glDeleteTextures(1, &resource.name);
             for (GLuint& framebuffer : resource.framebuffers)
@@ -352,6 +353,8 @@ void GlRenderer::ReleaseAll() {
         if (context_) glDeleteProgram(program.second);
     programs_.clear();
     indices_ = nullptr;
+    block_ = nullptr;
+    appliedBlock_ = nullptr;
     for (BaseTexture*& texture : boundTextures_) texture = nullptr;
     vertexShader_ = nullptr;
     pixelShader_ = nullptr;
@@ -376,11 +379,13 @@ void GlRenderer::ReleaseShader(Shader& shader) {
 void GlRenderer::ReleasePass(Pass& pass) {
     // Pass state is set anew at every use; nothing is recorded for it.
     if (block_ == pass.GetStateBlock()) block_ = nullptr;
+    if (appliedBlock_ == pass.GetStateBlock()) appliedBlock_ = nullptr;
     Release(pass.GetId());
 }
 
 void GlRenderer::ReleaseResource(Object& object) {
     if (block_ == static_cast<Object*>(&object)) block_ = nullptr;
+    if (appliedBlock_ == static_cast<Object*>(&object)) appliedBlock_ = nullptr;
     Release(object.GetId());
 }
 
@@ -442,6 +447,7 @@ void GlRenderer::BindPositions(Buffer* buffer) {
 
 void GlRenderer::BindTexCoords(Buffer* buffer, int setIndex) {
     if (setIndex < 0 || setIndex >= RenderStateBlock::kStageCount) return;
+    if (!buffer && texCoordComponents_[setIndex] == 0) return;
     glClientActiveTexture(GLenum(GL_TEXTURE0 + setIndex));
     Resource* resource = BufferObject(buffer, false);
     texCoordComponents_[setIndex] = resource ? resource->components : 0;
@@ -642,6 +648,7 @@ GlRenderer::Resource* GlRenderer::TextureObject(BaseTexture* texture) {
 
 void GlRenderer::SetTexture(BaseTexture* texture, int stage) {
     if (stage < 0 || stage >= textureUnits_ || !context_) return;
+    if (!texture && !boundTextures_[stage]) return;
     glActiveTexture(GLenum(GL_TEXTURE0 + stage));
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_CUBE_MAP);
@@ -766,11 +773,18 @@ void GlRenderer::SetPixelConstants(int firstRegister, const float* values, int r
 void GlRenderer::BeginPass(Pass* pass) {
     if (!pass || !context_) return;
     // Every state of the block is set at each use, so a dirty pass needs nothing recorded anew.
+    // The state of the block last set stays on the device until something else changes it:
+    // another block, a refreshed pass, a clear, or the gamma pass.
+    const bool changed = pass->IsDirty() || pass->GetStateBlock() != appliedBlock_;
     pass->GetResourceLink().dirty = 0;
     block_ = pass->GetStateBlock();
+    // Linked, so that a block that goes tells this renderer and its address is never taken
+    // for a later block's.
+    if (block_ && !Find(block_->GetId())) Enter(block_->GetId(), Kind::kState, block_->GetResourceLink());
     const RendererCaps& caps = GetCaps();
     const bool weak = caps.vertexLevel == RendererCaps::kLevelNone || caps.pixelLevel == RendererCaps::kLevelNone;
-    if (block_) GlStateMapping::ApplyBlock(*block_, weak, textureUnits_);
+    if (block_ && changed) GlStateMapping::ApplyBlock(*block_, weak, textureUnits_);
+    appliedBlock_ = block_;
     for (int stage = 0; stage < RenderStateBlock::kStageCount; ++stage) {
         SetTexture(nullptr, stage);
         BindTexCoords(nullptr, stage);
@@ -793,14 +807,20 @@ void GlRenderer::PrepareDraw() {
     glFrontFace(inTarget ? GL_CCW : GL_CW);
     glMatrixMode(GL_TEXTURE);
     for (int stage = 0; stage < textureUnits_; ++stage) {
-        glActiveTexture(GLenum(GL_TEXTURE0 + stage));
         const RenderStateBlock::TextureStage* s = block_ ? &block_->stages[stage] : nullptr;
         const Matrix4& m = textureMatrices_[stage];
         const bool projected = s && s->texCoordGeneration == 5;
+        const unsigned bit = 1u << stage;
         if (IsIdentity(m)) {
-            glLoadIdentity();
+            if (textureMatrixSet_ & bit) {
+                glActiveTexture(GLenum(GL_TEXTURE0 + stage));
+                glLoadIdentity();
+                textureMatrixSet_ &= ~bit;
+            }
             continue;
         }
+        textureMatrixSet_ |= bit;
+        glActiveTexture(GLenum(GL_TEXTURE0 + stage));
         // Two given coordinates enter as (u, v, 1), so a 2D offset lives in the third row.
         Matrix4 t = m;
         if (texCoordComponents_[stage] == 2 && (!s || s->texCoordGeneration == 0)) {
@@ -817,11 +837,15 @@ void GlRenderer::PrepareDraw() {
     glLoadMatrixf(modelView.Data());
 
     // Draw-time overrides after the pass state.
-    if (block_ && block_->cullEnabled && GetReverseCull()) glCullFace(block_->cullOrder == 0 ? GL_BACK : GL_FRONT);
-    if (GetEqualDepth()) glDepthFunc(GL_EQUAL);
+    if (block_) {
+        const bool reverse = block_->cullEnabled && GetReverseCull();
+        glCullFace((block_->cullOrder == 0) != reverse ? GL_FRONT : GL_BACK);
+        glDepthFunc(GetEqualDepth() ? GL_EQUAL : GlStateMapping::Comparison(block_->depthComparison));
+    }
 
     const GLuint program = ProgramFor();
-    glUseProgram(program);
+    if (program || programInUse_) glUseProgram(program);
+    programInUse_ = program != 0;
     if (program) {
         const GLint vc = glGetUniformLocation(program, "vc");
         const GLint pc = glGetUniformLocation(program, "pc");
@@ -836,7 +860,6 @@ void GlRenderer::DrawRange(int primitiveType, int count, bool indexed) {
     const GLenum mode = GlStateMapping::Primitive(primitiveType);
     if (indexed) glDrawElements(mode, count, indices_->indexType, nullptr);
     else glDrawArrays(mode, 0, count);
-    glUseProgram(0);
 }
 
 void GlRenderer::DrawIndexed() {
@@ -910,6 +933,8 @@ void GlRenderer::Clear(int flags, const Color& color, float depth, int stencil) 
         mask |= GL_STENCIL_BUFFER_BIT;
     }
     if (mask) glClear(mask);
+    // The masks opened for the clear belong to no block: the next pass sets its own again.
+    appliedBlock_ = nullptr;
 }
 
 int GlRenderer::BeginScene() {
@@ -1075,6 +1100,7 @@ void GlRenderer::PushTarget(BaseTexture* texture, int face, GLuint framebuffer, 
     // The size of the target left behind comes back with it.
     const uintptr_t size = (uintptr_t(uint32_t(viewportWidth_)) << 16) | uintptr_t(uint32_t(viewportHeight_) & 0xFFFF);
     PushRenderTarget(texture, face, uintptr_t(previous), size);
+    appliedBlock_ = nullptr;  // point sprites are sized by the viewport
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     viewportWidth_ = width;
     viewportHeight_ = height;
@@ -1084,6 +1110,7 @@ void GlRenderer::PushTarget(BaseTexture* texture, int face, GLuint framebuffer, 
 void GlRenderer::PopTarget() {
     RenderTarget popped;
     if (!PopRenderTarget(popped)) return;
+    appliedBlock_ = nullptr;
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(popped.savedColor));
     // The back buffer, or the outer target when targets were nested.
     viewportWidth_ = int((popped.savedDepth >> 16) & 0xFFFF);
@@ -1287,6 +1314,7 @@ void GlRenderer::ApplyGammaToFrame() {
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glUseProgram(0);
+    programInUse_ = false;
     glPopAttrib();
 }
 

@@ -83,7 +83,7 @@ public:
 
 private:
     enum class Kind { kVertexBuffer, kIndexBuffer, kTexture, kCube, kVolume, kTarget, kCubeTarget, kShadowMap,
-                      kShader, kQuery };
+                      kShader, kQuery, kState };
     // One device object and the link of the engine object it copies.
     struct Resource {
         Kind kind = Kind::kTexture;
@@ -134,6 +134,10 @@ private:
     std::unordered_map<int32_t, Resource> resources_;
     std::unordered_map<uint64_t, GLuint> programs_;
     RenderStateBlock* block_ = nullptr;
+    // The block whose state is on the device now; null after anything else touched it.
+    RenderStateBlock* appliedBlock_ = nullptr;
+    unsigned textureMatrixSet_ = 0;
+    bool programInUse_ = false;
     VertexShader* vertexShader_ = nullptr;
     PixelShader* pixelShader_ = nullptr;
     float vertexConstants_[256 * 4] = {};
