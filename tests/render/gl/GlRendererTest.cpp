@@ -114,6 +114,34 @@ TEST_F(GlFrame, BlendedQuadsAreDrawnBackToFront) {
     renderer->EndFrame();
 }
 
+TEST_F(GlFrame, SharedStateIsSetAgainAfterARefreshOrAClear) {
+    // Two quads of one effect: the block is set once and kept between them.
+    Pointer<Triangles> left = Quad(-1, -1, 0, 1, 0.5f, Color(1, 0, 0, 1), false);
+    Pointer<Triangles> right = Quad(0, -1, 1, 1, 0.5f, Color(0, 1, 0, 1), false);
+    right->SetEffect(left->GetEffect());
+    Begin();
+    Draw(*left);
+    Draw(*right);
+    EXPECT_TRUE(Near(16, 32, {0, 0, 0}));  // both culled
+    EXPECT_TRUE(Near(48, 32, {0, 0, 0}));
+    // A changed parameter reaches the device once the technique is refreshed.
+    EffectOf(*left).cullEnabled = 0;
+    EffectOf(*left).RefreshCurrentTechnique();
+    Draw(*right);
+    EXPECT_TRUE(Near(48, 32, {0, 255, 0}));
+
+    // A pass that writes no depth, drawn again after a clear opened the depth mask.
+    Pointer<Triangles> ghost = Quad(-1, -1, 1, 1, 0.5f, Color(0, 0, 1, 1));
+    EffectOf(*ghost).depthWrite = 0;
+    Pointer<Triangles> behind = Quad(-1, -1, 1, 1, 0.7f, Color(1, 1, 0, 1));
+    Draw(*ghost);
+    renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 0, 0, 1), 1, 0);
+    Draw(*ghost);
+    Draw(*behind);
+    EXPECT_TRUE(Near(32, 32, {255, 255, 0}));
+    renderer->EndFrame();
+}
+
 TEST_F(GlFrame, DirectionalLightLightsTheFacingSide) {
     Pointer<Triangles> quad = Quad(-1, -1, 1, 1, 0.5f, Color(0, 0, 0, 1));
     Pointer<Light> light(new Light);
