@@ -25,10 +25,11 @@ void ColorEffect::AddSinglePass(Technique* technique, Pass* pass) {
     }
 }
 
-void ColorEffect::AddColorTechniques() {
+void ColorEffect::AddColorTechniques(bool withFixed) {
     AddSinglePass(new (std::nothrow) CapsTechnique(&CapsTechnique::HasPrograms),
                   new (std::nothrow) BasicEffectPass(this, BasicEffectPass::kColor, true));
-    AddSinglePass(new (std::nothrow) CapsTechnique(&CapsTechnique::Always),
+    if (withFixed)
+        AddSinglePass(new (std::nothrow) CapsTechnique(&CapsTechnique::Always),
                   new (std::nothrow) BasicEffectPass(this, BasicEffectPass::kColor, false));
 }
 

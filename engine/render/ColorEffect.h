@@ -31,7 +31,9 @@ protected:
     struct NoTechniques {};
     explicit ColorEffect(NoTechniques) {}
 
-    void AddColorTechniques();
+    // withFixed false leaves out the fixed-function techniques: the water and snow members draw
+    // nothing on a device without programs.
+    void AddColorTechniques(bool withFixed = true);
     // A technique of one pass; logs and drops both when either is missing.
     void AddSinglePass(Technique* technique, Pass* pass);
     // Object links of derived members, for FindByName and CollectByType.

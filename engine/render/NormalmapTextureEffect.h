@@ -25,7 +25,7 @@ public:
 
 protected:
     explicit NormalmapTextureEffect(NoTechniques) : TextureEffect(NoTechniques{}) {}
-    void AddNormalmapTechniques() { AddTextureTechniques(); }
+    void AddNormalmapTechniques(bool withFixed = true) { AddTextureTechniques(withFixed); }
 
 private:
     Pointer<Texture> normalmap_;

@@ -33,7 +33,7 @@ bool ReflectiveQuietFlatWaterEffect::WaterSupported(const RendererCaps& caps) {
 
 void ReflectiveQuietFlatWaterEffect::AddWaterTechniques() {
     AddSinglePass(new (std::nothrow) CapsTechnique(&WaterSupported), new (std::nothrow) WaterEffectPass(this, false));
-    AddNormalmapTechniques();
+    AddNormalmapTechniques(false);
 }
 
 void ReflectiveQuietFlatWaterEffect::MakeReflectionMap() {

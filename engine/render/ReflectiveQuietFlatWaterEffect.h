@@ -8,7 +8,8 @@ namespace nuv {
 
 // Still water: a planar reflection, drawn each frame into the reflection map by its
 // controller, looked up where the water is seen and distorted by two scrolled layers of the
-// normal map. Devices without programs draw it as a TextureEffect.
+// normal map. Without a pixel level of 1 or 2 it draws as TextureEffect's programs, and without
+// programs not at all (no fixed-function fallback).
 class ReflectiveQuietFlatWaterEffect : public NormalmapTextureEffect {
     NUV_DECLARE_OBJECT
 public:

@@ -85,7 +85,7 @@ bool SnowSupported(const RendererCaps& caps) {
 
 SnowEffect::SnowEffect() : TextureEffect(NoTechniques{}) {
     AddSinglePass(new (std::nothrow) CapsTechnique(&SnowSupported), new (std::nothrow) SnowEffectPass(this));
-    AddTextureTechniques();
+    AddTextureTechniques(false);
     noise_ = MakeNoiseVolume();
 }
 

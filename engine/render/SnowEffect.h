@@ -9,7 +9,7 @@ class VolumeTexture;
 
 // Snow that glitters: the texture plus sparks where a noise volume, seen along the view
 // vector, lines up; devices without programs, volume textures or three texture units draw
-// it as a TextureEffect.
+// it with TextureEffect's programs, and devices without programs not at all.
 class SnowEffect : public TextureEffect {
     NUV_DECLARE_OBJECT
 public:

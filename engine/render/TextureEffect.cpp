@@ -18,12 +18,13 @@ TextureEffect::TextureEffect() : ColorEffect(NoTechniques{}) {
 
 TextureEffect::~TextureEffect() = default;
 
-void TextureEffect::AddTextureTechniques() {
+void TextureEffect::AddTextureTechniques(bool withFixed) {
     AddSinglePass(new (std::nothrow) CapsTechnique(&CapsTechnique::HasPrograms),
                   new (std::nothrow) BasicEffectPass(this, BasicEffectPass::kTexture, true));
-    AddSinglePass(new (std::nothrow) CapsTechnique(&CapsTechnique::Always),
-                  new (std::nothrow) BasicEffectPass(this, BasicEffectPass::kTexture, false));
-    AddColorTechniques();
+    if (withFixed)
+        AddSinglePass(new (std::nothrow) CapsTechnique(&CapsTechnique::Always),
+                      new (std::nothrow) BasicEffectPass(this, BasicEffectPass::kTexture, false));
+    AddColorTechniques(withFixed);
 }
 
 Object* TextureEffect::FindByName(const String& name) {

@@ -29,7 +29,7 @@ public:
 
 protected:
     explicit TextureEffect(NoTechniques) : ColorEffect(NoTechniques{}) {}
-    void AddTextureTechniques();
+    void AddTextureTechniques(bool withFixed = true);
 
 private:
     Pointer<Texture> texture_;
