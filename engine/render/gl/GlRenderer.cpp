@@ -800,9 +800,14 @@ void GlRenderer::BeginPass(Pass* pass) {
 }
 
 void GlRenderer::PrepareDraw() {
+    const GLuint program = ProgramFor();
     glMatrixMode(GL_PROJECTION);
     const bool inTarget = GetRenderTargetDepth() > 0;
-    const Matrix4 projection = inTarget ? projection_ * kDepthToGl * kFlipY : projection_ * kDepthToGl;
+    // Programs transform with their own registers and read from the sign of the projection's
+    // second diagonal entry whether they draw into a target; that sign must not depend on what
+    // the fixed-function projection happens to be.
+    const Matrix4& base = program ? Matrix4::Identity() : projection_;
+    const Matrix4 projection = inTarget ? base * kDepthToGl * kFlipY : base * kDepthToGl;
     glLoadMatrixf(projection.Data());
     glFrontFace(inTarget ? GL_CCW : GL_CW);
     glMatrixMode(GL_TEXTURE);
@@ -843,7 +848,6 @@ void GlRenderer::PrepareDraw() {
         glDepthFunc(GetEqualDepth() ? GL_EQUAL : GlStateMapping::Comparison(block_->depthComparison));
     }
 
-    const GLuint program = ProgramFor();
     if (program || programInUse_) glUseProgram(program);
     programInUse_ = program != 0;
     if (program) {

@@ -7,6 +7,7 @@
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "media/image/VolumeImage.h"
+#include "render/ColorEffect.h"
 #include "render/CubeTexture.h"
 #include "render/PixelShader.h"
 #include "render/Texture.h"
@@ -546,6 +547,38 @@ TEST_F(GlFrame, ReleasedAndDestroyedResourcesLetGoOfTheirLinks) {
     EXPECT_EQ(renderer->DestroyDevice(), 0);
     EXPECT_EQ(quad->GetVertices()->GetResourceLink().handle[0], 0u);
     EXPECT_EQ(quad->GetVertices()->GetResourceLink().renderer.Get(), nullptr);
+}
+
+} // namespace nuv::test
+
+namespace nuv::test {
+
+TEST_F(GlPrograms, ColourEffectDrawsAlikeWithProgramsAndFixedFunctionAndUprightInTargets) {
+    for (const bool programs : {true, false}) {
+        // The technique is chosen at first use, so each path gets an effect of its own.
+        if (!programs) renderer->LimitCaps(RendererCaps::kLevelNone, RendererCaps::kLevelNone, 8, true);
+        // The upper half of what the default camera sees, five units ahead.
+        Pointer<Triangles> quad = Quad(-3, 0, 3, 3, 5, Color(1, 1, 1, 1));
+        Pointer<ColorEffect> effect(new ColorEffect);
+        effect->SetColor(Color(0.25f, 0.5f, 1, 1));
+        quad->SetEffect(effect.Get());
+        quad->UpdateTree(0, false);
+        Begin();
+        Draw(*quad);
+        EXPECT_TRUE(Near(32, 48, {64, 128, 255})) << (programs ? "programs" : "fixed function");
+        EXPECT_TRUE(Near(32, 16, {0, 0, 0})) << (programs ? "programs" : "fixed function");
+
+        Pointer<Image> picture(new Image(String("target"), kSize, kSize, Image::kRgb));
+        Pointer<Texture> target(new Texture);
+        target->SetImage(picture.Get());
+        renderer->SetRenderTarget(target.Get());
+        renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 0, 0, 1), 1, 0);
+        Draw(*quad);
+        EXPECT_TRUE(Near(32, 48, {64, 128, 255})) << (programs ? "programs" : "fixed function") << " in a target";
+        EXPECT_TRUE(Near(32, 16, {0, 0, 0})) << (programs ? "programs" : "fixed function") << " in a target";
+        renderer->SetRenderTarget(nullptr);
+        renderer->EndFrame();
+    }
 }
 
 } // namespace nuv::test
