@@ -563,8 +563,15 @@ TEST_F(GlPrograms, ColourEffectDrawsAlikeWithProgramsAndFixedFunctionAndUprightI
         effect->SetColor(Color(0.25f, 0.5f, 1, 1));
         quad->SetEffect(effect.Get());
         quad->UpdateTree(0, false);
+        static std::string compilerText;
+        GlRenderer::SetMessageFunction([](const char* text) { compilerText += text; });
         Begin();
         Draw(*quad);
+        GlRenderer::SetMessageFunction(nullptr);
+        EXPECT_EQ(compilerText, "");
+        GLint program = -1;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        EXPECT_EQ(program != 0, programs);
         EXPECT_TRUE(Near(32, 48, {64, 128, 255})) << (programs ? "programs" : "fixed function");
         EXPECT_TRUE(Near(32, 16, {0, 0, 0})) << (programs ? "programs" : "fixed function");
 
