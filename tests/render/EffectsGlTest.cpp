@@ -1,0 +1,230 @@
+// The geometry effects drawn headless through the OpenGL module: every program builds, the
+// program and fixed-function techniques draw alike, and the edge cases of sway, ripples, weak
+// devices and per-pixel lights show in the frames.
+#include "../core/TestSupport.h"
+#include "gl/GlTestScene.h"
+#include "core/IntBuffer.h"
+#include "core/Quaternion.h"
+#include "core/Vector2Buffer.h"
+#include "core/Vector3Buffer.h"
+#include "media/image/Image.h"
+#include "render/ColorEffect.h"
+#include "render/PixelShader.h"
+#include "render/VertexShader.h"
+#include "render/LightmapTextureEffect.h"
+#include "render/ReflectiveQuietFlatWaterEffect.h"
+#include "render/SnowEffect.h"
+#include "render/SnowIceEffect.h"
+#include "render/Technique.h"
+#include "render/TexturePixelLightingEffect.h"
+#include "scene/Light.h"
+#include "scene/Triangles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace nuv::test {
+namespace {
+
+// A picture of one colour, or of two alternating ones (a checker of 1-pixel squares).
+Pointer<Texture> Picture(int size, uint8_t r, uint8_t g, uint8_t b, bool checker = false) {
+    Pointer<Image> image(new Image(String("picture"), size, size, Image::kRgba));
+    uint8_t* p = image->GetPixels();
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x, p += 4) {
+            const bool dark = checker && (x + y) % 2 == 1;
+            p[0] = dark ? 0 : r;
+            p[1] = dark ? 0 : g;
+            p[2] = dark ? 0 : b;
+            p[3] = 255;
+        }
+    Pointer<Texture> texture(new Texture);
+    texture->SetImage(image.Get());
+    texture->SetMipmapLevels(1);
+    return texture;
+}
+
+class EffectFrames : public GlScene {
+protected:
+    // A rectangle facing the camera at depth z (x, y in -1..1), or a floor at height y (x in
+    // -3..3, z in 2..12) whose own y is 0: both with coordinates 0..1 on sets 0 and 1.
+    Pointer<Triangles> Mesh(GeometryNodeEffect* effect, bool floor = false, float at = 5.0f) {
+        Pointer<Triangles> mesh(new Triangles);
+        Pointer<Vector3Buffer> vertices(new Vector3Buffer(4));
+        Vector3* v = vertices->GetElements();
+        if (floor) {
+            v[0] = {-3, 0, 2}, v[1] = {-3, 0, 12}, v[2] = {3, 0, 12}, v[3] = {3, 0, 2};
+            mesh->GetLocalTransform().SetTranslation(Vector3(0, at, 0));
+        } else {
+            v[0] = {-1, -1, at}, v[1] = {-1, 1, at}, v[2] = {1, 1, at}, v[3] = {1, -1, at};
+        }
+        Pointer<Vector2Buffer> uv(new Vector2Buffer(4));
+        Vector2* t = uv->GetElements();
+        t[0] = {0, 1}, t[1] = {0, 0}, t[2] = {1, 0}, t[3] = {1, 1};
+        Pointer<Vector3Buffer> normals(new Vector3Buffer(4));
+        for (int i = 0; i < 4; ++i) normals->GetElements()[i] = floor ? Vector3(0, 1, 0) : Vector3(0, 0, -1);
+        Pointer<IntBuffer> indices(new IntBuffer(6));
+        const int32_t order[6] = {0, 1, 2, 0, 2, 3};
+        std::memcpy(indices->GetElements(), order, sizeof order);
+        mesh->SetVertices(vertices.Get());
+        mesh->SetTexCoords(0, uv.Get());
+        mesh->SetTexCoords(1, uv.Get());
+        mesh->SetNormals(normals.Get());
+        mesh->SetIndices(indices.Get());
+        mesh->SetEffect(effect);
+        mesh->UpdateTree(0.0, false);
+        return mesh;
+    }
+
+    // The whole frame after drawing the meshes on black.
+    std::vector<uint8_t> Frame(std::initializer_list<Triangles*> meshes) {
+        Begin();
+        for (Triangles* mesh : meshes) renderer->DrawGeometry(mesh);
+        renderer->FlushDeferred();
+        std::vector<uint8_t> rgba;
+        int w = 0, h = 0;
+        EXPECT_TRUE(renderer->ReadFrame(w, h, rgba));
+        renderer->EndFrame();
+        return rgba;
+    }
+
+    static int Differing(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+        if (a.size() != b.size()) return -1;
+        int count = 0;
+        for (size_t i = 0; i < a.size(); ++i) count += std::abs(int(a[i]) - int(b[i])) > 2 ? 1 : 0;
+        return count;
+    }
+};
+
+TEST_F(EffectFrames, EveryProgramBuildsAndTheProgramAndFixedTechniquesDrawAlike) {
+    LogRecorder log;
+    Pointer<TextureEffect> texture(new TextureEffect);
+    texture->SetTexture(Picture(2, 0, 255, 0).Get());
+    texture->SetColor(Color(1.0f, 0.5f, 1.0f, 1.0f));
+    Pointer<Triangles> mesh = Mesh(texture.Get());
+    Frame({mesh.Get()});
+    EXPECT_EQ(texture->CurrentTechnique(), texture->GetTechnique(0));
+    EXPECT_TRUE(Near(32, 32, {0, 128, 0}));
+
+    // The members' programs, each drawn once.
+    Pointer<ColorEffect> color(new ColorEffect);
+    Pointer<TextureEffect> sway(new TextureEffect);
+    sway->swayEnabled = 1;
+    Pointer<LightmapTextureEffect> lightmap(new LightmapTextureEffect);
+    Pointer<ReflectiveQuietFlatWaterEffect> water(new ReflectiveQuietFlatWaterEffect);
+    Pointer<SnowIceEffect> ice(new SnowIceEffect);
+    Pointer<SnowEffect> snow(new SnowEffect);
+    snow->Update(0.0);
+    Pointer<TexturePixelLightingEffect> lit(new TexturePixelLightingEffect);
+    Pointer<Light> point(new Light), sun(new Light);
+    point->SetLightType(Light::kPoint);
+    sun->SetLightType(Light::kDirectional);
+    lit->AddLight(point.Get());
+    lit->AddLight(sun.Get());
+    GeometryNodeEffect* all[] = {color.Get(), sway.Get(), lightmap.Get(), water.Get(), ice.Get(), snow.Get(), lit.Get()};
+    for (GeometryNodeEffect* effect : all) {
+        Pointer<Triangles> m = Mesh(effect);
+        Frame({m.Get()});
+        EXPECT_EQ(effect->CurrentTechnique(), effect->GetTechnique(0)) << effect->GetType().GetName().GetText();
+    }
+    EXPECT_FALSE(log.ContainsText("error")) << "a program did not build";
+
+    // Without programs the texture draws fixed-function, to the same colour.
+    renderer->LimitCaps(RendererCaps::kLevelNone, RendererCaps::kLevelNone, -1, true);
+    Pointer<TextureEffect> fixed(new TextureEffect);
+    fixed->SetTexture(texture->GetTexture());
+    fixed->SetColor(texture->GetColor());
+    Pointer<Triangles> fixedMesh = Mesh(fixed.Get());
+    Frame({fixedMesh.Get()});
+    EXPECT_EQ(fixed->CurrentTechnique(), fixed->GetTechnique(1));
+    EXPECT_TRUE(Near(32, 32, {0, 128, 0}));
+}
+
+TEST_F(EffectFrames, WithoutProgramsWaterAndSnowDrawNothing) {
+    renderer->LimitCaps(RendererCaps::kLevelNone, RendererCaps::kLevelNone, -1, true);
+    Pointer<ReflectiveQuietFlatWaterEffect> water(new ReflectiveQuietFlatWaterEffect);
+    water->SetTexture(Picture(2, 255, 255, 255).Get());
+    Pointer<SnowEffect> snow(new SnowEffect);
+    snow->SetTexture(Picture(2, 255, 255, 255).Get());
+    Pointer<Triangles> a = Mesh(water.Get(), false, 5.0f), b = Mesh(snow.Get(), false, 6.0f);
+    Frame({a.Get(), b.Get()});
+    EXPECT_TRUE(Near(32, 32, {0, 0, 0}));
+}
+
+TEST_F(EffectFrames, SwayMovesNothingWithoutAmplitudeNorAtHeightZero) {
+    auto frameWith = [&](bool floor, bool on, float amplitude) {
+        Pointer<TextureEffect> effect(new TextureEffect);
+        effect->SetTexture(Picture(8, 255, 255, 255, true).Get());
+        effect->swayEnabled = on ? 1 : 0;
+        effect->swayAmplitude = amplitude;
+        effect->swayTime = 1.3f;
+        Pointer<Triangles> mesh = Mesh(effect.Get(), floor, floor ? -1.0f : 5.0f);
+        return Frame({mesh.Get()});
+    };
+    const std::vector<uint8_t> wall = frameWith(false, false, 0.0f);
+    EXPECT_EQ(Differing(frameWith(false, true, 0.0f), wall), 0);
+    EXPECT_GT(Differing(frameWith(false, true, 0.5f), wall), 20) << "sway moves the upper wall";
+    // Every vertex of the floor has y = 0 in its own space.
+    EXPECT_EQ(Differing(frameWith(true, true, 3.0f), frameWith(true, false, 0.0f)), 0);
+}
+
+TEST_F(EffectFrames, RipplesOfRadiusZeroLeaveTheReflectionUndistorted) {
+    Pointer<Texture> normals = Picture(16, 0, 0, 0);
+    // A normal map with structure, so two shifted layers differ.
+    uint8_t* p = normals->GetImage()->GetPixels();
+    for (int i = 0; i < 16 * 16; ++i, p += 4) p[0] = p[1] = p[2] = uint8_t((i * 37) & 0xFF);
+    Pointer<Texture> reflection = Picture(16, 255, 128, 0, true);
+    auto frameWith = [&](float radius, float distortion) {
+        Pointer<ReflectiveQuietFlatWaterEffect> water(new ReflectiveQuietFlatWaterEffect);
+        water->SetNormalmap(normals.Get());
+        water->SetReflectionMap(reflection.Get());
+        water->rippleRadius = radius;
+        water->distortion = distortion;
+        water->swayTime = 0.7f;
+        Pointer<Triangles> mesh = Mesh(water.Get(), true, -1.0f);
+        return Frame({mesh.Get()});
+    };
+    const std::vector<uint8_t> still = frameWith(0.0f, 0.0f);
+    EXPECT_GT(Differing(still, std::vector<uint8_t>(still.size(), 0)), 100) << "the water is drawn";
+    EXPECT_EQ(Differing(frameWith(0.0f, 0.3f), still), 0);
+    EXPECT_GT(Differing(frameWith(0.2f, 0.3f), still), 20);
+}
+
+TEST_F(EffectFrames, PixelLightingAddsOnePassPerLight) {
+    auto frameWith = [&](std::initializer_list<Light*> lights) {
+        Pointer<TexturePixelLightingEffect> effect(new TexturePixelLightingEffect);
+        effect->SetTexture(Picture(2, 255, 255, 255).Get());
+        effect->ambient = Color(0, 0, 0, 1);
+        for (Light* light : lights) effect->AddLight(light);
+        Pointer<Triangles> mesh = Mesh(effect.Get());
+        Frame({mesh.Get()});
+        return At(32, 32);
+    };
+    Pointer<Light> sun(new Light), away(new Light), lamp(new Light);
+    for (Light* light : {sun.Get(), away.Get(), lamp.Get()}) {
+        light->SetDiffuse(Color(0.5f, 0.5f, 0.5f, 1));
+        light->SetAmbient(Color(0, 0, 0, 1));
+        light->SetSpecular(Color(0, 0, 0, 1));
+    }
+    sun->SetLightType(Light::kDirectional);  // along +z, onto the quad's front
+    away->SetLightType(Light::kDirectional);
+    away->GetLocalTransform().SetRotation(Quaternion(0, 1, 0, 0));
+    lamp->SetLightType(Light::kPoint);
+    lamp->GetLocalTransform().SetTranslation(Vector3(0, 0, 4));
+    for (Light* light : {sun.Get(), away.Get(), lamp.Get()}) light->UpdateTree(0.0, false);
+
+    const Rgb one = frameWith({sun.Get()});
+    EXPECT_NEAR(one.r, 102, 3);  // diffuse 0.8 x 0.5
+    EXPECT_NEAR(frameWith({away.Get()}).r, 0, 2);
+    // The second light adds to the first.
+    EXPECT_NEAR(frameWith({sun.Get(), sun.Get()}).r, 204, 4);
+    // A point light one unit in front: bright in the middle, dimmer towards the corners.
+    frameWith({lamp.Get()});
+    const Rgb middle = At(32, 32), corner = At(34 + 20, 32);
+    EXPECT_GT(middle.r, corner.r + 10);
+}
+
+} // namespace
+} // namespace nuv::test
