@@ -589,3 +589,43 @@ TEST_F(GlPrograms, ColourEffectDrawsAlikeWithProgramsAndFixedFunctionAndUprightI
 }
 
 } // namespace nuv::test
+
+namespace nuv::test {
+
+TEST_F(GlStates, TwoSidedStencilKeepsTheFrontAndBackOperationsApart) {
+    // Left: a front (clockwise) face replaces with 2; right: a back face increments to 1.
+    Pointer<Triangles> front = Quad(-1, -1, 0, 1, 0.5f, Color(0, 0, 0, 1));
+    Pointer<Triangles> back = Quad(0, -1, 1, 1, 0.5f, Color(0, 0, 0, 1), false);
+    for (Triangles* quad : {front.Get(), back.Get()}) {
+        EffectOf(*quad).cullEnabled = 0;
+        EffectOf(*quad).pass->shape = [](RenderStateBlock& b) {
+            b.stencilEnabled = 1;
+            b.stencilReference = 2;
+            b.stencilPass = RenderStateBlock::kReplace;
+            b.twoSidedStencil = 1;
+            b.backStencilPass = RenderStateBlock::kIncrement;
+        };
+    }
+    // Full-frame quads drawn only where the stencil holds their reference.
+    auto where = [](int reference, const Color& color) {
+        Pointer<Triangles> quad = Quad(-1, -1, 1, 1, 0.2f, color);
+        EffectOf(*quad).pass->shape = [reference](RenderStateBlock& b) {
+            b.stencilEnabled = 1;
+            b.stencilComparison = RenderStateBlock::kEqual;
+            b.stencilReference = reference;
+        };
+        return quad;
+    };
+    Pointer<Triangles> two = where(2, Color(1, 0, 0, 1));
+    Pointer<Triangles> one = where(1, Color(0, 1, 0, 1));
+    Begin();
+    Draw(*front);
+    Draw(*back);
+    Draw(*two);
+    Draw(*one);
+    EXPECT_TRUE(Near(16, 32, {255, 0, 0}));
+    EXPECT_TRUE(Near(48, 32, {0, 255, 0}));
+    renderer->EndFrame();
+}
+
+} // namespace nuv::test
