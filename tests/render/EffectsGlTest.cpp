@@ -3,12 +3,15 @@
 // devices and per-pixel lights show in the frames.
 #include "../core/TestSupport.h"
 #include "gl/GlTestScene.h"
+#include "animation/SkinController.h"
 #include "core/IntBuffer.h"
+#include "core/Vector4Buffer.h"
 #include "core/Quaternion.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "media/image/Image.h"
 #include "render/ColorEffect.h"
+#include "render/EffectConstants.h"
 #include "render/PixelShader.h"
 #include "render/VertexShader.h"
 #include "render/LightmapTextureEffect.h"
@@ -224,6 +227,89 @@ TEST_F(EffectFrames, PixelLightingAddsOnePassPerLight) {
     frameWith({lamp.Get()});
     const Rgb middle = At(32, 32), corner = At(34 + 20, 32);
     EXPECT_GT(middle.r, corner.r + 10);
+}
+
+// The application's side of the skinning hooks: the controller skins on the CPU while active,
+// and hands its bones to the vertex program.
+void SwitchSkinning(Controller* controller, bool onCpu) {
+    controller->SetActive(onCpu);
+}
+
+bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
+    auto* skin = DynamicCast<SkinController>(controller);
+    if (!skin) return false;
+    data.bindPositions = skin->GetBindVertices();
+    data.weights = skin->GetWeights();
+    data.indices = skin->GetBoneIndices();
+    data.bones = skin->GetBoneMatrices();
+    data.boneCount = skin->GetBoneCount();
+    return true;
+}
+
+// True when every pixel that differs has an equal one (within 3 per channel) at most one pixel
+// away in the other frame: the same shape, at most an edge pixel off.
+bool WithinAPixel(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int size) {
+    auto same = [&](int x, int y, int u, int v) {
+        if (u < 0 || v < 0 || u >= size || v >= size) return false;
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(int(a[size_t((y * size + x) * 4 + c)]) - int(b[size_t((v * size + u) * 4 + c)])) > 3)
+                return false;
+        return true;
+    };
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            bool found = false;
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dx = -1; dx <= 1 && !found; ++dx) found = same(x, y, x + dx, y + dy);
+            if (!found) return false;
+        }
+    return true;
+}
+
+TEST_F(EffectFrames, SkinningInTheVertexProgramMatchesSkinningOnTheCpu) {
+    GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchSkinning);
+    EffectConstants::SetSkinDataSource(&SkinDataOf);
+    Pointer<Node> a(new Node), b(new Node);
+    a->GetLocalTransform().SetTranslation(Vector3(0.3f, 0.2f, 0.0f));
+    b->GetLocalTransform().SetRotation(Quaternion(0.0f, 0.0f, 0.258819f, 0.9659258f));
+    b->GetLocalTransform().SetTranslation(Vector3(-0.2f, 0.0f, 0.5f));
+    a->UpdateTree(0.0, false);
+    b->UpdateTree(0.0, false);
+
+    auto skinned = [&](bool onGpu) {
+        Pointer<ColorEffect> effect(new ColorEffect);
+        effect->SetColor(Color(0.2f, 0.9f, 0.4f, 1.0f));
+        Pointer<Triangles> mesh = Mesh(effect.Get());
+        Pointer<Vector3Buffer> bind(new Vector3Buffer(4));
+        std::memcpy(bind->GetElements(), static_cast<Vector3Buffer*>(mesh->GetVertices())->GetElements(),
+                    4 * sizeof(Vector3));
+        Pointer<Vector4Buffer> weights(new Vector4Buffer(4)), indices(new Vector4Buffer(4));
+        const Vector4 w[4] = {{1, 0, 0, 0}, {0.5f, 0.5f, 0, 0}, {0, 1, 0, 0}, {0.7f, 0.3f, 0, 0}};
+        const Vector4 i[4] = {{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}};
+        std::memcpy(weights->GetElements(), w, sizeof w);
+        std::memcpy(indices->GetElements(), i, sizeof i);
+        Pointer<SkinController> skin(new SkinController);
+        skin->AddBone(a.Get(), Transform());
+        skin->AddBone(b.Get(), Transform());
+        skin->SetBindVertices(bind.Get());
+        skin->SetWeights(weights.Get());
+        skin->SetBoneIndices(indices.Get());
+        mesh->AddController(skin.Get());
+        if (onGpu) {
+            effect->SetSkinController(skin.Get());
+            effect->Update(0.0);  // a device that skins in its programs: the CPU stops
+            EXPECT_FALSE(skin->IsActive());
+        }
+        mesh->UpdateTree(0.0, false);
+        return Frame({mesh.Get()});
+    };
+    const std::vector<uint8_t> cpu = skinned(false);
+    const std::vector<uint8_t> gpu = skinned(true);
+    EffectConstants::SetSkinDataSource(nullptr);
+    GeometryNodeEffect::SetCpuSkinningSwitch(nullptr);
+    EXPECT_GT(Differing(cpu, std::vector<uint8_t>(cpu.size(), 0)), 200) << "the mesh is drawn";
+    EXPECT_TRUE(WithinAPixel(cpu, gpu, kSize));
+    EXPECT_TRUE(WithinAPixel(gpu, cpu, kSize));
 }
 
 } // namespace
