@@ -1,0 +1,162 @@
+// Snow, a garland at two moments of its chase, a flare and a window plane over and under
+// blending, drawn headless through the OpenGL module.
+#include "../render/gl/GlTestScene.h"
+
+#include "core/ColorBuffer.h"
+#include "core/Vector3Buffer.h"
+#include "core/Vector4.h"
+#include "render/PixelShader.h"
+#include "render/SpriteEffect.h"
+#include "render/Texture.h"
+#include "render/VertexShader.h"
+#include "scene/Camera.h"
+#include "scene/Flare.h"
+#include "scene/Garland.h"
+#include "scene/Lines.h"
+#include "scene/SphereVolumeEmitter.h"
+#include "scene/SpriteParticleSystem.h"
+#include "scene/WindowPlane.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace nuv::test {
+namespace {
+
+class GlSprites : public GlScene {
+protected:
+    // The pixel (column, row from the bottom) a world point lands on through the camera.
+    void PixelOf(const Vector3& point, int& x, int& y) {
+        const Vector4 clip = Vector4(point.x, point.y, point.z, 1.0f) * renderer->GetCamera()->GetViewProjection();
+        x = int(std::floor((clip.x / clip.w + 1.0f) * 0.5f * kSize));
+        y = int(std::floor((clip.y / clip.w + 1.0f) * 0.5f * kSize));
+    }
+    bool Lit(int x, int y) {
+        const Rgb c = At(x, y);
+        return c.r + c.g + c.b > 60;
+    }
+};
+
+TEST_F(GlSprites, SnowFlakesAreDrawnWhereTheyAre) {
+    ASSERT_TRUE(renderer->GetCaps().pointSprites);
+    Begin();
+    std::srand(3);
+    Pointer<SpriteParticleSystem> snow(new SpriteParticleSystem);
+    Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter);
+    emitter->radius = 0.6f;
+    snow->SetEmitter(emitter.Get());
+    snow->SetMaxParticles(12);
+    snow->burstSize = 12;
+    snow->emissionPeriod = 100.0f;
+    snow->speed = 0.0f;
+    snow->endColor = Color(1, 1, 1, 1);
+    snow->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 2.0f));
+    snow->UpdateTree(0.01, true);
+    snow->CullAndRender(*renderer);
+    renderer->FlushDeferred();
+    int lit = 0;
+    for (const auto* p = snow->GetLiveParticles(); p; p = p->next) {
+        int x = 0, y = 0;
+        PixelOf(p->position, x, y);
+        if (x < 1 || y < 1 || x >= kSize - 1 || y >= kSize - 1) continue;
+        EXPECT_TRUE(Lit(x, y)) << "flake at pixel " << x << ", " << y;
+        ++lit;
+    }
+    EXPECT_GT(lit, 6);
+    EXPECT_TRUE(Near(0, 0, {0, 0, 0})) << "the corner stays dark";
+    renderer->EndFrame();
+}
+
+TEST_F(GlSprites, FlareGlowsAtItsPosition) {
+    Begin();
+    Pointer<Flare> flare(new Flare);
+    flare->color = Color(1.0f, 0.5f, 0.0f, 1.0f);
+    flare->size = 1.0f;
+    flare->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 1.0f));
+    flare->UpdateTree(0.0, true);
+    flare->CullAndRender(*renderer);
+    renderer->FlushDeferred();
+    int x = 0, y = 0;
+    PixelOf(Vector3(0.0f, 0.0f, 1.0f), x, y);
+    EXPECT_TRUE(Near(x, y, {255, 128, 0}));
+    EXPECT_TRUE(Near(2, 2, {0, 0, 0}));
+    renderer->EndFrame();
+}
+
+TEST_F(GlSprites, GarlandChasesItsDarkGroup) {
+    // Three lamps: red, green, blue; the red group starts dark.
+    Pointer<Lines> line(new Lines);
+    Pointer<Vector3Buffer> points(new Vector3Buffer(3));
+    const Vector3 at[3] = {{-0.25f, 0.0f, 1.0f}, {0.0f, 0.0f, 1.0f}, {0.25f, 0.0f, 1.0f}};
+    for (int i = 0; i < 3; ++i) points->GetElements()[i] = at[i];
+    line->SetVertices(points.Get());
+    // The garland is culled by its line's bound.
+    line->RebuildDerived(false, false);
+    line->UpdateTree(0.0, true);
+    Pointer<Garland> garland(new Garland);
+    garland->GetPalette().Append(Color(1, 0, 0, 1));
+    garland->GetPalette().Append(Color(0, 1, 0, 1));
+    garland->GetPalette().Append(Color(0, 0, 1, 1));
+    garland->SetLine(line.Get());
+    garland->blinkPeriod = 1.0f;
+    const Rgb colours[3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+
+    for (int moment = 0; moment < 2; ++moment) {
+        Begin();
+        garland->UpdateTree(moment == 0 ? 0.0 : 1.5, true);
+        garland->CullAndRender(*renderer);
+        renderer->FlushDeferred();
+        for (int i = 0; i < 3; ++i) {
+            int x = 0, y = 0;
+            PixelOf(at[i], x, y);
+            const bool dark = i == moment;
+            EXPECT_TRUE(Near(x, y, dark ? Rgb{0, 0, 0} : colours[i], 6)) << "moment " << moment << ", lamp " << i;
+        }
+        renderer->EndFrame();
+    }
+}
+
+Pointer<WindowPlane> Plane(const Color& color) {
+    Pointer<WindowPlane> plane(new WindowPlane);
+    Pointer<ColorBuffer> colors(new ColorBuffer(6));
+    for (int i = 0; i < 6; ++i) colors->GetElements()[i] = color;
+    plane->SetColors(colors.Get());
+    Pointer<SpriteEffect> effect(new SpriteEffect);
+    effect->depthTest = 0;
+    plane->SetEffect(effect.Get());
+    plane->position = Vector2(0.5f, 0.5f);
+    plane->size = Vector2(0.5f, 0.5f);
+    return plane;
+}
+
+TEST_F(GlSprites, WindowPlaneCoversTheTopRightQuarterOverOrUnderTheScene) {
+    // Opaque: drawn at once, whatever the camera sees; hidden planes are drawn as well.
+    Pointer<WindowPlane> opaque = Plane(Color(1, 0, 0, 1));
+    opaque->SetHidden(true);
+    Begin();
+    opaque->CullAndRender(*renderer);
+    EXPECT_TRUE(Near(48, 48, {255, 0, 0}));
+    EXPECT_TRUE(Near(16, 16, {0, 0, 0}));
+    EXPECT_TRUE(Near(16, 48, {0, 0, 0}));
+    EXPECT_TRUE(Near(48, 16, {0, 0, 0}));
+    renderer->EndFrame();
+
+    // Blended: kept until the end, so it lies over the green drawn after it.
+    Pointer<WindowPlane> glass = Plane(Color(1, 0, 0, 0.5f));
+    glass->GetEffect()->SetBlendEnabled(true);
+    Pointer<Triangles> green = Quad(-1, -1, 1, 1, 0.5f, Color(0, 1, 0, 1));
+    EffectOf(*green).cullEnabled = 0;
+    Begin();
+    glass->CullAndRender(*renderer);
+    Draw(*green);
+    EXPECT_TRUE(Near(48, 48, {0, 255, 0}));
+    renderer->FlushDeferred();
+    EXPECT_TRUE(Near(48, 48, {128, 128, 0}));
+    EXPECT_TRUE(Near(16, 16, {0, 255, 0}));
+    renderer->EndFrame();
+}
+
+} // namespace
+} // namespace nuv::test
