@@ -3,6 +3,7 @@
 #include "GlTestScene.h"
 
 #include "core/Log.h"
+#include "core/IntBuffer.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
@@ -625,6 +626,38 @@ TEST_F(GlStates, TwoSidedStencilKeepsTheFrontAndBackOperationsApart) {
     Draw(*one);
     EXPECT_TRUE(Near(16, 32, {255, 0, 0}));
     EXPECT_TRUE(Near(48, 32, {0, 255, 0}));
+    renderer->EndFrame();
+}
+
+} // namespace nuv::test
+
+namespace nuv::test {
+
+TEST_F(GlFrame, ExplicitBuffersDrawAndIndicesPastTheVerticesDrawNothing) {
+    Pointer<Triangles> quad = Quad(-1, -1, 0, 1, 0.5f, Color(1, 0, 0, 1));
+    Begin();
+    Draw(*quad);  // the pass state and the current geometry for the explicit draw
+    Pointer<Vector3Buffer> positions(new Vector3Buffer(3));
+    positions->GetElements()[0] = Vector3(0, -1, 0.5f);
+    positions->GetElements()[1] = Vector3(0, 1, 0.5f);
+    positions->GetElements()[2] = Vector3(1, -1, 0.5f);
+    Pointer<IntBuffer> indices(new IntBuffer(3));
+    for (int i = 0; i < 3; ++i) indices->GetElements()[i] = i;
+    renderer->DrawBuffers(positions.Get(), indices.Get(), nullptr, nullptr, nullptr);
+    EXPECT_TRUE(Near(40, 16, {255, 0, 0}));
+
+    // One index past the vertices: neither path draws.
+    renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 0, 0, 1), 1, 0);
+    indices->GetElements()[2] = 3;
+    indices->MarkDirty();
+    renderer->DrawBuffers(positions.Get(), indices.Get(), nullptr, nullptr, nullptr);
+    Pointer<Triangles> forged = Quad(-1, -1, 1, 1, 0.5f, Color(0, 1, 0, 1));
+    forged->GetIndices()->GetElements()[5] = 99;
+    forged->GetIndices()->MarkDirty();
+    forged->SetIndices(forged->GetIndices());
+    Draw(*forged);
+    EXPECT_TRUE(Near(40, 16, {0, 0, 0}));
+    EXPECT_TRUE(Near(16, 48, {0, 0, 0}));
     renderer->EndFrame();
 }
 
