@@ -92,6 +92,7 @@ GlRenderer::GlRenderer() {
 }
 
 GlRenderer::~GlRenderer() {
+    if (GetWindow() && Close() != 0) LogError("Невозможно закрыть окно рендеринга.");
     DestroyDevice();
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

@@ -16,6 +16,7 @@
 #include "render/VolumeTexture.h"
 #include "scene/Light.h"
 
+#include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <cmath>
@@ -659,6 +660,19 @@ TEST_F(GlFrame, ExplicitBuffersDrawAndIndicesPastTheVerticesDrawNothing) {
     EXPECT_TRUE(Near(40, 16, {0, 0, 0}));
     EXPECT_TRUE(Near(16, 48, {0, 0, 0}));
     renderer->EndFrame();
+}
+
+} // namespace nuv::test
+
+namespace nuv::test {
+
+TEST_F(GlFrame, ARendererLetGoWhileOpenClosesItsWindow) {
+    Begin();
+    renderer->EndFrame();
+    ModuleManager::DestroyRenderer();
+    renderer = nullptr;
+    // The window and the renderer each held the video subsystem; both let go.
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
 }
 
 } // namespace nuv::test

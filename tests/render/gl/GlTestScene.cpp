@@ -121,7 +121,10 @@ void GlScene::SetUp() {
 }
 
 void GlScene::TearDown() {
-    if (!renderer) return;
+    if (!renderer) {
+        Renderer::SetWindowCalls(nullptr);
+        return;
+    }
     EXPECT_EQ(renderer->Close(), 0);
     ModuleManager::DestroyRenderer();
     Renderer::SetWindowCalls(nullptr);
