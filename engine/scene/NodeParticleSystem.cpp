@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Stream.h"
+#include "render/ColorEffect.h"
 
 namespace nuv {
 
@@ -23,7 +24,10 @@ void NodeParticleSystem::SetTemplate(GeometryNode* node) {
 void NodeParticleSystem::Render(Renderer& renderer) {
     if (!template_) return;
     const Transform saved = template_->GetWorldTransform();
+    ColorEffect* tint = DynamicCast<ColorEffect>(template_->GetEffect());
+    const Color savedColor = tint ? tint->GetColor() : Color();
     for (const Particle* p = GetLiveParticles(); p; p = p->next) {
+        if (tint) tint->SetColor(p->color);
         Transform placed = saved;
         placed.SetTranslation(p->position);
         placed.SetScale(Vector3(p->size, p->size, p->size));
@@ -31,6 +35,7 @@ void NodeParticleSystem::Render(Renderer& renderer) {
         template_->UpdateBound();
         template_->CullAndRender(renderer);
     }
+    if (tint) tint->SetColor(savedColor);
     template_->SetWorldTransform(saved);
     template_->UpdateBound();
 }

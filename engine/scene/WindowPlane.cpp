@@ -6,6 +6,7 @@
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/TextureEffect.h"
 #include "scene/SphereBoundingVolume.h"
 
 #include <new>
@@ -36,6 +37,9 @@ WindowPlane::WindowPlane() {
     }
     SetVertices(vertices.Get());
     SetTexCoords(0, texCoords.Get());
+    Pointer<TextureEffect> effect = new (std::nothrow) TextureEffect();
+    if (!effect) LogError("Недостаточно памяти для создания эффекта текстуры.");
+    SetEffect(effect.Get());
     ComputeModelBound();
 }
 

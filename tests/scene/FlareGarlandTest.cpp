@@ -15,6 +15,7 @@
 #include "render/SpriteEffect.h"
 #include "render/Technique.h"
 #include "render/Texture.h"
+#include "render/TextureEffect.h"
 #include "scene/Camera.h"
 #include "scene/Flare.h"
 #include "scene/Garland.h"
@@ -309,6 +310,7 @@ TEST(WindowPlane, CoversItsScreenRectangleAndIsNeverCulled) {
     Pointer<WindowPlane> plane(new WindowPlane);
     EXPECT_EQ(static_cast<SphereBoundingVolume*>(plane->GetModelBound())->GetRadius(), FLT_MAX);
     ASSERT_EQ(plane->GetVertices()->GetCount(), 6);
+    EXPECT_TRUE(DynamicCast<TextureEffect>(plane->GetEffect()));
     Pointer<SpriteEffect> effect(new SpriteEffect);
     plane->SetEffect(effect.Get());
     plane->position = Vector2(0.5f, 0.5f);

@@ -12,6 +12,7 @@
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "media/StaticModule.h"
+#include "render/ColorEffect.h"
 #include "render/SpriteEffect.h"
 #include "scene/Camera.h"
 #include "scene/NodeParticleSystem.h"
@@ -42,7 +43,14 @@ public:
         drawn.push_back(count);
         Note("drawPrimitives:" + std::to_string(count));
     }
+    // The tint of a colour-effect geometry at each indexed draw.
+    void DrawIndexed() override {
+        RecordingRenderer::DrawIndexed();
+        if (GeometryNode* geometry = GetCurrentGeometry())
+            if (auto* effect = DynamicCast<ColorEffect>(geometry->GetEffect())) tints.push_back(effect->GetColor());
+    }
     std::vector<int> drawn;
+    std::vector<Color> tints;
 };
 
 // Makes a counting renderer current through a module, as the host does, with or without
@@ -606,7 +614,8 @@ TEST(NodeParticleSystem, DrawsTheTemplateOncePerParticleAndPutsItBack) {
     flake->SetName("flake");
     Pointer<Vector3Buffer> point(new Vector3Buffer(1));
     flake->SetVertices(point.Get());
-    Pointer<SpriteEffect> effect(new SpriteEffect);
+    Pointer<ColorEffect> effect(new ColorEffect);
+    effect->SetColor(Color(0.25f, 0.5f, 0.75f, 1.0f));
     flake->SetEffect(effect.Get());
     flake->GetLocalTransform().SetTranslation(Vector3(7.0f, 7.0f, 7.0f));
     flake->UpdateTree(0.0, false);
@@ -619,6 +628,7 @@ TEST(NodeParticleSystem, DrawsTheTemplateOncePerParticleAndPutsItBack) {
     system->SetMaxParticles(20);
     system->burstSize = 5;
     system->emissionPeriod = 100.0f;
+    system->startColorVariance = Color(0.5f, 0.5f, 0.5f, 0.0f);
     system->UpdateWorld(0.1);
     system->Render(renderer);
     size_t draws = 0;
@@ -627,6 +637,11 @@ TEST(NodeParticleSystem, DrawsTheTemplateOncePerParticleAndPutsItBack) {
         ++draws;
     EXPECT_EQ(draws, 5u);
     EXPECT_EQ(flake->GetWorldTransform(), before);
+    // Each copy takes its particle's colour; the template's own colour comes back.
+    std::vector<Color> colours;
+    for (const auto* p = system->GetLiveParticles(); p; p = p->next) colours.push_back(p->color);
+    EXPECT_EQ(renderer.tints, colours);
+    EXPECT_EQ(effect->GetColor(), Color(0.25f, 0.5f, 0.75f, 1.0f));
 
     // The template goes with the system to the file.
     Pointer<NodeParticleSystem> loaded = Loaded<NodeParticleSystem>(Saved(system.Get()));
