@@ -29,8 +29,8 @@ public:
     static BassDword GetVersion();
     static int ErrorGetCode();
     static BassBool Set3DFactors(float distance, float rollOff, float doppler);
-    static BassBool Set3DPosition(const Bass3DVector* position, const Bass3DVector* velocity,
-                                  const Bass3DVector* front, const Bass3DVector* top);
+    static BassBool Set3DPosition(const Bass3DVector* position, const Bass3DVector* velocity, const Bass3DVector* front,
+                                  const Bass3DVector* top);
     static void Apply3D();
     static BassDword SetConfig(BassDword option, BassDword value);
     static BassHandle StreamCreateFile(BassBool memory, const void* data, BassDword offset, BassDword length,

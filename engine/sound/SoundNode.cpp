@@ -102,7 +102,7 @@ int SoundNode::LoadSound(File* file, bool make3D) {
     stream_ = SoundManager::StreamCreateFile(1, data_.get(), 0, BassDword(size), make3D ? kBassSample3D : 0);
     if (!stream_) {
         LogWarning("Невозможно загрузить файл звука [%s]", file->GetName().GetText());
-        data_.reset();  // nothing reads it
+        data_.reset(); // nothing reads it
     }
     SetLoop(loop_);
     if (is3D_) SoundManager::Apply3D();

@@ -53,7 +53,7 @@ private:
     bool is3D_ = false;
     bool playing_ = true;
     BassHandle stream_ = 0;
-    std::unique_ptr<uint8_t[]> data_;  // the stream reads from it, so it lives as long as the stream
+    std::unique_ptr<uint8_t[]> data_; // the stream reads from it, so it lives as long as the stream
     bool loop_ = false;
     float minDistance_ = FLT_MAX;
     int32_t reserved_ = 0;

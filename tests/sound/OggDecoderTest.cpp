@@ -13,7 +13,7 @@ namespace nuv {
 namespace {
 
 constexpr int kRate = 44100;
-constexpr int kToneFrames = 13230;  // 0.3 s
+constexpr int kToneFrames = 13230; // 0.3 s
 
 std::vector<int16_t> DecodeAll(OggMemoryDecoder& decoder, bool loop, size_t limit) {
     std::vector<int16_t> out;

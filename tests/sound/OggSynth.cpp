@@ -57,7 +57,8 @@ std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, int channe
         } else {
             float** buffer = vorbis_analysis_buffer(&dsp, int(chunk));
             for (size_t i = 0; i < chunk; ++i)
-                for (int c = 0; c < channels; ++c) buffer[c][i] = interleaved[(done + i) * size_t(channels) + size_t(c)];
+                for (int c = 0; c < channels; ++c)
+                    buffer[c][i] = interleaved[(done + i) * size_t(channels) + size_t(c)];
             vorbis_analysis_wrote(&dsp, int(chunk));
             done += chunk;
         }

@@ -49,7 +49,7 @@ TEST(SoundManager, StartsOnceStopsAndUnloadsAndStartsAgain) {
         test::LogRecorder log;
         EXPECT_EQ(SoundManager::Stop(), 0);
         EXPECT_EQ(log.lines, (std::vector<std::string>{"0|Завершение работы менеджера звука.",
-                                                        "0|Менеджер звука завершил работу."}));
+                                                       "0|Менеджер звука завершил работу."}));
     }
     EXPECT_FALSE(SoundManager::IsLoaded());
     EXPECT_FALSE(LibraryMapped());

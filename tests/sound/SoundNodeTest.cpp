@@ -78,14 +78,14 @@ TEST_F(SoundNodes, SoundNodeFieldsFollowTheNodeFieldsAndComeBackWithAStream) {
     ASSERT_EQ(node->Save(bytes), 0);
     int at = nodeOnly.GetPosition();
     ASSERT_EQ(bytes.GetPosition(), at + 1 + 4 + 4 + 1 + 4 + 8 + 1 + 4);
-    EXPECT_EQ(bytes.GetData()[at], 1);                 // loop
-    EXPECT_EQ(ReadAt<float>(bytes, at + 1), 12.5f);    // minimum distance
-    EXPECT_EQ(ReadAt<int32_t>(bytes, at + 5), 0);      // reserved
-    EXPECT_EQ(bytes.GetData()[at + 9], 1);             // 3D
-    EXPECT_EQ(ReadAt<int32_t>(bytes, at + 10), 8);     // file name
+    EXPECT_EQ(bytes.GetData()[at], 1);              // loop
+    EXPECT_EQ(ReadAt<float>(bytes, at + 1), 12.5f); // minimum distance
+    EXPECT_EQ(ReadAt<int32_t>(bytes, at + 5), 0);   // reserved
+    EXPECT_EQ(bytes.GetData()[at + 9], 1);          // 3D
+    EXPECT_EQ(ReadAt<int32_t>(bytes, at + 10), 8);  // file name
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.GetData()) + at + 14, 8), "tone.ogg");
-    EXPECT_EQ(bytes.GetData()[at + 22], 0);            // playing
-    EXPECT_EQ(ReadAt<int32_t>(bytes, at + 23), 40);    // volume
+    EXPECT_EQ(bytes.GetData()[at + 22], 0);         // playing
+    EXPECT_EQ(ReadAt<int32_t>(bytes, at + 23), 40); // volume
 
     Stream stream(0, 512);
     Pointer<SoundNode> read = RoundTrip<SoundNode>(node.Get(), stream);
@@ -285,10 +285,10 @@ TEST_F(SoundNodes, AnOnOffTrackStopsAndRestartsItsNode) {
     node->UpdateTree(0.1, false);
     EXPECT_TRUE(node->IsPlaying());
     EXPECT_EQ(SoundManager::ChannelIsActive(node->GetStream()), kBassActivePlaying);
-    for (int i = 0; i < 5; ++i) node->UpdateTree(0.1, false);  // now at 0.6
+    for (int i = 0; i < 5; ++i) node->UpdateTree(0.1, false); // now at 0.6
     EXPECT_FALSE(node->IsPlaying());
     EXPECT_EQ(SoundManager::ChannelIsActive(node->GetStream()), kBassActiveStopped);
-    for (int i = 0; i < 5; ++i) node->UpdateTree(0.1, false);  // round to 0.1 again
+    for (int i = 0; i < 5; ++i) node->UpdateTree(0.1, false); // round to 0.1 again
     EXPECT_TRUE(node->IsPlaying());
     EXPECT_EQ(SoundManager::ChannelIsActive(node->GetStream()), kBassActivePlaying);
 }

@@ -1,11 +1,11 @@
 // What would be heard: OpenAL Soft's wave output records the mix to a WAV file, which is then
 // measured per channel (and once by sox as an outside witness).
+#include "../render/RecordingRenderer.h"
 #include "OggSynth.h"
 #include "WavFile.h"
-#include "../render/RecordingRenderer.h"
 #include "animation/BoolAnimation.h"
-#include "media/ModuleManager.h"
 #include "media/MemoryFile.h"
+#include "media/ModuleManager.h"
 #include "media/StaticModule.h"
 #include "scene/Camera.h"
 #include "sound/SoundManager.h"
@@ -70,8 +70,7 @@ protected:
     }
 
     BassHandle Stream(const std::vector<uint8_t>& file, BassDword flags) {
-        const BassHandle stream =
-            SoundManager::StreamCreateFile(1, file.data(), 0, BassDword(file.size()), flags);
+        const BassHandle stream = SoundManager::StreamCreateFile(1, file.data(), 0, BassDword(file.size()), flags);
         if (stream) streams_.push_back(stream);
         return stream;
     }
@@ -225,7 +224,7 @@ TEST_F(Recording, MasterVolumeZeroIsSilenceWhileTheStreamKeepsPlaying) {
     SoundManager::SetSoundVolume(0);
     Wait(0.4);
     EXPECT_EQ(SoundManager::ChannelIsActive(music), kBassActivePlaying);
-    SoundManager::SetSoundVolume(250);  // taken as 100
+    SoundManager::SetSoundVolume(250); // taken as 100
     Wait(0.4);
 
     test::WavFile wav;
@@ -324,16 +323,16 @@ TEST_F(NodeRecording, A3DNodeIsHeardWhereItIsRelativeToTheCameraAndItsOrientatio
     Pointer<File> file(Sound("tone.ogg", Tone()));
     Pointer<SoundNode> node(new SoundNode());
     node->SetLoop(true);
-    node->SetMinDistance(10.0f);  // inside it, only the direction changes
+    node->SetMinDistance(10.0f); // inside it, only the direction changes
     ASSERT_EQ(node->LoadSound(file.Get(), true), 0);
     ASSERT_NE(node->GetStream(), 0u);
     node->GetLocalTransform().SetTranslation(Vector3(5.0f, 0.0f, 0.0f));
-    const Quaternion facingBack(0.0f, 1.0f, 0.0f, 0.0f);  // half a turn about y
+    const Quaternion facingBack(0.0f, 1.0f, 0.0f, 0.0f); // half a turn about y
 
     const std::pair<Vector3, Quaternion> cameras[] = {
-        {Vector3(10.0f, 0.0f, 0.0f), Quaternion()},  // the node is 5 to the camera's left
-        {Vector3(0.0f, 0.0f, 0.0f), Quaternion()},   // 5 to its right
-        {Vector3(0.0f, 0.0f, 0.0f), facingBack},     // to its left again: the camera looks back
+        {Vector3(10.0f, 0.0f, 0.0f), Quaternion()}, // the node is 5 to the camera's left
+        {Vector3(0.0f, 0.0f, 0.0f), Quaternion()},  // 5 to its right
+        {Vector3(0.0f, 0.0f, 0.0f), facingBack},    // to its left again: the camera looks back
     };
     for (const auto& [position, rotation] : cameras) {
         PlaceCamera(position, rotation);

@@ -7,6 +7,6 @@ extern "C" __attribute__((visibility("default"))) nuv::BassDword BASS_GetVersion
 
 // Any other call would mean the version check was passed.
 extern "C" __attribute__((visibility("default"))) nuv::BassBool BASS_Init(int, nuv::BassDword, nuv::BassDword, void*,
-                                                                           const void*) {
+                                                                          const void*) {
     __builtin_trap();
 }

@@ -68,8 +68,8 @@ using BassSetConfigFunction = nuv::BassDword (*)(nuv::BassDword option, nuv::Bas
 using BassGetConfigFunction = nuv::BassDword (*)(nuv::BassDword option);
 using BassSet3DFactorsFunction = nuv::BassBool (*)(float distance, float rollOff, float doppler);
 using BassSet3DPositionFunction = nuv::BassBool (*)(const nuv::Bass3DVector* position,
-                                                    const nuv::Bass3DVector* velocity,
-                                                    const nuv::Bass3DVector* front, const nuv::Bass3DVector* top);
+                                                    const nuv::Bass3DVector* velocity, const nuv::Bass3DVector* front,
+                                                    const nuv::Bass3DVector* top);
 using BassApply3DFunction = void (*)();
 using BassStreamCreateFileFunction = nuv::BassHandle (*)(nuv::BassBool memory, const void* file, nuv::BassDword offset,
                                                          nuv::BassDword length, nuv::BassDword flags);

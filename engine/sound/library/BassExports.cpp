@@ -31,7 +31,7 @@ NUV_BASS_EXPORT int BASS_ErrorGetCode() {
 }
 
 NUV_BASS_EXPORT BassBool BASS_Init(int device, BassDword frequency, BassDword flags, void* window, const void* clsid) {
-    (void)window;  // the output needs no window
+    (void)window; // the output needs no window
     (void)clsid;
     return Report(SoundDevice::Get().Init(device, frequency, flags));
 }
@@ -77,8 +77,8 @@ NUV_BASS_EXPORT void BASS_Apply3D() {
     Report(SoundDevice::Get().Apply3D());
 }
 
-NUV_BASS_EXPORT BassHandle BASS_StreamCreateFile(BassBool memory, const void* file, BassDword offset,
-                                                 BassDword length, BassDword flags) {
+NUV_BASS_EXPORT BassHandle BASS_StreamCreateFile(BassBool memory, const void* file, BassDword offset, BassDword length,
+                                                 BassDword flags) {
     // Only streams from memory: the engine keeps every file in memory.
     if (!memory) return Report(nuv::kBassErrorFileOpen), 0;
     if (!file || length == 0) return Report(nuv::kBassErrorIllegalParameter), 0;
@@ -113,9 +113,8 @@ NUV_BASS_EXPORT BassBool BASS_ChannelSetAttributes(BassDword handle, int frequen
     return Report(SoundDevice::Get().ChannelSetAttributes(handle, frequency, volume, pan));
 }
 
-NUV_BASS_EXPORT BassBool BASS_ChannelSet3DAttributes(BassDword handle, int mode, float minDistance,
-                                                     float maxDistance, int insideAngle, int outsideAngle,
-                                                     int outsideVolume) {
+NUV_BASS_EXPORT BassBool BASS_ChannelSet3DAttributes(BassDword handle, int mode, float minDistance, float maxDistance,
+                                                     int insideAngle, int outsideAngle, int outsideVolume) {
     // Sound cones are not used: every source radiates evenly.
     (void)insideAngle;
     (void)outsideAngle;
@@ -125,6 +124,6 @@ NUV_BASS_EXPORT BassBool BASS_ChannelSet3DAttributes(BassDword handle, int mode,
 
 NUV_BASS_EXPORT BassBool BASS_ChannelSet3DPosition(BassDword handle, const Bass3DVector* position,
                                                    const Bass3DVector* orientation, const Bass3DVector* velocity) {
-    (void)orientation;  // no cones, so no direction
+    (void)orientation; // no cones, so no direction
     return Report(SoundDevice::Get().ChannelSet3DPosition(handle, position, velocity));
 }

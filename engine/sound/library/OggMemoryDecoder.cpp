@@ -52,7 +52,7 @@ long TellMemory(void* source) {
 
 int16_t ToSample(float value) {
     const float scaled = value * 32767.0f;
-    if (!(scaled > -32768.0f)) return -32768;  // also NaN
+    if (!(scaled > -32768.0f)) return -32768; // also NaN
     if (scaled > 32767.0f) return 32767;
     return int16_t(scaled);
 }

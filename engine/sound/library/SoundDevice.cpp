@@ -96,8 +96,8 @@ const char* SoundDevice::GetDeviceDescription(BassDword device) {
     if (device != 1) return nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
     if (description_.empty()) {
-        const ALCchar* name = device_ ? alcGetString(device_, ALC_DEVICE_SPECIFIER)
-                                      : alcGetString(nullptr, ALC_DEFAULT_DEVICE_SPECIFIER);
+        const ALCchar* name =
+            device_ ? alcGetString(device_, ALC_DEVICE_SPECIFIER) : alcGetString(nullptr, ALC_DEFAULT_DEVICE_SPECIFIER);
         description_ = name && *name ? name : "Default";
     }
     return description_.c_str();

@@ -130,7 +130,7 @@ void SoundStream::Service() {
     ALint queued = 0;
     alGetSourcei(source_, AL_BUFFERS_QUEUED, &queued);
     if (queued > 0)
-        alSourcePlay(source_);  // the decoder fell behind: go on with what is queued
+        alSourcePlay(source_); // the decoder fell behind: go on with what is queued
     else if (ended_)
         playing_ = false;
 }

@@ -56,7 +56,7 @@ private:
     ALuint buffers_[kBufferCount] = {};
     int bufferCount_ = 0;
     std::vector<ALuint> freeBuffers_;
-    std::deque<int64_t> queuedStarts_;  // the decoder frame each queued buffer starts at
+    std::deque<int64_t> queuedStarts_; // the decoder frame each queued buffer starts at
     std::vector<int16_t> scratch_;
     ALenum format_ = 0;
     bool is3D_ = false;
