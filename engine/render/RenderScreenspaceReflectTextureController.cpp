@@ -76,9 +76,16 @@ Matrix4 RenderScreenspaceReflectTextureController::MirroredView(const Vector3& p
 Matrix4 RenderScreenspaceReflectTextureController::ObliqueProjection(const Matrix4& uprightView,
                                                                      const Matrix4& projection, float h) {
     // A plane (as a column) maps into clip space by the inverse of the row-vector transform.
+    const float plane[4] = {0.0f, -1.0f, 0.0f, h + 0.8f};
+    // A near plane must have the eye on its far side; with the eye on the kept side (the eye
+    // above the mirror, as usual) it would cut away the whole reflection, so the projection
+    // stays as it is.
+    Matrix4 toWorld;
+    if (uprightView.Inverse(toWorld) != 0) return projection;
+    const Vector3 eye = toWorld.GetTranslation();
+    if (plane[1] * eye.y + plane[3] >= 0.0f) return projection;
     Matrix4 inverse;
     if ((uprightView * projection).Inverse(inverse) != 0) return projection;
-    const float plane[4] = {0.0f, -1.0f, 0.0f, h + 0.8f};
     float c[4];
     for (int j = 0; j < 4; ++j)
         c[j] = inverse.m[j][0] * plane[0] + inverse.m[j][1] * plane[1] + inverse.m[j][2] * plane[2] +

@@ -50,7 +50,8 @@ public:
     // upright basis; times the reflection about y = h on its left.
     static Matrix4 MirroredView(const Vector3& position, const Vector3& forward, float h);
     // The projection whose near plane is the clip plane (0, -1, 0, h + 0.8) of the mirrored
-    // view-projection; unchanged when the plane's last clip component is 0.
+    // view-projection; unchanged when the plane's last clip component is 0, or when the eye is
+    // on the side of the plane that is kept (no near plane can have it there).
     static Matrix4 ObliqueProjection(const Matrix4& uprightView, const Matrix4& projection, float h);
     static Matrix4 Reflection(float h);
 

@@ -16,6 +16,7 @@
 #include "render/VertexShader.h"
 #include "render/LightmapTextureEffect.h"
 #include "render/ReflectiveQuietFlatWaterEffect.h"
+#include "render/RenderScreenspaceReflectTextureController.h"
 #include "render/SnowEffect.h"
 #include "render/SnowIceEffect.h"
 #include "render/Technique.h"
@@ -227,6 +228,40 @@ TEST_F(EffectFrames, PixelLightingAddsOnePassPerLight) {
     frameWith({lamp.Get()});
     const Rgb middle = At(32, 32), corner = At(34 + 20, 32);
     EXPECT_GT(middle.r, corner.r + 10);
+}
+
+TEST_F(EffectFrames, WaterShowsWhatItsControllerDrewIntoTheReflection) {
+    Pointer<ColorEffect> red(new ColorEffect);
+    red->SetColor(Color(1, 0, 0, 1));
+    Pointer<Triangles> quad = Mesh(red.Get());
+    // Above the eye, in the upper half of the view.
+    auto* v = static_cast<Vector3Buffer*>(quad->GetVertices())->GetElements();
+    v[0].y = v[3].y = 0.5f;
+    v[1].y = v[2].y = 2.0f;
+    quad->GetVertices()->MarkDirty();
+    quad->UpdateTree(0.0, false);
+
+    auto frameWith = [&](bool reflected) {
+        Pointer<ReflectiveQuietFlatWaterEffect> water(new ReflectiveQuietFlatWaterEffect);
+        water->SetNormalmap(Picture(2, 128, 128, 128).Get());
+        Pointer<Triangles> floor = Mesh(water.Get(), true, -1.0f);
+        auto* controller = static_cast<RenderScreenspaceReflectTextureController*>(
+            water->GetReflectionMap()->GetController(0));
+        controller->SetReferenceNode(floor.Get());
+        if (reflected) controller->AddNode(quad.Get());
+        water->Update(0.016);
+        EXPECT_EQ(renderer->GetPreRenderCount(), 1);
+        Frame({floor.Get(), quad.Get()});
+        EXPECT_FALSE(renderer->GetReverseCull());
+        // The reflection follows the viewport at half its size.
+        EXPECT_EQ(water->GetReflectionMap()->GetImage()->GetWidth(), kSize / 2);
+        return At(32, 12);
+    };
+    const Rgb empty = frameWith(false);
+    EXPECT_LT(empty.r, 20);
+    const Rgb mirrored = frameWith(true);
+    EXPECT_GT(mirrored.r, 150);
+    EXPECT_LT(mirrored.g, 60);
 }
 
 // The application's side of the skinning hooks: the controller skins on the CPU while active,

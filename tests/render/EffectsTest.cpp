@@ -27,6 +27,7 @@
 #include "render/TextureLightingEffect.h"
 #include "render/TexturePixelLightingEffect.h"
 #include "render/VertexShader.h"
+#include "scene/Camera.h"
 #include "scene/Light.h"
 #include "scene/Triangles.h"
 
@@ -456,6 +457,20 @@ TEST(TextureControllers, ReflectionMirrorsTheCameraAboutTheReferenceHeight) {
         const Vector3 above(3.0f, h + 2.0f, 6.0f);
         EXPECT_NEAR(mirrored.TransformPoint(above).y, eye.y - h - 2.0f, 1e-4f);
     }
+
+    // An eye above the mirror is on the kept side of the clip plane: no oblique near plane then,
+    // which would clip the whole reflection away; well below it the near plane tilts.
+    Camera camera;
+    camera.UpdateMatrices();
+    const Matrix4& projection = camera.GetProjection();
+    const Matrix4 aboveView = RenderScreenspaceReflectTextureController::MirroredView(Vector3(0, 3, 0), Vector3(0, 0, 1), 0);
+    const Matrix4 above = RenderScreenspaceReflectTextureController::ObliqueProjection(
+        RenderScreenspaceReflectTextureController::Reflection(0) * aboveView, projection, 0.0f);
+    EXPECT_EQ(std::memcmp(above.Data(), projection.Data(), sizeof(float) * 16), 0);
+    const Matrix4 belowView = RenderScreenspaceReflectTextureController::MirroredView(Vector3(0, 3, 0), Vector3(0, 0, 1), 5.0f);
+    const Matrix4 below = RenderScreenspaceReflectTextureController::ObliqueProjection(
+        RenderScreenspaceReflectTextureController::Reflection(5.0f) * belowView, projection, 5.0f);
+    EXPECT_NE(std::memcmp(below.Data(), projection.Data(), sizeof(float) * 16), 0);
 
     Pointer<RenderScreenspaceReflectTextureController> controller(new RenderScreenspaceReflectTextureController);
     Pointer<Node> reference(new Node), a(new Node), b(new Node);
