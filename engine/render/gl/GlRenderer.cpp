@@ -1071,11 +1071,14 @@ GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, 
         glBindTexture(target, resource.name);
         glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, 0);
         const int faces = cube ? 6 : 1;
         for (int face = 0; face < faces; ++face)
             glTexImage2D(cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, 0, GLint(internal), width,
                          height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        // The lower levels follow level 0 each time the target is left (see PopTarget).
+        glGenerateMipmap(target);
+        resource.mipmapped = true;
+        resource.count = FullChain(width, height);
         glGenRenderbuffers(1, &resource.depth);
         glBindRenderbuffer(GL_RENDERBUFFER, resource.depth);
         glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
@@ -1125,6 +1128,13 @@ void GlRenderer::PopTarget() {
         viewportHeight_ = backHeight_;
     }
     glViewport(0, 0, viewportWidth_, viewportHeight_);
+    // What was drawn reaches the lower levels, as automatic mip-map generation does.
+    if (Resource* left = popped.texture ? Find(popped.texture->GetId()) : nullptr;
+        left && left->mipmapped && (left->kind == Kind::kTarget || left->kind == Kind::kCubeTarget)) {
+        const GLenum target = left->kind == Kind::kCubeTarget ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+        glBindTexture(target, left->name);
+        glGenerateMipmap(target);
+    }
 }
 
 void GlRenderer::SetRenderTarget(BaseTexture* texture) {

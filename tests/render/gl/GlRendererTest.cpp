@@ -405,6 +405,13 @@ TEST_F(GlTargets, PushPopFlushesIntoTheTargetAndNeverSamplesIt) {
     EXPECT_EQ(renderer->GetDeferredCount(), 0);
     EXPECT_EQ(renderer->GetViewportWidth(), kSize);
     EXPECT_TRUE(Near(32, 32, {0, 0, 255}));  // the back buffer kept its own clear
+    // The lower levels follow what was drawn: level 1 (8 by 8) away from the white corner.
+    std::vector<uint8_t> level(8 * 8 * 4);
+    glBindTexture(GL_TEXTURE_2D, GLuint(target->GetResourceLink().handle[0]));
+    glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, level.data());
+    EXPECT_NEAR(level[(4 * 8 + 4) * 4 + 0], 128, 4);
+    EXPECT_NEAR(level[(4 * 8 + 4) * 4 + 1], 128, 4);
+    EXPECT_NEAR(level[(4 * 8 + 4) * 4 + 2], 0, 4);
 
     // The texture now shows what was drawn into it.
     Pointer<Triangles> shown = Quad(-1, -1, 1, 1, 0.5f, Color(1, 1, 1, 1));
