@@ -25,6 +25,7 @@ namespace {
 // Blink steps counted one by one in an update; beyond, the count is divided out, so a tiny
 // period from a file cannot stall the frame.
 constexpr int kBlinkSteps = 1000;
+constexpr int kMaxLamps = 65536;
 
 // The frame's buffers are detached while the GeometryNode fields are written.
 class LampBuffersDetached {
@@ -100,7 +101,13 @@ void Garland::Build() {
         return;
     line_->ComputeWorldTransform();
     const auto* points = static_cast<const Vector3Buffer*>(line_->GetVertices());
-    const int n = points->GetCount();
+    // Lamps cost up to 24 times the bytes of a line vertex in the quad form: a line read from a
+    // file lights no more lamps than a particle pool may hold.
+    int n = points->GetCount();
+    if (n > kMaxLamps) {
+        LogWarning("Число ламп гирлянды %d ограничено до %d. ID[%d] Имя[%s]", n, kMaxLamps, GetId(), GetName().GetText());
+        n = kMaxLamps;
+    }
     const bool sprites = SpriteGeometry::HasPointSprites();
     if (!SpriteGeometry::Allocate(*this, n, sprites, true)) return;
     lampCount_ = n;

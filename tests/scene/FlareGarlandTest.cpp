@@ -267,6 +267,12 @@ TEST(Garland, HostilePeriodsAndPalettesDoNotStall) {
     scene.garland->GetPalette().Clear();
     scene.garland->UpdateWorld(1.0);
     EXPECT_EQ(scene.garland->GetLampCount(), 0) << "no palette, no lamps";
+
+    // A line longer than any pool lights only the first lamps.
+    GarlandScene huge(70000);
+    huge.garland->UpdateWorld(0.0);
+    EXPECT_EQ(huge.garland->GetLampCount(), 65536);
+    EXPECT_EQ(huge.garland->GetVertices()->GetCount(), 65536);
 }
 
 TEST(Garland, FileKeepsPaletteAndLineButNoLampBuffers) {
