@@ -1,0 +1,123 @@
+// nuv_content: builds the screensaver's default content and packs it.
+//   nuv_content <Media.rar2> <CustomData.rar2> [staging folder]
+// The scene, textures and pictures depend only on the fixed seeds below, so every run
+// gives the same archives byte for byte.
+#include "content/MediaPacker.h"
+#include "content/OverlayPictures.h"
+#include "content/ProceduralTextures.h"
+#include "content/WinterSceneBuilder.h"
+
+#include "core/Engine.h"
+#include "core/SceneFile.h"
+#include "core/Stream.h"
+#include "scene/SceneNode.h"
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr uint32_t kSceneSeed = 0x5EED2026u;
+constexpr uint32_t kTextureSeed = 0x7E47u;
+constexpr uint32_t kPictureSeed = 0x91C7u;
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+int BuildMedia(nuv::MediaPacker& media) {
+    nuv::WinterSceneBuilder builder(kSceneSeed);
+    nuv::Pointer<nuv::SceneNode> root = builder.Build();
+    if (!root) return 1;
+    nuv::Stream stream(1 << 20, 1 << 20);
+    if (nuv::SceneFile::Write(stream, root.Get()) != 0) {
+        std::fprintf(stderr, "nuv_content: the scene could not be written\n");
+        return 1;
+    }
+    if (media.AddFile("Main.STR", std::vector<uint8_t>(stream.GetData(), stream.GetData() + stream.GetPosition())) != 0)
+        return 1;
+
+    const nuv::ProceduralTextures textures(kTextureSeed);
+    const std::map<std::string, std::function<nuv::Pointer<nuv::Image>()>> makers = {
+        {"Textures/sky.tga", [&] { return textures.Sky(512); }},
+        {"Textures/snow.tga", [&] { return textures.Snow(512); }},
+        {"Textures/ice.tga", [&] { return textures.Ice(256); }},
+        {"Textures/bark.tga", [&] { return textures.Bark(128); }},
+        {"Textures/needles.tga", [&] { return textures.Needles(256); }},
+        {"Textures/wood.tga", [&] { return textures.Wood(256); }},
+        {"Textures/roof.tga", [&] { return textures.Roof(256); }},
+        {"Textures/window.tga", [&] { return textures.WindowGlow(128); }},
+        {"Textures/flake.tga", [&] { return textures.Flake(32); }},
+    };
+    for (const std::string& file : builder.GetTextureFiles()) {
+        const auto maker = makers.find(file);
+        if (maker == makers.end()) {
+            std::fprintf(stderr, "nuv_content: no texture is drawn for %s\n", file.c_str());
+            return 1;
+        }
+        if (media.AddImage(file, *maker->second()) != 0) {
+            std::fprintf(stderr, "nuv_content: %s could not be encoded\n", file.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int BuildCustomData(nuv::MediaPacker& custom) {
+#if NUV_HAVE_JPEG
+    const bool withJpeg = true;
+#else
+    const bool withJpeg = false;
+    std::fprintf(stderr, "nuv_content: no JPEG codec, loader.jpg is left out\n");
+#endif
+    for (const nuv::OverlayPictures::Picture& picture : nuv::OverlayPictures(kPictureSeed).Build(withJpeg)) {
+        if (custom.AddImage(picture.name, *picture.image) != 0) {
+            std::fprintf(stderr, "nuv_content: %s could not be encoded\n", picture.name.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int Pack(const nuv::MediaPacker& packer, const std::string& path) {
+    std::vector<uint8_t> archive;
+    std::string error;
+    if (packer.Pack(archive, error) != 0) {
+        std::fprintf(stderr, "nuv_content: %s: %s\n", path.c_str(), error.c_str());
+        return 1;
+    }
+    if (!WriteFile(path, archive)) {
+        std::fprintf(stderr, "nuv_content: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3 || argc > 4) {
+        std::fprintf(stderr, "usage: nuv_content <Media.rar2> <CustomData.rar2> [staging folder]\n");
+        return 2;
+    }
+    if (nuv::InitializeEngine() != 0) {
+        std::fprintf(stderr, "nuv_content: the engine did not start\n");
+        return 1;
+    }
+    int status = 0;
+    {
+        nuv::MediaPacker media, custom;
+        status = BuildMedia(media) != 0 || BuildCustomData(custom) != 0;
+        if (status == 0 && argc == 4)
+            status = media.WriteStaging(std::string(argv[3]) + "/Media") != 0 ||
+                     custom.WriteStaging(std::string(argv[3]) + "/CustomData") != 0;
+        if (status == 0) status = Pack(media, argv[1]) != 0 || Pack(custom, argv[2]) != 0;
+    }
+    nuv::ShutdownEngine();
+    return status;
+}
