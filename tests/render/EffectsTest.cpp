@@ -34,6 +34,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 namespace nuv {
