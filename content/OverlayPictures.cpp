@@ -58,8 +58,8 @@ std::vector<Stroke> Glyph(char c) {
     case '7': return {a, b, cc};
     case '8': return {a, b, cc, d, e, f, g};
     case '9': return {a, b, cc, d, f, g};
-    case 'a': return {g, cc, d, e, {0.25f, 0.69f, 0.75f, 0.69f}};
-    case 'p': return {g, b, f, {0.25f, 0.3f, 0.75f, 0.3f}, {0.25f, 0.3f, 0.25f, 0.88f}};
+    case 'a': return {g, cc, d, {0.25f, 0.69f, 0.25f, 0.88f}, {0.25f, 0.69f, 0.75f, 0.69f}};
+    case 'p': return {g, {0.75f, 0.5f, 0.75f, 0.72f}, {0.25f, 0.72f, 0.75f, 0.72f}, {0.25f, 0.5f, 0.25f, 0.95f}};
     case 'm': return {g, e, cc, {0.5f, 0.5f, 0.5f, 0.88f}};
     case '.': return {{0.5f, 0.86f, 0.5f, 0.86f}};
     case ':': return {{0.5f, 0.32f, 0.5f, 0.32f}, {0.5f, 0.72f, 0.5f, 0.72f}};
