@@ -1,0 +1,614 @@
+#include "app/ScreensaverApp.h"
+
+#include "app/CommandLine.h"
+#include "app/DisplayModeChoice.h"
+#include "app/InputManager.h"
+#include "app/OverlayText.h"
+#include "app/SettingsStore.h"
+#include "core/Engine.h"
+#include "core/IntBuffer.h"
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "core/Vector2Buffer.h"
+#include "core/Vector3Buffer.h"
+#include "media/CodecManager.h"
+#include "media/File.h"
+#include "media/FileManager.h"
+#include "media/ModuleManager.h"
+#include "media/image/Image.h"
+#include "platform/Clock.h"
+#include "platform/SystemWindow.h"
+#include "render/Texture.h"
+#include "render/TextureEffect.h"
+#include "scene/Camera.h"
+#include "scene/SphereBoundingVolume.h"
+#include "scene/Triangles.h"
+#include "sound/SoundManager.h"
+
+#include <cfloat>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <new>
+#include <thread>
+
+#ifndef _WIN32
+#include "app/SdlInput.h"
+#include "render/gl/GlRenderer.h"
+#include <SDL.h>
+#endif
+
+namespace nuv {
+
+namespace {
+
+#ifdef _WIN32
+const char* const kRendererModule = "DirectX9";
+#else
+const char* const kRendererModule = "OpenGL";
+#endif
+
+const WindowCalls kWindowCalls{&CreateSystemWindow, &DestroySystemWindow};
+
+const char* const kCharacterFiles[15] = {
+    "digit_0.tga", "digit_1.tga", "digit_2.tga", "digit_3.tga", "digit_4.tga",
+    "digit_5.tga", "digit_6.tga", "digit_7.tga", "digit_8.tga", "digit_9.tga",
+    "digit_a.tga", "digit_p.tga", "digit_m.tga", "digit_dot.tga", "digit_ddot.tga",
+};
+
+int CharacterIndex(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    switch (c) {
+    case 'a': return 10;
+    case 'p': return 11;
+    case 'm': return 12;
+    case '.': return 13;
+    case ':': return 14;
+    default: return -1;
+    }
+}
+
+const char* BoolText(bool value) {
+    return value ? "true" : "false";
+}
+
+void Wait(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// The desktop mode among the renderer's modes, or -1 when the renderer cannot tell.
+int DesktopModeIndex(Renderer* renderer) {
+#ifndef _WIN32
+    if (auto* gl = dynamic_cast<GlRenderer*>(renderer)) return gl->GetDefaultMode();
+#endif
+    (void)renderer;
+    return -1;
+}
+
+bool IsFullMode(ScreensaverMode mode) {
+    return mode == kModeSaver || mode == kModeTest;
+}
+
+} // namespace
+
+const float ScreensaverApp::kOverlayProjection[16] = {
+    2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, -1, -1, 0, 1,
+};
+
+ScreensaverApp::ScreensaverApp(const String& name) : InputHandler(name) {}
+
+ScreensaverApp::~ScreensaverApp() = default;
+
+int ScreensaverApp::Create() {
+    if (CommandLine::Parse(commandLine_.c_str(), &mode_, &parentWindow_) != 0) {
+        LogError("Невозможно выбрать режим скринсейвера.");
+        return 1;
+    }
+    LogInfo("Режим скринсейвера %d.", int(mode_));
+
+    if (defaultsText_.LoadResource() != 0) {
+        LogError("Невозможно загрузить значения параметров по-умолчанию.");
+        return 1;
+    }
+    registryPath_ = defaultsText_.registryPath;
+    webSiteUrl_ = defaultsText_.webSiteUrl;
+    defaults_ = defaultsText_.settings;
+    LogInfo("Значения параметров по-умолчанию загружены.");
+
+    settings_ = defaults_;
+    if (ApplyOptionDefaults() != 0) {
+        LogError("Невозможно установить значения параметров по-умолчанию.");
+        return 1;
+    }
+    LogInfo("Значения параметров по-умолчанию установлены.");
+
+    if (ReadOptions(registryPath_) != 0) {
+        LogError("Невозможно прочитать значения параметров из реестра.");
+        return 1;
+    }
+    LogInfo("Значения параметров прочитаны из реестра.");
+
+    LogInfo("ShowFPS: %s", BoolText(settings_.showFps));
+    LogInfo("ExitOnMouseMove: %s", BoolText(settings_.exitOnMouseMove));
+    LogInfo("ShowTime: %s", BoolText(settings_.showTime));
+    LogInfo("UseDesktopSettings: %s", BoolText(settings_.useDesktopSettings));
+    LogInfo("Music: %s", BoolText(settings_.music));
+    LogInfo("SFX: %s", BoolText(settings_.sfx));
+    LogInfo("Hour24: %s", BoolText(settings_.hour24));
+    LogInfo("Volume: %d", settings_.volume);
+    LogInfo("Width: %d", settings_.width);
+    LogInfo("Height: %d", settings_.height);
+    LogInfo("ColorDepth: %d", settings_.colorDepth);
+    LogInfo("AntiAliasing: %d", settings_.antiAliasing);
+    LogInfo("Gamma: %d", settings_.gamma);
+    if (LogOptions() != 0) LogError("Невозможно вывести значения параметров.");
+
+    if (strings_.LoadResource() != 0) {
+        LogError("Невозможно загрузить значения локальных данных.");
+        return 1;
+    }
+    LogInfo("Значения локальных данных загружены.");
+
+    if (InitEngine() != 0) {
+        LogError("Невозможно инициализировать скринсейвер.");
+        return 1;
+    }
+    LogInfo("Скринсейвер инициализирован.");
+
+    if (CreateWindows() != 0) {
+        LogError("Невозможно создать окна скринсейвера.");
+        return 1;
+    }
+    LogInfo("Окна скринсейвера созданы.");
+
+    if (!IsFullMode(mode_)) {
+        running_ = true;
+        return 0;
+    }
+
+    if (Renderer* renderer = ModuleManager::GetRenderer()) renderer->SetGamma(settings_.gamma);
+    SoundManager::SetSoundVolume(settings_.music || settings_.sfx ? settings_.volume : 0);
+
+    if (CreateOverlayData() != 0) {
+        LogError("Невозможно создать данные визуализации.");
+        return 1;
+    }
+    if (DrawLoadingScreen() != 0) {
+        LogError("Невозможно вывести загрузочный экран.");
+        return 1;
+    }
+    if (CreateSceneData() != 0) {
+        LogError("Невозможно создать данные скринсейвера.");
+        return 1;
+    }
+    if (CacheSceneData() != 0) {
+        LogError("Невозможно закэшировать данные скринсейвера.");
+        return 1;
+    }
+    running_ = true;
+    return 0;
+}
+
+int ScreensaverApp::InitEngine() {
+    if (mode_ != kModePassword) {
+        if (InitializeEngine() != 0) {
+            LogError("Невозможно инициализировать движок.");
+            return 1;
+        }
+        engineStarted_ = true;
+        Renderer::SetWindowCalls(&kWindowCalls);
+        if (ModuleManager::CreateRenderer(kRendererModule) != 0 || !ModuleManager::GetRenderer()) {
+            LogError("Невозможно создать рендерер DirectX.");
+            return 1;
+        }
+        rendererCreated_ = true;
+
+        static const char* const kAllCodecs[] = {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec",
+                                                 "CUBEImageCodec", "STRSceneCodec", "RAR2FileCodec"};
+        static const char* const kDialogCodecs[] = {"BMPImageCodec", "JPGImageCodec", "RAR2FileCodec"};
+        const bool full = IsFullMode(mode_);
+        const char* const* codecs = full ? kAllCodecs : kDialogCodecs;
+        const int codecCount = full ? 6 : 3;
+        // A codec that does not load is logged by the registry; the data it would read then fails later.
+        for (int i = 0; i < codecCount; ++i) ModuleManager::LoadModule(codecs[i], nullptr);
+        for (int i = 0; i < codecCount; ++i) CodecManager::GetCodec(codecs[i], nullptr);
+
+        if (FileManager::AttachResourceArchive(134, "CustomData.rar2", "") != 0) {
+            LogError("Невозможно подсоединить директорию CustomData.");
+            return 1;
+        }
+        if (full) {
+            if (FileManager::AttachResourceArchive(227, "Media.rar2", "") != 0) {
+                LogError("Невозможно подсоединить директорию Media.");
+                return 1;
+            }
+            if (InputManager::RegisterInputHandler(this) != 0) {
+                LogError("Невозможно зарегистрировать обработчик событий.");
+                return 1;
+            }
+#ifndef _WIN32
+            InputManager::SetMessagePump(&SdlInput::Pump);
+            // A terminating signal ends the run like a window close, so the log still ends.
+            SdlInput::InstallSignalHandlers();
+#endif
+        }
+    }
+    return AfterEngineInit();
+}
+
+int ScreensaverApp::ReleaseEngine() {
+    if (BeforeEngineRelease() != 0) return 1;
+    if (mode_ == kModePassword) return 0;
+    int status = 0;
+    if (rendererCreated_) {
+        Renderer* renderer = ModuleManager::GetRenderer();
+        if (renderer && renderer->GetWindow() && renderer->Close() != 0) status = 1;
+        if (ModuleManager::DestroyRenderer() != 0) status = 1;
+        if (status != 0) LogError("Невозможно удалить рендерер DirectX.");
+        rendererCreated_ = false;
+    }
+    if (engineStarted_) {
+        engineStarted_ = false;
+        if (ShutdownEngine() != 0) {
+            LogError("Невозможно завершить работу движка.");
+            status = 1;
+        }
+    }
+    Renderer::SetWindowCalls(nullptr);
+    return status;
+}
+
+int ScreensaverApp::CreateWindows() {
+    if (mode_ == kModePreview) {
+#ifndef _WIN32
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 1;
+        SDL_Window* window = nullptr;
+        if (parentWindow_ != 0) {
+            // The control panel's window, given by its X11 id: we draw into it.
+            window = SDL_CreateWindowFrom(reinterpret_cast<void*>(intptr_t(parentWindow_)));
+        } else {
+            const char* name = strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION");
+            window = SDL_CreateWindow(name, 100, 100, 50, 50, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
+        }
+        if (!window) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            return 1;
+        }
+        previewWindow_ = window;
+        return 0;
+#else
+        return 1;
+#endif
+    }
+    if (!IsFullMode(mode_)) return 0;
+
+    Renderer* renderer = ModuleManager::GetRenderer();
+    const int desktop = renderer ? DesktopModeIndex(renderer) : -1;
+    const int count = renderer ? renderer->GetModeCount() : 0;
+    const DisplayMode* chosen =
+        count > 0 ? DisplayModeChoice::Choose(renderer->GetMode(0), count,
+                                              desktop >= 0 ? renderer->GetMode(desktop) : nullptr, settings_)
+                  : nullptr;
+    if (!chosen) {
+        LogError("Невозможно найти подходящий видео режим.");
+        return 1;
+    }
+    const int modeIndex = int(chosen - renderer->GetMode(0));
+    const char* title = strings_.Get("AppName", "3D SCREENSAVER");
+    if (renderer->Open(modeIndex, title, reinterpret_cast<void*>(intptr_t(parentWindow_)), 0, 0, 640, 480) != 0) {
+        LogError("Невозможно создать окно выбранного режима.");
+        return 1;
+    }
+    SoundManager::InitSoundForWindow(renderer->GetWindow());
+#ifndef _WIN32
+    SDL_ShowCursor(SDL_DISABLE);
+#endif
+    cursorHidden_ = true;
+    return 0;
+}
+
+int ScreensaverApp::DestroyWindows() {
+#ifndef _WIN32
+    if (previewWindow_) {
+        SDL_DestroyWindow(static_cast<SDL_Window*>(previewWindow_));
+        previewWindow_ = nullptr;
+        SDL_ShowCursor(SDL_ENABLE);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+#endif
+    return 0;
+}
+
+int ScreensaverApp::Run() {
+    switch (mode_) {
+    case kModeConfigure:
+        LogInfo("Запущен режим конфигурирования.");
+        // The settings dialog is not part of this build: say so instead of failing silently.
+        LogError("Диалог настроек недоступен.");
+        return 1;
+    case kModePreview:
+        return RunPreview();
+    case kModeSaver:
+    case kModeTest:
+        return RunFrameLoop();
+    case kModePassword:
+    default:
+        return 0;
+    }
+}
+
+int ScreensaverApp::RunPreview() {
+#ifndef _WIN32
+    // The preview has nothing to animate: it waits for the close, idly.
+    while (running_) {
+        SDL_Event event;
+        while (SDL_PollEvent(&event)) {
+            if (event.type == SDL_QUIT) running_ = false;
+            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) running_ = false;
+        }
+        if (SdlInput::IsTerminationPending()) running_ = false;
+        if (SDL_Window* window = static_cast<SDL_Window*>(previewWindow_)) {
+            if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
+                SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+                SDL_UpdateWindowSurface(window);
+            }
+        }
+        SDL_Delay(50);
+    }
+#endif
+    return 0;
+}
+
+int ScreensaverApp::RunFrameLoop() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer) return 1;
+    frameTimer_.Reset();
+    while (running_) {
+        if (InputManager::ProcessInput() != 0) {
+            LogError("Неудачна обработка ввода.");
+            return 1;
+        }
+        if (!running_) break;
+        const double dt = frameTimer_.Step();
+        frameRate_.Update();
+        if (UpdateScene(dt) != 0) {
+            LogError("Неудачно обновление сцены.");
+            return 1;
+        }
+        renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 0, 0, 1), 1.0f, 0);
+        if (renderer->BeginFrame() != 0) {
+            LogError("Неудачно начало рендеринга.");
+            return 1;
+        }
+        if (RenderScene() != 0) {
+            LogError("Неудачен рендеринг.");
+            return 1;
+        }
+        DrawOverlays();
+        renderer->EndFrame();
+    }
+    return 0;
+}
+
+int ScreensaverApp::Destroy() {
+    if (IsFullMode(mode_)) {
+        if (ReleaseSceneData() != 0) {
+            LogError("Невозможно удалить данные скринсейвера.");
+            return 1;
+        }
+        if (ReleaseOverlayData() != 0) {
+            LogError("Невозможно удалить данные визуализации.");
+            return 1;
+        }
+    }
+    if (DestroyWindows() != 0) {
+        LogError("Невозможно удалить окна скринсейвера.");
+        return 1;
+    }
+    LogInfo("Окна скринсейвера удалены.");
+    if (ReleaseEngine() != 0) {
+        LogError("Невозможно завершить работу скринсейвера.");
+        return 1;
+    }
+    LogInfo("Скринсейвер завершил работу.");
+    Wait(1000);
+    return 0;
+}
+
+int ScreensaverApp::OnInputEvent(const InputEvent& event) {
+    if (exitRule_.EndsRun(event, settings_.exitOnMouseMove)) running_ = false;
+    return OnInputEventExtra(event);
+}
+
+int ScreensaverApp::LoadOverlayTexture(const char* fileName, bool allowCompression, Pointer<Texture>* out) {
+    File* file = FileManager::FindFile(fileName);
+    if (!file) {
+        // A missing picture leaves its place empty rather than stopping the saver.
+        LogWarning("Файл [%s] не найден.", fileName);
+        return 0;
+    }
+    Pointer<Image> image(new (std::nothrow) Image());
+    Pointer<Texture> texture(new (std::nothrow) Texture());
+    if (!image || !texture) return 2;
+    if (image->LoadFromFile(file) != 0) {
+        LogWarning("Невозможно загрузить изображение [%s].", fileName);
+        return 0;
+    }
+    image->SetName(fileName);
+    texture->SetName(fileName);
+    texture->SetAllowCompression(allowCompression);
+    texture->SetImage(image.Get());
+    *out = texture;
+    return 0;
+}
+
+int ScreensaverApp::CreateOverlayData() {
+    quad_ = new (std::nothrow) Triangles();
+    Pointer<Vector3Buffer> positions(new (std::nothrow) Vector3Buffer(6));
+    Pointer<Vector2Buffer> coords(new (std::nothrow) Vector2Buffer(6));
+    Pointer<IntBuffer> indices(new (std::nothrow) IntBuffer(6));
+    textureEffect_ = new (std::nothrow) TextureEffect();
+    overlayCamera_ = new (std::nothrow) Camera();
+    if (!quad_ || !positions || !coords || !indices || !textureEffect_ || !overlayCamera_) return 2;
+    static const float kCorners[6][2] = {{0, 0}, {1, 1}, {1, 0}, {0, 0}, {0, 1}, {1, 1}};
+    for (int i = 0; i < 6; ++i) {
+        positions->GetElements()[i] = Vector3(kCorners[i][0], kCorners[i][1], 0);
+        coords->GetElements()[i] = Vector2(kCorners[i][0], 1 - kCorners[i][1]);
+        indices->GetElements()[i] = i;
+    }
+    quad_->SetVertices(positions.Get());
+    quad_->SetTexCoords(0, coords.Get());
+    quad_->SetIndices(indices.Get());
+    quad_->UpdateTree(0, true);
+    // The quad covers the screen wherever the camera looks: it is never culled.
+    quad_->SetWorldBound(new (std::nothrow) SphereBoundingVolume(Vector3(0, 0, 0), FLT_MAX));
+    quad_->SetUpdateWorldBound(false);
+    quad_->SetEffect(textureEffect_.Get());
+
+    if (LoadOverlayTexture("loader.jpg", false, &loader_) != 0) return 1;
+    if (loader_) LogInfo("LoadingTexture Loaded");
+    static const char* const kCornerFiles[4] = {"4loader_ld.tga", "4loader_rd.tga", "4loader_lu.tga",
+                                                "4loader_ru.tga"};
+    for (int i = 0; i < 4; ++i)
+        if (LoadOverlayTexture(kCornerFiles[i], true, &corners_[i]) != 0) return 1;
+    for (int i = 0; i < 15; ++i)
+        if (LoadOverlayTexture(kCharacterFiles[i], true, &characters_[i]) != 0) return 1;
+    return CreateFadeEffect();
+}
+
+void ScreensaverApp::BeginOverlay() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer) return;
+    keptCamera_ = renderer->GetCamera();
+    renderer->SetCamera(overlayCamera_.Get());
+    renderer->SetViewMatrix(Matrix4::Identity());
+    const float* m = kOverlayProjection;
+    renderer->SetProjectionMatrix(Matrix4(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10], m[11],
+                                          m[12], m[13], m[14], m[15]));
+}
+
+void ScreensaverApp::EndOverlay() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (renderer) renderer->SetCamera(keptCamera_.Get());
+    keptCamera_.Reset();
+}
+
+void ScreensaverApp::DrawQuad() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer || !quad_) return;
+    quad_->UpdateTree(0, false);
+    quad_->CullAndRender(*renderer);
+    renderer->FlushDeferred();
+}
+
+void ScreensaverApp::DrawCorner(Texture* texture, bool right, bool top) {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!texture || !texture->GetImage() || !renderer) return;
+    const int viewportWidth = renderer->GetViewportWidth();
+    const int viewportHeight = renderer->GetViewportHeight();
+    if (viewportWidth <= 0 || viewportHeight <= 0) return;
+    // The corner keeps its pixel size whatever the display's resolution.
+    const float w = float(texture->GetImage()->GetWidth()) / float(viewportWidth);
+    const float h = float(texture->GetImage()->GetHeight()) / float(viewportHeight);
+    Transform& transform = quad_->GetLocalTransform();
+    transform.SetScale(Vector3(w, h, 1));
+    transform.SetTranslation(Vector3(right ? 1 - w : 0, top ? 1 - h : 0, 0));
+    textureEffect_->SetTexture(texture);
+    DrawQuad();
+}
+
+int ScreensaverApp::DrawLoadingScreen() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer || !quad_) return 1;
+    renderer->SetCamera(overlayCamera_.Get());
+    renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 1, 0, 1), 1.0f, 0);
+    if (renderer->BeginFrame() != 0) {
+        LogError("Неудачно начало рендеринга.");
+        return 1;
+    }
+    BeginOverlay();
+    textureEffect_->SetColor(Color(1, 1, 1, 1));
+    textureEffect_->SetBlendEnabled(true);
+    if (loader_) {
+        Transform& transform = quad_->GetLocalTransform();
+        transform.SetScale(Vector3(1, 1, 1));
+        transform.SetTranslation(Vector3(0, 0, 0));
+        textureEffect_->SetTexture(loader_.Get());
+        DrawQuad();
+    }
+    DrawCorner(corners_[0].Get(), false, false);
+    DrawCorner(corners_[1].Get(), true, false);
+    DrawCorner(corners_[2].Get(), false, true);
+    DrawCorner(corners_[3].Get(), true, true);
+    renderer->EndFrame();
+    textureEffect_->SetTexture(nullptr);
+    loader_.Reset();
+    for (Pointer<Texture>& corner : corners_) corner.Reset();
+    keptCamera_.Reset();
+    renderer->SetCamera(nullptr);
+    return 0;
+}
+
+int ScreensaverApp::DrawText(const String& text, float x, float y, float w, float h) {
+    if (!quad_ || !textureEffect_) return 0;
+    Transform& transform = quad_->GetLocalTransform();
+    transform.SetScale(Vector3(w, h, 1));
+    const char* characters = text.GetText();
+    for (int i = 0; i < text.GetLength(); ++i) {
+        transform.SetTranslation(Vector3(x, y, 0));
+        const char c = characters[i];
+        if (c == ' ') {
+            x += w / 2;
+            continue;
+        }
+        const int index = CharacterIndex(c);
+        if (index >= 0 && characters_[index]) {
+            textureEffect_->SetTexture(characters_[index].Get());
+            DrawQuad();
+        }
+        x += w;
+    }
+    return 0;
+}
+
+int ScreensaverApp::DrawOverlays() {
+    if (!quad_ || !textureEffect_) return 0;
+    if (!settings_.showFps && !settings_.showTime) return 0;
+    BeginOverlay();
+    textureEffect_->SetColor(Color(1, 1, 1, 1));
+    if (settings_.showFps) {
+        DrawText(OverlayText::FormatFrameRate(frameRate_.GetFramesPerSecond()), 0.009375f, 0.9f,
+                 OverlayText::kCharWidth, OverlayText::kCharHeight);
+    }
+    if (settings_.showTime) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+#ifdef _WIN32
+        localtime_s(&local, &now);
+#else
+        localtime_r(&now, &local);
+#endif
+        const String text = OverlayText::FormatClock(local.tm_hour, local.tm_min, local.tm_sec, settings_.hour24);
+        DrawText(text, OverlayText::GetClockX(text.GetLength(), settings_.hour24), 0.025f, OverlayText::kCharWidth,
+                 OverlayText::kCharHeight);
+    }
+    EndOverlay();
+    return 0;
+}
+
+int ScreensaverApp::ReleaseOverlayData() {
+    if (ReleaseFadeEffect() != 0) {
+        LogError("Невозможно удалить данные визуализации дочернего сейвера.");
+        return 1;
+    }
+    quad_.Reset();
+    textureEffect_.Reset();
+    overlayCamera_.Reset();
+    keptCamera_.Reset();
+    loader_.Reset();
+    for (Pointer<Texture>& corner : corners_) corner.Reset();
+    for (Pointer<Texture>& character : characters_) character.Reset();
+    return 0;
+}
+
+} // namespace nuv

@@ -1,0 +1,63 @@
+// The screensaver process: the log file, the application object's three steps, the log's end.
+
+#include "app/CommandLine.h"
+#include "app/SceneScreensaverApp.h"
+#include "core/FileMessageOutput.h"
+#include "core/Log.h"
+#include "core/Pointer.h"
+#include "platform/Folders.h"
+
+#include <exception>
+#include <new>
+#include <string>
+
+#ifndef _WIN32
+#include <SDL.h>
+#endif
+
+namespace {
+
+void ShowCursor() {
+#ifndef _WIN32
+    // Only a video subsystem that is still up has a cursor to show.
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(SDL_ENABLE);
+#endif
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace nuv;
+    Pointer<FileMessageOutput> output;
+    std::string folder;
+    if (GetAppDataFolder(&folder) == 0) {
+        folder = JoinPath(folder, "Quorvel Studio");
+        CreateFolders(folder);
+        const std::string path = JoinPath(folder, "NuvLog.txt");
+        output = new (std::nothrow) FileMessageOutput(String(path.c_str()), String());
+        if (output) RegisterMessageOutput(output.Get());
+    }
+    try {
+        Pointer<SceneScreensaverApp> app(new SceneScreensaverApp());
+        app->SetCommandLine(CommandLine::FromArguments(argc, argv));
+        if (app->Create() != 0) {
+            LogError("Невозможно создать скринсейвер.");
+        } else {
+            LogInfo("Сейвер создан.");
+            if (app->Run() != 0)
+                LogError("Работа скринсейвера завершена некорректно.");
+            else
+                LogInfo("Работа скринсейвера завершена корректно.");
+        }
+        if (app->Destroy() != 0) LogError("Ошибка при окончании работы скринсейвера.");
+        ShowCursor();
+        app.Reset();
+        LogInfo("Конец лога.");
+    } catch (...) {
+        LogError("Конец лога вследствии ошибки");
+        if (output) UnregisterMessageOutput(output.Get());
+        return 1;
+    }
+    // The output stays registered: unregistering logs a line of its own after the log's end.
+    return 0;
+}

@@ -1,0 +1,139 @@
+#!/bin/sh
+# One end-to-end run of the screensaver: run_case.sh CASE PROGRAM PROGRAM_WITHOUT_MEDIA
+# Each run gets its own data and configuration folders, so the log and the settings file are
+# fresh; the checks read the log the program leaves.
+set -u
+case_name=$1
+program=$2
+program_nomedia=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
+log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+expect_line() {
+    grep -qxF "$1" "$log" || fail "no line [$1]"
+}
+expect_no_line() {
+    if grep -qF "$1" "$log"; then fail "unexpected [$1]"; fi
+}
+expect_order() {
+    # The lines must appear in this order.
+    prev=0
+    for line in "$@"; do
+        n=$(grep -nxF "$line" "$log" | head -n 1 | cut -d: -f1)
+        if [ -z "$n" ]; then fail "no line [$line]"; return; fi
+        if [ "$n" -le "$prev" ]; then fail "[$line] out of order"; fi
+        prev=$n
+    done
+}
+expect_no_error() {
+    # The sound device's second start may fail on a machine without sound: it is never fatal.
+    errors=$(grep '^ERROR\.' "$log" | grep -v 'звук')
+    [ -z "$errors" ] || fail "errors: $errors"
+}
+expect_end() {
+    last=$(tail -n 1 "$log")
+    [ "$last" = "INFO. Конец лога." ] || fail "the log ends with [$last]"
+}
+in_xvfb() {
+    xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+}
+
+case $case_name in
+saver)
+    # Full screen on the virtual display; a mouse click ends it once the first frames are up.
+    cat > "$work/drive.sh" <<'DRIVE'
+#!/bin/sh
+"$1" /s &
+pid=$!
+i=0
+while [ $i -lt 300 ] && ! grep -qF "Сейвер создан." "$2" 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+sleep 1
+xdotool mousemove 300 300 click 1
+i=0
+while [ $i -lt 100 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+if kill -0 $pid 2>/dev/null; then echo "the click did not end the run"; kill -TERM $pid; fi
+wait $pid
+DRIVE
+    chmod +x "$work/drive.sh"
+    in_xvfb "$work/drive.sh" "$program" "$log"
+    status=$?
+    [ $status -eq 0 ] || fail "exit status $status"
+    expect_order "INFO. Режим скринсейвера 1." \
+        "INFO. Значения параметров по-умолчанию загружены." \
+        "INFO. Значения параметров по-умолчанию установлены." \
+        "INFO. Значения параметров прочитаны из реестра." \
+        "INFO. Значения локальных данных загружены." \
+        "INFO. Скринсейвер инициализирован." \
+        "INFO. Окна скринсейвера созданы." \
+        "INFO. Кеширование..." \
+        "INFO. Кеширование закончено." \
+        "INFO. Сейвер создан." \
+        "INFO. Работа скринсейвера завершена корректно." \
+        "INFO. Окна скринсейвера удалены." \
+        "INFO. Скринсейвер завершил работу." \
+        "INFO. Конец лога."
+    expect_no_error
+    ;;
+password)
+    # No display at all: the password mode makes no window and starts no engine.
+    env -u DISPLAY -u WAYLAND_DISPLAY "$program" /a
+    status=$?
+    [ $status -eq 0 ] || fail "exit status $status"
+    expect_order "INFO. Режим скринсейвера 4." \
+        "INFO. Скринсейвер инициализирован." \
+        "INFO. Окна скринсейвера созданы." \
+        "INFO. Сейвер создан." \
+        "INFO. Работа скринсейвера завершена корректно." \
+        "INFO. Скринсейвер завершил работу." \
+        "INFO. Конец лога."
+    expect_no_line "Создание системного окна"
+    expect_no_error
+    ;;
+configure)
+    # No switch: the settings mode, which has no dialog in this build and says so.
+    in_xvfb "$program"
+    status=$?
+    [ $status -eq 0 ] || fail "exit status $status"
+    expect_order "INFO. Режим скринсейвера 3." \
+        "INFO. Сейвер создан." \
+        "INFO. Запущен режим конфигурирования." \
+        "ERROR. Работа скринсейвера завершена некорректно." \
+        "INFO. Скринсейвер завершил работу." \
+        "INFO. Конец лога."
+    expect_no_line "Создание системного окна"
+    ;;
+missing_media)
+    # Without the media archive the start stops, and the shutdown and the log's end still run.
+    in_xvfb "$program_nomedia" /s
+    status=$?
+    [ $status -eq 0 ] || fail "exit status $status"
+    expect_order "ERROR. Невозможно подсоединить директорию Media." \
+        "ERROR. Невозможно инициализировать скринсейвер." \
+        "ERROR. Невозможно создать скринсейвер." \
+        "INFO. Окна скринсейвера удалены." \
+        "INFO. Скринсейвер завершил работу." \
+        "INFO. Конец лога."
+    expect_no_line "Сейвер создан."
+    ;;
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+
+if [ -f "$log" ]; then expect_end; else fail "no log at $log"; fi
+if [ $failures -ne 0 ]; then
+    echo "--- log:"
+    cat "$log" 2>/dev/null
+    exit 1
+fi
+exit 0
