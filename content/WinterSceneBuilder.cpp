@@ -24,6 +24,7 @@
 #include "scene/SphereVolumeEmitter.h"
 #include "scene/SpriteParticleSystem.h"
 #include "scene/Triangles.h"
+#include "sound/SoundNode.h"
 
 #include <cmath>
 
@@ -169,6 +170,7 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     AddGarlands(*root);
     AddSnow(*root);
     AddCameras(*root);
+    AddSounds(*root);
     return root;
 }
 
@@ -474,6 +476,17 @@ void WinterSceneBuilder::AddCameras(SceneNode& root) {
     MakeShot(*cameras, "Camera Village", {{0, 30, -90}, {40, 26, -70}, {70, 22, -30}}, {0, 2, 20}, 22.0);
     MakeShot(*cameras, "Camera Ice", {{10, 1.5f, -20}, {0, 1.2f, -8}, {-12, 1.5f, 2}}, {-20, 6, 40}, 16.0);
     root.AttachChild(cameras.Get());
+}
+
+void WinterSceneBuilder::AddSounds(SceneNode& root) {
+    if (!withMusic_) return;
+    // The host finds the soundtrack by this name, mutes or stops it by the settings and
+    // starts it once the scene is ready.
+    Pointer<SoundNode> music(new SoundNode());
+    music->SetName(String(kMusicName));
+    music->SetFileName(String(kMusicFile));
+    music->SetLoop(true);
+    root.AttachChild(music.Get());
 }
 
 } // namespace nuv

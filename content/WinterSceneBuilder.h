@@ -29,7 +29,11 @@ public:
     static constexpr const char* kSnowName = "Sprite Particle System 7185254";
     static constexpr const char* kRootName = "Winter Village";
 
-    explicit WinterSceneBuilder(uint32_t seed) : seed_(seed) {}
+    static constexpr const char* kMusicName = "Music";
+    static constexpr const char* kMusicFile = "Sounds/music.ogg";
+
+    // withMusic adds the soundtrack node, whose file the caller provides.
+    WinterSceneBuilder(uint32_t seed, bool withMusic) : seed_(seed), withMusic_(withMusic) {}
 
     // The whole scene; null only when the engine runs out of memory.
     Pointer<SceneNode> Build();
@@ -58,6 +62,7 @@ private:
     void AddGarlands(SceneNode& root);
     void AddSnow(SceneNode& root);
     void AddCameras(SceneNode& root);
+    void AddSounds(SceneNode& root);
 
     // The shared texture of an archive file, made on first use.
     Texture* TextureFor(const std::string& file);
@@ -71,6 +76,7 @@ private:
     float GroundHeight(float x, float z) const;
 
     uint32_t seed_;
+    bool withMusic_;
     uint32_t state_ = 0;
     std::map<std::string, Pointer<Texture>> textures_;
     std::vector<std::string> textureFiles_;

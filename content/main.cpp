@@ -3,6 +3,9 @@
 // The scene, textures and pictures depend only on the fixed seeds below, so every run
 // gives the same archives byte for byte.
 #include "content/MediaPacker.h"
+#if NUV_HAVE_VORBISENC
+#include "content/MusicTrack.h"
+#endif
 #include "content/OverlayPictures.h"
 #include "content/ProceduralTextures.h"
 #include "content/WinterSceneBuilder.h"
@@ -23,6 +26,13 @@ namespace {
 constexpr uint32_t kSceneSeed = 0x5EED2026u;
 constexpr uint32_t kTextureSeed = 0x7E47u;
 constexpr uint32_t kPictureSeed = 0x91C7u;
+constexpr uint32_t kMusicSeed = 0xA11Au;
+constexpr double kMusicSeconds = 48.0;
+#if NUV_HAVE_VORBISENC
+constexpr bool kWithMusic = true;
+#else
+constexpr bool kWithMusic = false;
+#endif
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -31,7 +41,7 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 int BuildMedia(nuv::MediaPacker& media) {
-    nuv::WinterSceneBuilder builder(kSceneSeed);
+    nuv::WinterSceneBuilder builder(kSceneSeed, kWithMusic);
     nuv::Pointer<nuv::SceneNode> root = builder.Build();
     if (!root) return 1;
     nuv::Stream stream(1 << 20, 1 << 20);
@@ -65,6 +75,17 @@ int BuildMedia(nuv::MediaPacker& media) {
             return 1;
         }
     }
+#if NUV_HAVE_VORBISENC
+    std::vector<uint8_t> ogg;
+    const nuv::MusicTrack music(kMusicSeed, kMusicSeconds);
+    if (nuv::MusicTrack::EncodeOgg(music.Render(), nuv::MusicTrack::kSampleRate, ogg) != 0 ||
+        media.AddFile(nuv::WinterSceneBuilder::kMusicFile, std::move(ogg)) != 0) {
+        std::fprintf(stderr, "nuv_content: the music could not be encoded\n");
+        return 1;
+    }
+#else
+    std::fprintf(stderr, "nuv_content: no Vorbis encoder, the scene has no music\n");
+#endif
     return 0;
 }
 

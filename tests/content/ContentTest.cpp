@@ -15,9 +15,14 @@
 #include "scene/Camera.h"
 #include "scene/SceneNode.h"
 #include "scene/SpriteParticleSystem.h"
+#include "sound/SoundNode.h"
+#if NUV_CONTENT_HAS_MUSIC
+#include <vorbis/vorbisfile.h>
+#endif
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -169,6 +174,48 @@ TEST_F(EmbeddedContent, SceneLoadsWithTheObjectsTheHostLooksFor) {
     EXPECT_GE(director->GetCurrent(), 0);
     EXPECT_GT(snow->GetLiveCount(), 100);
 }
+
+#if NUV_CONTENT_HAS_MUSIC
+TEST_F(EmbeddedContent, MusicNodePlaysALoopOfTheWholeTrack) {
+    File* file = FileManager::FindFile("Main.STR");
+    ASSERT_NE(file, nullptr);
+    Pointer<Object> loaded;
+    ASSERT_EQ(CodecManager::LoadSceneFile(file, loaded), 0);
+    auto* music = DynamicCast<SoundNode>(loaded->FindByName("Music"));
+    ASSERT_NE(music, nullptr);
+    EXPECT_TRUE(music->IsLoop());
+    EXPECT_FALSE(music->Is3D());
+
+    // The track decodes with the Vorbis reader to its full length and is not silence.
+    File* ogg = FileManager::FindFile("Sounds/music.ogg");
+    ASSERT_NE(ogg, nullptr);
+    ASSERT_EQ(ogg->Open(File::kRead), 0);
+    std::vector<char> bytes(size_t(ogg->GetSize()));
+    ASSERT_EQ(ogg->Read(bytes.data(), int(bytes.size())), 0);
+    ogg->Close();
+    const fs::path path = fs::temp_directory_path() / ("nuv_content_music_" + std::to_string(::getpid()) + ".ogg");
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    OggVorbis_File vf;
+    ASSERT_EQ(ov_fopen(path.string().c_str(), &vf), 0);
+    EXPECT_EQ(ov_info(&vf, -1)->channels, 1);
+    EXPECT_EQ(ov_pcm_total(&vf, -1), 48 * 22050);
+    double energy = 0.0;
+    long total = 0;
+    char buffer[8192];
+    int section = 0;
+    for (long got; (got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &section)) > 0;) {
+        for (long i = 0; i + 1 < got; i += 2) {
+            const int16_t sample = int16_t(uint8_t(buffer[i]) | (uint8_t(buffer[i + 1]) << 8));
+            energy += double(sample) * sample;
+            ++total;
+        }
+    }
+    ov_clear(&vf);
+    fs::remove(path);
+    ASSERT_GT(total, 0);
+    EXPECT_GT(std::sqrt(energy / double(total)), 1000.0);
+}
+#endif
 
 TEST(ContentGenerator, AnotherRunGivesTheSameBytes) {
     const fs::path folder = fs::temp_directory_path() / ("nuv_content_test_" + std::to_string(::getpid()));
