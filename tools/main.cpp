@@ -1,5 +1,6 @@
 #include "ImageCommand.h"
 #include "RarCommand.h"
+#include "RenderCommand.h"
 #include "SceneCommand.h"
 
 #include <cstring>
@@ -21,6 +22,7 @@ const Subcommand kSubcommands[] = {
     {"image", "describe and convert BMP, TGA, JPEG and CUBE pictures", nuv::ImageCommand::Run,
      nuv::ImageCommand::PrintHelp},
     {"scene", "print the object tree of a scene file", nuv::SceneCommand::Run, nuv::SceneCommand::PrintHelp},
+    {"render", "draw a scene offscreen into pictures", nuv::RenderCommand::Run, nuv::RenderCommand::PrintHelp},
 };
 
 void PrintUsage(std::ostream& out) {

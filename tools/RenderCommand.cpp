@@ -1,0 +1,353 @@
+#include "RenderCommand.h"
+
+#include "core/Engine.h"
+#include "core/Log.h"
+#include "core/MessageOutput.h"
+#include "core/Pointer.h"
+#include "core/Renderer.h"
+#include "media/CodecManager.h"
+#include "media/File.h"
+#include "media/FileManager.h"
+#include "media/Folder.h"
+#include "media/MemoryFile.h"
+#include "media/ModuleManager.h"
+#include "media/image/BmpImageCodec.h"
+#include "media/image/Image.h"
+#include "media/image/TgaImageCodec.h"
+#ifdef NUV_HAVE_JPEG
+#include "media/image/JpgImageCodec.h"
+#endif
+#include "platform/SystemWindow.h"
+#include "render/gl/GlRenderer.h"
+#include "scene/Camera.h"
+#include "scene/Node.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace nuv {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Options {
+    std::string scene;
+    std::string media;
+    std::string camera;
+    std::string format = "tga";
+    int width = 800;
+    int height = 600;
+    int frames = 1;
+    double step = 1.0 / 30.0;
+    std::string out = ".";
+};
+
+// Warnings and errors of the engine explain a failure; they go to the error stream.
+class StreamOutput : public MessageOutput {
+public:
+    explicit StreamOutput(std::ostream& err) : MessageOutput("nuvtool render"), err_(err) {}
+    void Output(int level, const String& text) override {
+        if (level >= kLogWarning) err_ << "nuvtool render: " << text.GetText() << "\n";
+    }
+
+private:
+    std::ostream& err_;
+};
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    char x = 0;
+    char tail = 0;
+    return std::sscanf(text.c_str(), "%d%c%d%c", &width, &x, &height, &tail) == 3 && (x == 'x' || x == 'X') &&
+           width >= 16 && height >= 16 && width <= 8192 && height <= 8192;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& err) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& to) {
+            if (i + 1 >= args.size()) {
+                err << "nuvtool render: " << a << " needs a value\n";
+                return false;
+            }
+            to = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--media") {
+            if (!value(o.media)) return false;
+        } else if (a == "--camera") {
+            if (!value(o.camera)) return false;
+        } else if (a == "--out") {
+            if (!value(o.out)) return false;
+        } else if (a == "--format") {
+            if (!value(o.format)) return false;
+            if (o.format != "tga" && o.format != "bmp" && o.format != "jpg") {
+                err << "nuvtool render: --format is tga, bmp or jpg\n";
+                return false;
+            }
+        } else if (a == "--size") {
+            if (!value(v)) return false;
+            if (!ParseSize(v, o.width, o.height)) {
+                err << "nuvtool render: --size is WIDTHxHEIGHT, 16 to 8192 each\n";
+                return false;
+            }
+        } else if (a == "--frames") {
+            if (!value(v)) return false;
+            o.frames = std::atoi(v.c_str());
+            if (o.frames < 1 || o.frames > 100000) {
+                err << "nuvtool render: --frames is 1 to 100000\n";
+                return false;
+            }
+        } else if (a == "--step") {
+            if (!value(v)) return false;
+            o.step = std::atof(v.c_str());
+            if (!(o.step >= 0.0 && o.step <= 10.0)) {
+                err << "nuvtool render: --step is 0 to 10 seconds\n";
+                return false;
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            err << "nuvtool render: unknown option " << a << "\n";
+            return false;
+        } else if (o.scene.empty()) {
+            o.scene = a;
+        } else {
+            err << "nuvtool render: one scene only\n";
+            return false;
+        }
+    }
+    if (o.scene.empty()) {
+        err << "nuvtool render: no scene given\n";
+        return false;
+    }
+    return true;
+}
+
+bool ReadWhole(const fs::path& path, std::vector<uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return bool(in) || in.eof();
+}
+
+// A folder on disk becomes a folder of memory files, the way an archive is attached.
+bool AttachDiskFolder(const fs::path& path, Folder& into, std::ostream& err) {
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries;
+    for (const auto& entry : fs::directory_iterator(path, ec)) entries.push_back(entry);
+    if (ec) {
+        err << "nuvtool render: cannot read folder '" << path.string() << "'\n";
+        return false;
+    }
+    // Byte order of names, so the tree is the same on every run.
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    for (const auto& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_symlink(ec)) continue;
+        if (entry.is_directory(ec)) {
+            auto* folder = new Folder(String(name.c_str()));
+            if (into.AttachFolder(folder) != 0) {
+                delete folder;
+                continue;
+            }
+            if (!AttachDiskFolder(entry.path(), *folder, err)) return false;
+        } else if (entry.is_regular_file(ec)) {
+            std::vector<uint8_t> bytes;
+            if (!ReadWhole(entry.path(), bytes)) {
+                err << "nuvtool render: cannot read '" << entry.path().string() << "'\n";
+                return false;
+            }
+            Pointer<MemoryFile> file(new MemoryFile(String(name.c_str())));
+            file->SetContent(std::move(bytes));
+            into.AttachFile(file.Get());
+        }
+    }
+    return true;
+}
+
+bool AttachMedia(const std::string& media, std::ostream& err) {
+    std::error_code ec;
+    const fs::path path(media);
+    if (fs::is_directory(path, ec)) {
+        auto* top = new Folder(String(path.filename().string().c_str()));
+        if (FileManager::GetRoot()->AttachFolder(top) != 0) {
+            delete top;
+            return false;
+        }
+        return AttachDiskFolder(path, *top, err);
+    }
+    std::vector<uint8_t> bytes;
+    if (!fs::is_regular_file(path, ec) || !ReadWhole(path, bytes)) {
+        err << "nuvtool render: cannot read media '" << media << "'\n";
+        return false;
+    }
+    Pointer<MemoryFile> archive(new MemoryFile(String(path.filename().string().c_str())));
+    archive->SetContent(std::move(bytes));
+    if (FileManager::AttachArchive(archive.Get(), String()) != 0) {
+        err << "nuvtool render: '" << media << "' is not an archive this engine reads\n";
+        return false;
+    }
+    return true;
+}
+
+// The scene by its path in the media, or a file on disk.
+int LoadScene(const std::string& scene, Pointer<Object>& root, std::ostream& err) {
+    File* inMedia = FileManager::FindFile(String(scene.c_str()));
+    if (inMedia) return CodecManager::LoadSceneFile(inMedia, root);
+    std::vector<uint8_t> bytes;
+    std::error_code ec;
+    if (!fs::is_regular_file(scene, ec) || !ReadWhole(scene, bytes)) {
+        err << "nuvtool render: no scene '" << scene << "' in the media or on disk\n";
+        return 2;
+    }
+    Pointer<MemoryFile> file(new MemoryFile(String(fs::path(scene).filename().string().c_str())));
+    file->SetContent(std::move(bytes));
+    return CodecManager::LoadSceneFile(file.Get(), root);
+}
+
+Camera* FindCamera(Object& root, const std::string& name) {
+    if (!name.empty()) return DynamicCast<Camera>(root.FindByName(String(name.c_str())));
+    Array<Object*> cameras(4, 16);
+    root.CollectByType(Camera::TYPE, cameras);
+    return cameras.IsEmpty() ? nullptr : static_cast<Camera*>(cameras[0]);
+}
+
+int WriteFrame(GlRenderer& renderer, const Options& o, int index, std::ostream& err) {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+    if (!renderer.ReadFrame(width, height, rgba)) {
+        err << "nuvtool render: the frame could not be read back\n";
+        return 1;
+    }
+    // Rows come bottom first, as image memory keeps them.
+    Pointer<Image> image(new Image(String("frame"), width, height, Image::kRgb));
+    uint8_t* pixels = image->GetPixels();
+    if (!pixels) return 1;
+    for (size_t i = 0, n = size_t(width) * size_t(height); i < n; ++i) std::memcpy(pixels + i * 3, &rgba[i * 4], 3);
+    std::vector<uint8_t> bytes;
+    int status = 1;
+    if (o.format == "bmp") {
+        status = BmpImageCodec().Encode(*image, bytes);
+#ifdef NUV_HAVE_JPEG
+    } else if (o.format == "jpg") {
+        status = JpgImageCodec().Encode(*image, bytes);
+#endif
+    } else {
+        status = TgaImageCodec().Encode(*image, bytes);
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%04d.%s", index, o.format.c_str());
+    const fs::path path = fs::path(o.out) / name;
+    std::ofstream file(path, std::ios::binary);
+    if (status != 0 || !file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))) {
+        err << "nuvtool render: cannot write '" << path.string() << "'\n";
+        return 1;
+    }
+    return 0;
+}
+
+const WindowCalls kWindowCalls{&CreateSystemWindow, &DestroySystemWindow};
+
+} // namespace
+
+void RenderCommand::PrintHelp(std::ostream& out) {
+    out << "usage: nuvtool render SCENE [--media DIR|ARCHIVE] [--camera NAME] [--size WxH]\n"
+           "                      [--frames N] [--step SECONDS] [--format tga|bmp|jpg] [--out DIR]\n"
+           "  Loads SCENE (a path inside the media, such as Main.STR, or a .STR file on disk), draws it\n"
+           "  offscreen through the OpenGL module and writes frame_0000.tga, frame_0001.tga, ... into\n"
+           "  DIR (default: the current folder). The media is a folder or a RAR 2.0 archive whose files\n"
+           "  the scene refers to. The camera is the node of that name, or the first camera found.\n"
+           "  Each frame advances the scene by --step seconds (default 1/30); size defaults to 800x600.\n"
+           "exit status: 0 done, 1 the scene, camera or renderer failed, 2 bad arguments or input\n";
+}
+
+int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        PrintHelp(out);
+        return kExitOk;
+    }
+    Options o;
+    if (!ParseArgs(args, o, err)) {
+        PrintHelp(err);
+        return kExitUsage;
+    }
+    std::error_code ec;
+    fs::create_directories(o.out, ec);
+    if (!fs::is_directory(o.out, ec)) {
+        err << "nuvtool render: cannot make the folder '" << o.out << "'\n";
+        return kExitUsage;
+    }
+    // Without a display the picture is drawn offscreen; the rasteriser's thread count is fixed
+    // so that the same scene gives the same pictures.
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("LP_NUM_THREADS", "2", 0);
+
+    Pointer<StreamOutput> log(new StreamOutput(err));
+    RegisterMessageOutput(log.Get());
+    int result = kExitFailed;
+    if (InitializeEngine() == 0) {
+        // The codecs the host makes at start: scenes, archives and pictures by extension.
+        for (const char* codec : {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec",
+                                  "STRSceneCodec", "RAR2FileCodec"})
+            CodecManager::GetCodec(String(codec), nullptr);
+        Pointer<Object> root;
+        if (!o.media.empty() && !AttachMedia(o.media, err)) {
+            result = kExitUsage;
+        } else if (const int status = LoadScene(o.scene, root, err); status != 0 || !root) {
+            if (status != 2) err << "nuvtool render: '" << o.scene << "' is not a readable scene\n";
+            result = status == 2 ? kExitUsage : kExitFailed;
+        } else if (Node* node = DynamicCast<Node>(root.Get()); !node) {
+            err << "nuvtool render: the scene's root is not a node\n";
+        } else if (Camera* camera = FindCamera(*root, o.camera); !camera) {
+            err << "nuvtool render: no camera " << (o.camera.empty() ? "in the scene" : "'" + o.camera + "'") << "\n";
+        } else {
+            Renderer::SetWindowCalls(&kWindowCalls);
+            if (ModuleManager::CreateRenderer(String("OpenGL")) != 0) {
+                err << "nuvtool render: the OpenGL renderer could not be made\n";
+            } else {
+                auto* renderer = static_cast<GlRenderer*>(ModuleManager::GetRenderer());
+                const int windowed = renderer->GetModeCount() - 1;
+                if (renderer->Open(windowed, String("nuvtool render"), nullptr, 0, 0, o.width, o.height) != 0) {
+                    err << "nuvtool render: the renderer could not open a " << o.width << "x" << o.height
+                        << " picture\n";
+                } else {
+                    result = kExitOk;
+                    node->UpdateTree(0.0, true);
+                    for (int frame = 0; frame < o.frames && result == kExitOk; ++frame) {
+                        if (frame > 0) node->UpdateTree(o.step, true);
+                        renderer->SetCamera(camera);
+                        if (renderer->BeginFrame() != 0) {
+                            err << "nuvtool render: the device could not begin a frame\n";
+                            result = kExitFailed;
+                            break;
+                        }
+                        renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth | Renderer::kClearStencil,
+                                        Color(0, 0, 0, 1), 1.0f, 0);
+                        node->CullAndRender(*renderer);
+                        renderer->FlushDeferred();
+                        // Read before presenting: the back buffer holds the finished frame.
+                        if (WriteFrame(*renderer, o, frame, err) != 0) result = kExitFailed;
+                        renderer->EndFrame();
+                    }
+                    if (result == kExitOk) out << o.frames << " frame(s) written to " << o.out << "\n";
+                    renderer->Close();
+                }
+                ModuleManager::DestroyRenderer();
+            }
+            Renderer::SetWindowCalls(nullptr);
+        }
+        root.Reset();
+    } else {
+        err << "nuvtool render: the engine did not start\n";
+    }
+    ShutdownEngine();
+    UnregisterMessageOutput(log.Get());
+    return result;
+}
+
+} // namespace nuv
