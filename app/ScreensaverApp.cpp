@@ -271,10 +271,13 @@ int ScreensaverApp::CreateWindows() {
             window = SDL_CreateWindow(name, 100, 100, 50, 50, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
         }
         if (!window) {
+            LogError("Невозможно создать окно предпросмотра. Причина [%s].", SDL_GetError());
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             return 1;
         }
         previewWindow_ = window;
+        // A terminating signal ends the preview like a close, so the log still ends.
+        SdlInput::InstallSignalHandlers();
         return 0;
 #else
         return 1;
