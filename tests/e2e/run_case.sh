@@ -57,6 +57,9 @@ pid=$!
 # Info lines reach the file in blocks, so the window, not the log, tells that the run is up.
 timeout 30 xdotool search --sync --onlyvisible --name "Halvane" >/dev/null
 sleep 3
+# The test scene's orange triangle faces the camera in the middle of a black screen.
+import -window root "$3/frame.png"
+convert "$3/frame.png" -format '%[pixel:p{512,400}] %[pixel:p{10,10}]' info: > "$3/pixels.txt"
 xdotool mousemove 300 300 click 1
 i=0
 while [ $i -lt 100 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
@@ -64,9 +67,11 @@ if kill -0 $pid 2>/dev/null; then echo "the click did not end the run"; kill -TE
 wait $pid
 DRIVE
     chmod +x "$work/drive.sh"
-    in_xvfb "$work/drive.sh" "$program" "$log"
+    in_xvfb "$work/drive.sh" "$program" "$log" "$work"
     status=$?
     [ $status -eq 0 ] || fail "exit status $status"
+    pixels=$(cat "$work/pixels.txt" 2>/dev/null)
+    [ "$pixels" = "srgb(255,128,0) srgb(0,0,0)" ] || fail "frame pixels [$pixels]"
     expect_order "INFO. Режим скринсейвера 1." \
         "INFO. Значения параметров по-умолчанию загружены." \
         "INFO. Значения параметров по-умолчанию установлены." \
