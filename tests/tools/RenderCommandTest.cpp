@@ -1,0 +1,72 @@
+// nuvtool render, run as a person runs it: the default scene drawn offscreen from its media
+// archive into pictures, and the answers to bad requests.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class RenderCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("nuvtool-render-" + std::to_string(getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir_);
+    }
+    int Run(const std::string& args) {
+        const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY '") + NUVTOOL_PATH + "' render " + args +
+                                    " > '" + (dir_ / "out.txt").string() + "' 2> '" + (dir_ / "err.txt").string() + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    fs::path dir_;
+    const std::string scene_ = std::string("Main.STR --media '") + NUV_MEDIA_ARCHIVE + "'";
+};
+
+TEST_F(RenderCommandTest, DrawsEveryFrameAtTheAskedSize) {
+    ASSERT_EQ(Run(scene_ + " --size 96x64 --frames 2 --out '" + (dir_ / "frames").string() + "'"), 0);
+    for (const char* name : {"frame_0000.tga", "frame_0001.tga"}) {
+        const std::vector<uint8_t> tga = ReadBytes(dir_ / "frames" / name);
+        ASSERT_EQ(tga.size(), 18u + 96u * 64u * 3u) << name;
+        EXPECT_EQ(tga[2], 2);  // uncompressed true colour
+        EXPECT_EQ(tga[12] | tga[13] << 8, 96);
+        EXPECT_EQ(tga[14] | tga[15] << 8, 64);
+        // Sky, snow, houses and lit windows: far more than the clear colour.
+        std::set<uint32_t> colours;
+        for (size_t i = 18; i + 2 < tga.size(); i += 3) colours.insert(uint32_t(tga[i] | tga[i + 1] << 8 | tga[i + 2] << 16));
+        EXPECT_GT(colours.size(), 50u) << name;
+    }
+}
+
+TEST_F(RenderCommandTest, BadRequestsGetClearAnswers) {
+    EXPECT_EQ(Run(""), 2);
+    EXPECT_EQ(Run("'" + (dir_ / "missing.STR").string() + "'"), 2);
+    EXPECT_EQ(Run("Nope.STR --media '" + std::string(NUV_MEDIA_ARCHIVE) + "'"), 2);
+    EXPECT_EQ(Run(scene_ + " --size 10"), 2);
+    EXPECT_EQ(Run(scene_ + " --frames 0"), 2);
+    EXPECT_EQ(Run("Main.STR --media '" + (dir_ / "none.rar2").string() + "'"), 2);
+    EXPECT_EQ(Run(scene_ + " --camera 'No Such Camera' --out '" + dir_.string() + "'"), 1);
+    std::ifstream err(dir_ / "err.txt");
+    const std::string text((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("no camera 'No Such Camera'"), std::string::npos) << text;
+}
+
+} // namespace
