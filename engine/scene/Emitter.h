@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Object.h"
+#include "core/Random.h"
 #include "core/Vector3.h"
 
 #include <cstdlib>
@@ -15,7 +16,7 @@ public:
 
     // The C library's rand() in the 0..32767 range the scene values are made for: libraries
     // whose RAND_MAX is larger keep the low 15 bits.
-    static int Rand() { return RAND_MAX > 32767 ? (std::rand() & 0x7FFF) : std::rand(); }
+    static int Rand() { return Rand15(); }
     // One Rand() result mapped onto 0..1.
     static float Unit(int r) { return float(r) / 32767.0f; }
     // centre ± width with one Rand() call: -width + U × 2·width + centre.

@@ -1,6 +1,7 @@
 #include "sound/SoundNode2.h"
 
 #include "core/Log.h"
+#include "core/Random.h"
 #include "core/Stream.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -134,9 +135,9 @@ void SoundNode2::UpdateWorld(double dt) {
     int switches = 0;
     while (nextInterval_ <= timer_) {
         timer_ -= nextInterval_;
-        const float r = float(rand()) / 32767.0f;
+        const float r = float(Rand15()) / 32767.0f;
         nextInterval_ = baseInterval_ + spread_ * (2.0f * r - 1.0f);
-        if (rand() % 2 == 0) {
+        if (Rand15() % 2 == 0) {
             SoundManager::ChannelPlay(streamA_, 1);
             SoundManager::ChannelStop(streamB_);
             current_ = streamA_;
