@@ -3,6 +3,8 @@
 #include "animation/Skinning.h"
 #include "core/Log.h"
 #include "core/Stream.h"
+#include "render/EffectConstants.h"
+#include "render/GeometryNodeEffect.h"
 #include "scene/GeometryNode.h"
 
 #include <algorithm>
@@ -12,6 +14,34 @@
 namespace nuv {
 
 NUV_IMPLEMENT_OBJECT(SkinController, Controller)
+
+namespace {
+
+// The effects sit below this library: they reach skin controllers through two hooks that are
+// installed here, so that every program linking the skinning also gets it on the GPU path.
+void SwitchCpuSkinning(Controller* controller, bool onCpu) {
+    if (auto* skin = DynamicCast<SkinController>(controller)) skin->SetActive(onCpu);
+}
+
+bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
+    auto* skin = DynamicCast<SkinController>(controller);
+    if (!skin) return false;
+    data.bindPositions = skin->GetBindVertices();
+    data.weights = skin->GetWeights();
+    data.indices = skin->GetBoneIndices();
+    data.bones = skin->GetBoneMatrices();
+    data.boneCount = skin->GetBoneCount();
+    return true;
+}
+
+struct SkinningHooks {
+    SkinningHooks() {
+        GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchCpuSkinning);
+        EffectConstants::SetSkinDataSource(&SkinDataOf);
+    }
+} const gSkinningHooks;
+
+} // namespace
 
 SkinController::SkinController() : bound_(new (std::nothrow) SphereBoundingVolume()) {}
 
