@@ -484,10 +484,14 @@ void ScreensaverApp::BeginOverlay() {
     if (!renderer) return;
     keptCamera_ = renderer->GetCamera();
     renderer->SetCamera(overlayCamera_.Get());
-    renderer->SetViewMatrix(Matrix4::Identity());
     const float* m = kOverlayProjection;
-    renderer->SetProjectionMatrix(Matrix4(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10], m[11],
-                                          m[12], m[13], m[14], m[15]));
+    const Matrix4 projection(m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7], m[8], m[9], m[10], m[11], m[12], m[13],
+                             m[14], m[15]);
+    // The effects read the current camera's matrices: the overlay camera maps the unit square
+    // onto the screen.
+    overlayCamera_->SetMatrices(Matrix4::Identity(), projection);
+    renderer->SetViewMatrix(Matrix4::Identity());
+    renderer->SetProjectionMatrix(projection);
 }
 
 void ScreensaverApp::EndOverlay() {

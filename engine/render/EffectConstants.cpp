@@ -2,7 +2,6 @@
 
 #include "core/Renderer.h"
 #include "render/GeometryNodeEffect.h"
-#include "render/RenderScreenspaceReflectTextureController.h"
 #include "render/Shader.h"
 #include "scene/Camera.h"
 #include "scene/GeometryNode.h"
@@ -23,18 +22,13 @@ void EffectConstants::SetSkinDataSource(SkinDataSource source) {
 }
 
 bool EffectConstants::GetView(Renderer& renderer, View& view) {
-    if (RenderScreenspaceReflectTextureController::GetMirroredView(view.view, view.projection)) {
-        view.viewProjection = view.view * view.projection;
-        Matrix4 inverse;
-        view.position = view.view.Inverse(inverse) == 0 ? inverse.GetTranslation() : Vector3();
-        return true;
-    }
     const Camera* camera = renderer.GetCamera();
     if (!camera) return false;
     view.view = camera->GetView();
     view.projection = camera->GetProjection();
     view.viewProjection = camera->GetViewProjection();
-    view.position = camera->GetPosition();
+    // A mirrored view puts the eye below the mirror, where the view matrix says it is.
+    view.position = camera->GetViewPosition();
     return true;
 }
 

@@ -18,13 +18,8 @@ NUV_IMPLEMENT_OBJECT(RenderScreenspaceReflectTextureController, Controller)
 
 namespace {
 
-// The matrices of the reflection being drawn: set only inside PostUpdate, one thread.
-struct Mirror {
-    bool active = false;
-    Matrix4 view;
-    Matrix4 projection;
-};
-Mirror gMirror;
+// Set while a reflection is drawn: a mirror seen in another mirror is not drawn again.
+bool gDrawingReflection = false;
 
 Vector3 Normalized(const Vector3& v) {
     const float length = std::sqrt(Dot(v, v));
@@ -55,13 +50,6 @@ Node* RenderScreenspaceReflectTextureController::GetNode(int index) const {
 
 void RenderScreenspaceReflectTextureController::AddNode(Node* node) {
     if (node) nodes_.emplace_back(node);
-}
-
-bool RenderScreenspaceReflectTextureController::GetMirroredView(Matrix4& view, Matrix4& projection) {
-    if (!gMirror.active) return false;
-    view = gMirror.view;
-    projection = gMirror.projection;
-    return true;
 }
 
 Matrix4 RenderScreenspaceReflectTextureController::Reflection(float h) {
@@ -122,14 +110,18 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
     Renderer* renderer = ModuleManager::GetRenderer();
     auto* texture = DynamicCast<Texture>(GetOwner());
     Camera* camera = renderer ? renderer->GetCamera() : nullptr;
-    if (!renderer || !texture || !camera || gMirror.active) return;
+    if (!renderer || !texture || !camera || gDrawingReflection) return;
     FollowViewport(*renderer, *texture);
 
     const float h = reference_ ? reference_->GetWorldTransform().GetTranslation().y : 0.0f;
+    const Matrix4 view = camera->GetView();
+    const Matrix4 projection = camera->GetProjection();
+    const Matrix4 viewProjection = camera->GetViewProjection();
     const Matrix4 upright = UprightView(camera->GetPosition(), camera->GetForward(), h);
-    gMirror.projection = ObliqueProjection(upright, camera->GetProjection(), h);
-    gMirror.view = Reflection(h) * upright;
-    gMirror.active = true;
+    camera->SetView(Reflection(h) * upright);
+    camera->SetProjection(ObliqueProjection(upright, projection, h));
+    camera->SetViewProjection(camera->GetView() * camera->GetProjection());
+    gDrawingReflection = true;
 
     renderer->SetRenderTarget(texture);
     renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, renderer->GetClearColor(), 1.0f, 0);
@@ -142,7 +134,10 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
     camera->SetPlaneMask(planes);
     renderer->SetRenderTarget(nullptr);
     renderer->SetReverseCull(false);
-    gMirror.active = false;
+    gDrawingReflection = false;
+    camera->SetView(view);
+    camera->SetProjection(projection);
+    camera->SetViewProjection(viewProjection);
     // The fixed-function passes set the device matrices from the camera again at their next use.
     renderer->SetViewMatrix(camera->GetView());
     renderer->SetProjectionMatrix(camera->GetProjection());

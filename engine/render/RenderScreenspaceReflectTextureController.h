@@ -42,9 +42,6 @@ public:
     Node* GetNode(int index) const;
     void AddNode(Node* node);
 
-    // While a reflection is drawn, the mirrored view and the oblique projection that the
-    // geometry effects use instead of the camera's (the camera itself keeps its matrices).
-    static bool GetMirroredView(Matrix4& view, Matrix4& projection);
 
     // The camera at (x, 2h - y, z) facing its forward direction with the height negated, on an
     // upright basis; times the reflection about y = h on its left.

@@ -63,7 +63,22 @@ void Camera::UpdateMatrices() {
                     r.z, u.z, fw.z, 0.0f,
                     -Dot(r, p), -Dot(u, p), -Dot(fw, p), 1.0f);
     viewProjection_ = view_ * projection_;
+    UpdatePlanes();
+}
 
+void Camera::SetMatrices(const Matrix4& view, const Matrix4& projection) {
+    view_ = view;
+    projection_ = projection;
+    viewProjection_ = view_ * projection_;
+    UpdatePlanes();
+}
+
+Vector3 Camera::GetViewPosition() const {
+    Matrix4 inverse;
+    return view_.Inverse(inverse) == 0 ? inverse.GetTranslation() : GetPosition();
+}
+
+void Camera::UpdatePlanes() {
     Matrix4 inverse;
     if (viewProjection_.Inverse(inverse) != 0) {
         // A lens without a volume (zero field of view, near at 0 or at far, values that are

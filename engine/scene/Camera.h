@@ -59,10 +59,23 @@ public:
     const Matrix4& GetProjection() const { return projection_; }
     const Matrix4& GetView() const { return view_; }
     const Matrix4& GetViewProjection() const { return viewProjection_; }
+    // Matrices set from outside (overlays in screen space, mirrored and light views) hold until
+    // the next UpdateMatrices derives them from the lens again. The single setters leave the
+    // frustum planes as they are; SetMatrices also sets the view-projection and the planes.
+    void SetProjection(const Matrix4& projection) { projection_ = projection; }
+    void SetView(const Matrix4& view) { view_ = view; }
+    void SetViewProjection(const Matrix4& viewProjection) { viewProjection_ = viewProjection; }
+    void SetMatrices(const Matrix4& view, const Matrix4& projection);
+    // The eye in world space as the view matrix places it (the world position for a camera
+    // whose matrices come from its transform).
+    Vector3 GetViewPosition() const;
     // Normals point into the frustum: inside is a positive signed distance to all six.
     const Plane& GetPlane(int index) const { return planes_[index]; }
 
 private:
+    // Frustum planes from the view-projection.
+    void UpdatePlanes();
+
     float fieldOfView_ = 0.7853982f;
     float nearPlane_ = 0.1f;
     float farPlane_ = 10000.0f;

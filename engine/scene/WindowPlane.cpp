@@ -7,6 +7,7 @@
 #include "core/Vector3Buffer.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/TextureEffect.h"
+#include "scene/Camera.h"
 #include "scene/SphereBoundingVolume.h"
 
 #include <new>
@@ -69,23 +70,33 @@ void WindowPlane::Draw(Renderer& renderer) {
     placed.SetTranslation(Vector3(position.x, position.y, 0.0f));
     SetWorldTransform(placed);
 
+    // Drawn in screen space: the camera's matrices map the unit square onto the viewport for
+    // every pass, fixed-function or programmed, and are put back afterwards.
+    Camera* camera = renderer.GetCamera();
+    if (!camera) return;
+    const Matrix4 view = camera->GetView();
+    const Matrix4 projection = camera->GetProjection();
+    const Matrix4 viewProjection = camera->GetViewProjection();
+    camera->SetView(Matrix4::Identity());
+    camera->SetProjection(kScreenProjection);
+    camera->SetViewProjection(kScreenProjection);
+
     renderer.SetCurrentGeometry(this);
     Technique* technique = effect->CurrentTechnique();
     const int passes = technique ? effect->PassCount() : 0;
     for (int i = 0; i < passes; ++i) {
         if (renderer.ApplyPass(technique, i) == 0) {
-            // The pass set the camera's matrices; the plane is drawn in screen space instead.
-            const Matrix4 view = renderer.GetViewMatrix();
-            const Matrix4 projection = renderer.GetProjectionMatrix();
-            renderer.SetViewMatrix(Matrix4::Identity());
-            renderer.SetProjectionMatrix(kScreenProjection);
+            // Passes that draw in world space (sprites) set an identity world matrix.
             renderer.SetWorldMatrix(placed.ToMatrix());
             renderer.DrawPrimitives(2);
-            renderer.SetViewMatrix(view);
-            renderer.SetProjectionMatrix(projection);
         }
         renderer.DisableLights();
     }
+    camera->SetView(view);
+    camera->SetProjection(projection);
+    camera->SetViewProjection(viewProjection);
+    renderer.SetViewMatrix(view);
+    renderer.SetProjectionMatrix(projection);
 }
 
 int WindowPlane::Save(Stream& stream) {
