@@ -138,7 +138,7 @@ TEST(Rar2Archive, ManifestEntriesDecodeOrFailAsListed) {
         {"junrar__abnormal__void-dist-v20.rar", "void20", kCorrupt, 0, 0},
         {"junrar__audio__BoatModernEnglish-audio-text-unpack20.rar", "LICENSE.txt", kOk, 107, 0x8eaf20c4},
         {"junrar__audio__BoatModernEnglish-regular-unpack20.rar", "BoatModernEnglish.wav", kOk, 56464, 0x82d2ed89},
-        {"junrar__rar15-password-compressed.rar", "SECRET.TXT", kPassword, 0, 0},
+        {"junrar__rar15-password-compressed.rar", "SECRET.TXT", kVersion, 0, 0},
         {"junrar__rar20-password-compressed.rar", "SECRET.TXT", kPassword, 0, 0},
         {"junrar__sibling-prefix-traversal.rar", "../extract_evil/pwned.txt", kOk, 24, 0x1e109f1c},
         {"junrar__solid__v20-solid-negative-backref.rar", "f1", kCorrupt, 0, 0},
@@ -147,7 +147,10 @@ TEST(Rar2Archive, ManifestEntriesDecodeOrFailAsListed) {
         {"libarchive__test_read_format_rar.rar", "testemptydir", kDir, 0, 0},
         {"libarchive__test_read_format_rar_invalid1.rar", "test", kVersion, 0, 0},
         {"libarchive__test_read_format_rar_noeof.rar", "test.txt", kOk, 20, 0xbec8a242},
-        {"rarfile__rar15-comment.rar", "FILE2.TXT", kOk, 8, 0x3c4306f7},
+        {"rarfile__rar15-comment.rar", "FILE2.TXT", kOk, 8, 0x3c4306f7},  // stored by the older version
+        {"rarfile__rar15-comment.rar", "FILE1.TXT", kVersion, 0, 0},       // packed by the older compressor
+        {"junrar__audio__BoatModernEnglish-regular-unpack15-dos.rar", "LICENSE.TXT", kVersion, 0, 0},
+        {"sharpc__Rar15.rar", "EXE\\TEST.EXE", kVersion, 0, 0},
         {"rarfile__rar2-unix-owner.rar", "file.txt", kOk, 4, 0x7e3265a8},
         {"rarfile__rar202-comment-nopsw.rar", "FILE2.TXT", kOk, 7, 0x785fc3e3},
         {"rarfile__rar3-solid.rar", "stest2.txt", kVersion, 0, 0},

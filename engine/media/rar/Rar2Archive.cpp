@@ -120,6 +120,9 @@ Rar2Result Rar2Archive::Impl::Check(const Rar2Entry& e, std::string_view passwor
     if (e.IsDirectory()) return Rar2Result::IsDirectory;
     if (e.unpackVersion < 13 || e.unpackVersion > 20 || e.method < 0x30 || e.method > 0x35)
         return Rar2Result::UnsupportedVersion;
+    // Versions below 20 were packed by the older compressor, whose stream the version 20
+    // decoder would misread: only their stored entries are readable.
+    if (e.unpackVersion < 20 && e.method != 0x30) return Rar2Result::UnsupportedVersion;
     if (e.unpackedSize > kMaxUnpackedSize || e.packedSize > kMaxUnpackedSize) return Rar2Result::TooLarge;
     // The RAR 2.0 cipher is not implemented: with a password the entry is still unreadable.
     if (e.IsEncrypted()) return password.empty() ? Rar2Result::MissingPassword : Rar2Result::UnsupportedVersion;
