@@ -22,6 +22,8 @@ PACKAGES=(
     unar imagemagick sox
     # the OpenGL renderer: SDL2 windows, GL through libepoxy, Mesa's software rasteriser
     libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0
+    # the settings and About dialogs
+    libgtk-3-dev
     # desktop tests under a virtual display
     xvfb xauth xdotool
 )
