@@ -4,6 +4,7 @@
 #include "app/DisplayModeChoice.h"
 #include "app/InputManager.h"
 #include "app/OverlayText.h"
+#include "app/PreviewWindow.h"
 #include "app/SettingsStore.h"
 #include "core/Engine.h"
 #include "core/IntBuffer.h"
@@ -259,30 +260,8 @@ int ScreensaverApp::ReleaseEngine() {
 }
 
 int ScreensaverApp::CreateWindows() {
-    if (mode_ == kModePreview) {
-#ifndef _WIN32
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 1;
-        SDL_Window* window = nullptr;
-        if (parentWindow_ != 0) {
-            // The control panel's window, given by its X11 id: we draw into it.
-            window = SDL_CreateWindowFrom(reinterpret_cast<void*>(intptr_t(parentWindow_)));
-        } else {
-            const char* name = strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION");
-            window = SDL_CreateWindow(name, 100, 100, 50, 50, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
-        }
-        if (!window) {
-            LogError("Невозможно создать окно предпросмотра. Причина [%s].", SDL_GetError());
-            SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            return 1;
-        }
-        previewWindow_ = window;
-        // A terminating signal ends the preview like a close, so the log still ends.
-        SdlInput::InstallSignalHandlers();
-        return 0;
-#else
-        return 1;
-#endif
-    }
+    if (mode_ == kModePreview)
+        return preview_.Create(parentWindow_, strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION"));
     if (!IsFullMode(mode_)) return 0;
 
     Renderer* renderer = ModuleManager::GetRenderer();
@@ -311,14 +290,7 @@ int ScreensaverApp::CreateWindows() {
 }
 
 int ScreensaverApp::DestroyWindows() {
-#ifndef _WIN32
-    if (previewWindow_) {
-        SDL_DestroyWindow(static_cast<SDL_Window*>(previewWindow_));
-        previewWindow_ = nullptr;
-        SDL_ShowCursor(SDL_ENABLE);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-#endif
+    preview_.Destroy();
     return 0;
 }
 
@@ -341,24 +313,13 @@ int ScreensaverApp::Run() {
 }
 
 int ScreensaverApp::RunPreview() {
-#ifndef _WIN32
-    // The preview has nothing to animate: it waits for the close, idly.
+    // The preview has nothing to animate: it shows its picture until the window closes, idly.
+    preview_.LoadPicture();
+    preview_.Paint();
     while (running_) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) running_ = false;
-            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) running_ = false;
-        }
-        if (SdlInput::IsTerminationPending()) running_ = false;
-        if (SDL_Window* window = static_cast<SDL_Window*>(previewWindow_)) {
-            if (SDL_Surface* surface = SDL_GetWindowSurface(window)) {
-                SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-                SDL_UpdateWindowSurface(window);
-            }
-        }
-        SDL_Delay(50);
+        if (!preview_.ProcessEvents()) running_ = false;
+        Wait(50);
     }
-#endif
     return 0;
 }
 

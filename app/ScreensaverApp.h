@@ -5,6 +5,7 @@
 #include "app/FrameTimer.h"
 #include "app/InputExitRule.h"
 #include "app/InputHandler.h"
+#include "app/PreviewWindow.h"
 #include "app/ScreensaverMode.h"
 #include "app/Settings.h"
 #include "app/UiStrings.h"
@@ -113,7 +114,7 @@ private:
     bool engineStarted_ = false;
     bool rendererCreated_ = false;
     bool cursorHidden_ = false;
-    void* previewWindow_ = nullptr;
+    PreviewWindow preview_;
     FrameTimer frameTimer_;
     FrameRateCounter frameRate_;
     InputExitRule exitRule_;

@@ -1,5 +1,6 @@
 // Writes the two archives the end-to-end program carries: Media.rar2 with a small "Main.STR"
-// (a camera and one coloured triangle) and CustomData.rar2 without any interface picture.
+// (a camera and one coloured triangle) and CustomData.rar2 with only the preview picture, all
+// teal (0, 128, 128), so the preview's window can be checked for it.
 
 #include "core/ColorBuffer.h"
 #include "core/Engine.h"
@@ -7,6 +8,8 @@
 #include "core/SceneFile.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
+#include "media/image/BmpImageCodec.h"
+#include "media/image/Image.h"
 #include "media/rarwriter/Rar2Writer.h"
 #include "render/ColorEffect.h"
 #include "scene/Camera.h"
@@ -59,6 +62,15 @@ int main(int argc, char** argv) {
         triangle->ComputeModelBound();
         root->AttachChild(triangle.Get());
 
+        Pointer<Image> preview(new Image(String("preview.bmp"), 16, 12, Image::kRgb));
+        for (int i = 0; i < 16 * 12; ++i) {
+            preview->GetPixels()[i * 3] = 0;
+            preview->GetPixels()[i * 3 + 1] = 128;
+            preview->GetPixels()[i * 3 + 2] = 128;
+        }
+        std::vector<uint8_t> previewBytes;
+        if (BmpImageCodec().Encode(*preview, previewBytes) != 0) return 1;
+
         Stream stream(0, 1024);
         Rar2Writer media;
         Rar2Writer custom;
@@ -67,6 +79,7 @@ int main(int argc, char** argv) {
             media.AddFile("Main.STR", stream.GetData(), size_t(stream.GetPosition()), Rar2Writer::DosTime(0)) == 0 &&
             custom.AddFile("readme.txt", reinterpret_cast<const uint8_t*>(kNote), sizeof kNote - 1,
                            Rar2Writer::DosTime(0)) == 0 &&
+            custom.AddFile("preview.bmp", previewBytes.data(), previewBytes.size(), Rar2Writer::DosTime(0)) == 0 &&
             WriteFile(argv[1], media.GetBytes()) && WriteFile(argv[2], custom.GetBytes()))
             status = 0;
     }

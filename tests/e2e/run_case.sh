@@ -97,13 +97,18 @@ parent=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
 "$1" /p $(printf '%d' "$parent") &
 pid=$!
 sleep 3
+# The preview picture, stretched over the whole parent window.
+import -window root "$3/frame.png"
+convert "$3/frame.png" -format '%[pixel:p{512,384}] %[pixel:p{3,3}]' info: > "$3/pixels.txt"
 kill -TERM $pid
 wait $pid
 DRIVE
     chmod +x "$work/drive.sh"
-    in_xvfb "$work/drive.sh" "$program" "$log"
+    in_xvfb "$work/drive.sh" "$program" "$log" "$work"
     status=$?
     [ $status -eq 0 ] || fail "exit status $status"
+    pixels=$(cat "$work/pixels.txt" 2>/dev/null)
+    [ "$pixels" = "srgb(0,128,128) srgb(0,128,128)" ] || fail "preview pixels [$pixels]"
     expect_order "INFO. Режим скринсейвера 0." \
         "INFO. Окна скринсейвера созданы." \
         "INFO. Сейвер создан." \
