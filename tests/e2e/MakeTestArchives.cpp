@@ -1,6 +1,7 @@
 // Writes the two archives the end-to-end program carries: Media.rar2 with a small "Main.STR"
-// (a camera and one coloured triangle) and CustomData.rar2 with only the preview picture, all
-// teal (0, 128, 128), so the preview's window can be checked for it.
+// (a camera and one coloured triangle) and CustomData.rar2 with the preview picture, all teal
+// (0, 128, 128), and the clock's characters as plain white blocks, so that the preview's window
+// and the overlays can be found in a picture of the screen.
 
 #include "core/ColorBuffer.h"
 #include "core/Engine.h"
@@ -10,12 +11,14 @@
 #include "core/Vector3Buffer.h"
 #include "media/image/BmpImageCodec.h"
 #include "media/image/Image.h"
+#include "media/image/TgaImageCodec.h"
 #include "media/rarwriter/Rar2Writer.h"
 #include "render/ColorEffect.h"
 #include "scene/Camera.h"
 #include "scene/SceneNode.h"
 #include "scene/Triangles.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -70,6 +73,12 @@ int main(int argc, char** argv) {
         }
         std::vector<uint8_t> previewBytes;
         if (BmpImageCodec().Encode(*preview, previewBytes) != 0) return 1;
+        Pointer<Image> block(new Image(String("digit"), 4, 8, Image::kRgba));
+        std::fill(block->GetPixels(), block->GetPixels() + 4 * 8 * 4, uint8_t(255));
+        std::vector<uint8_t> blockBytes;
+        if (TgaImageCodec().Encode(*block, blockBytes) != 0) return 1;
+        static const char* const kCharacters[] = {"0", "1", "2", "3", "4", "5", "6", "7",
+                                                  "8", "9", "a", "p", "m", "dot", "ddot"};
 
         Stream stream(0, 1024);
         Rar2Writer media;
@@ -79,9 +88,15 @@ int main(int argc, char** argv) {
             media.AddFile("Main.STR", stream.GetData(), size_t(stream.GetPosition()), Rar2Writer::DosTime(0)) == 0 &&
             custom.AddFile("readme.txt", reinterpret_cast<const uint8_t*>(kNote), sizeof kNote - 1,
                            Rar2Writer::DosTime(0)) == 0 &&
-            custom.AddFile("preview.bmp", previewBytes.data(), previewBytes.size(), Rar2Writer::DosTime(0)) == 0 &&
-            WriteFile(argv[1], media.GetBytes()) && WriteFile(argv[2], custom.GetBytes()))
-            status = 0;
+            custom.AddFile("preview.bmp", previewBytes.data(), previewBytes.size(), Rar2Writer::DosTime(0)) == 0) {
+            bool written = true;
+            for (const char* character : kCharacters) {
+                const std::string name = std::string("digit_") + character + ".tga";
+                written = written &&
+                          custom.AddFile(name.c_str(), blockBytes.data(), blockBytes.size(), Rar2Writer::DosTime(0)) == 0;
+            }
+            if (written && WriteFile(argv[1], media.GetBytes()) && WriteFile(argv[2], custom.GetBytes())) status = 0;
+        }
     }
     ShutdownEngine();
     return status;

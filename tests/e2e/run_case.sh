@@ -57,9 +57,12 @@ pid=$!
 # Info lines reach the file in blocks, so the window, not the log, tells that the run is up.
 timeout 30 xdotool search --sync --onlyvisible --name "Halvane" >/dev/null
 sleep 3
-# The test scene's orange triangle faces the camera in the middle of a black screen.
+# The test scene's orange triangle faces the camera in the middle of a black screen; the
+# frame rate's first digit lies at the top left, the clock's at the bottom right (the test
+# characters are white blocks).
 import -window root "$3/frame.png"
-convert "$3/frame.png" -format '%[pixel:p{512,400}] %[pixel:p{10,10}]' info: > "$3/pixels.txt"
+convert "$3/frame.png" -format '%[pixel:p{512,400}] %[pixel:p{5,5}] %[pixel:p{28,48}] %[pixel:p{640,720}]' \
+    info: > "$3/pixels.txt"
 xdotool mousemove 300 300 click 1
 i=0
 while [ $i -lt 100 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
@@ -67,11 +70,15 @@ if kill -0 $pid 2>/dev/null; then echo "the click did not end the run"; kill -TE
 wait $pid
 DRIVE
     chmod +x "$work/drive.sh"
+    # The frame rate on as well as the clock (a stored value overrides its default).
+    mkdir -p "$XDG_CONFIG_HOME/Software/Tessaly Software"
+    printf 'ShowFPS=1\nShowTime=1\nHour24=0\n' > "$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
     in_xvfb "$work/drive.sh" "$program" "$log" "$work"
     status=$?
     [ $status -eq 0 ] || fail "exit status $status"
     pixels=$(cat "$work/pixels.txt" 2>/dev/null)
-    [ "$pixels" = "srgb(255,128,0) srgb(0,0,0)" ] || fail "frame pixels [$pixels]"
+    [ "$pixels" = "srgb(255,128,0) srgb(0,0,0) srgb(255,255,255) srgb(255,255,255)" ] ||
+        fail "frame pixels [$pixels] (triangle, background, frame rate, clock)"
     expect_order "INFO. Режим скринсейвера 1." \
         "INFO. Значения параметров по-умолчанию загружены." \
         "INFO. Значения параметров по-умолчанию установлены." \
