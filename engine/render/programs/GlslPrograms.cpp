@@ -507,4 +507,158 @@ void main() {
 }
 )";
 
+
+// Shadow receivers. The coordinates are projective (divided in the lookup); the map was drawn
+// into a target, so its rows already run top first like the bias matrix expects.
+const char* const GlslPrograms::kShadowVertex = R"(#version 120
+uniform vec4 vc[256];
+varying vec4 nuvShadow;
+vec4 Transform4(vec4 p, int r) {
+    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
+}
+vec4 ToGl(vec4 c) {
+    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
+    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
+}
+void main() {
+    vec4 p = gl_Vertex;
+    gl_Position = ToGl(Transform4(p, 0));
+    nuvShadow = Transform4(p, 4);
+    gl_FrontColor = vc[8];
+}
+)";
+
+const char* const GlslPrograms::kShadowSwayVertex = R"(#version 120
+uniform vec4 vc[256];
+varying vec4 nuvShadow;
+vec4 Transform4(vec4 p, int r) {
+    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
+}
+vec4 ToGl(vec4 c) {
+    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
+    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
+}
+float PolySin(float x) {
+    x = x - 6.2831853 * floor(x / 6.2831853 + 0.5);
+    float x2 = x * x;
+    return x * (1.0 + x2 * (-1.6666667e-1 + x2 * (8.3333333e-3 + x2 * (-1.9841270e-4 + x2 * 2.7557319e-6))));
+}
+// The same displacement as the sway program, so the darkened pixels are the drawn ones.
+vec4 Sway(vec4 p) {
+    vec4 s = vc[9];
+    float dx = s.x * PolySin(0.5077 * p.x + s.y * s.z - 0.421 * p.z);
+    float dz = s.x * PolySin(1.31415 * s.y * s.z + 0.3 * p.y - 0.6 * p.z);
+    return vec4(p.x + dx * p.y, p.y, p.z + dz * p.y, p.w);
+}
+void main() {
+    vec4 p = gl_Vertex;
+    gl_Position = ToGl(Transform4(Sway(p), 0));
+    nuvShadow = Transform4(p, 4);
+    gl_FrontColor = vc[8];
+}
+)";
+
+const char* const GlslPrograms::kShadowSkinnedVertex = R"(#version 120
+uniform vec4 vc[256];
+attribute vec4 nuvBlendWeights;
+attribute vec4 nuvBlendIndices;
+varying vec4 nuvShadow;
+vec4 Transform4(vec4 p, int r) {
+    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
+}
+vec4 ToGl(vec4 c) {
+    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
+    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
+}
+vec4 Skin(vec4 p) {
+    vec4 r = vec4(0.0);
+    for (int j = 0; j < 4; ++j) {
+        float w = nuvBlendWeights[j];
+        int b = int(nuvBlendIndices[j]);
+        if ((j == 0 || w > 0.0) && b >= 0 && b < 50) r += w * Transform4(p, 8 + 4 * b);
+    }
+    return vec4(r.xyz, 1.0);
+}
+void main() {
+    vec4 p = Skin(gl_Vertex);
+    gl_Position = ToGl(Transform4(p, 0));
+    nuvShadow = Transform4(p, 208);
+    gl_FrontColor = vc[212];
+}
+)";
+
+// Compare mode is on for the map: a lookup is 1 where lit and 0 where shadowed.
+const char* const GlslPrograms::kShadowPixel = R"(#version 120
+uniform sampler2DShadow s0;
+varying vec4 nuvShadow;
+void main() {
+    float lit = shadow2DProj(s0, nuvShadow).r;
+    gl_FragColor = gl_Color * (1.0 - lit);
+}
+)";
+
+const char* const GlslPrograms::kShadowFilteredPixel = R"(#version 120
+uniform vec4 pc[32];
+uniform sampler2DShadow s0;
+varying vec4 nuvShadow;
+float Lit(vec2 offset) {
+    return shadow2DProj(s0, nuvShadow + vec4(offset * nuvShadow.w, 0.0, 0.0)).r;
+}
+void main() {
+    vec2 d = pc[0].xy;
+    float sum = Lit(vec2(0.0)) + Lit(d) + Lit(-d) + Lit(vec2(d.x, -d.y)) + Lit(vec2(-d.x, d.y));
+    gl_FragColor = gl_Color * (1.0 - 0.2 * sum);
+}
+)";
+
+// The quad keeps its clip position. GL samples texel centres at pixel centres by itself, so
+// the half-texel shift of c0 is not added to the coordinates; c0 still spaces the samples.
+const char* const GlslPrograms::kScreenQuadVertex = R"(#version 120
+uniform vec4 vc[256];
+varying vec2 nuvUv;
+varying vec2 nuvStep;
+void main() {
+    vec4 p = gl_Vertex;
+    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
+    gl_Position = vec4(p.x, p.y * flip, 0.0, 1.0);
+    nuvUv = vec2((p.x + 1.0) * 0.5, (1.0 - p.y) * 0.5);
+    nuvStep = vc[0].xy;
+}
+)";
+
+const char* const GlslPrograms::kDownsamplePixel = R"(#version 120
+uniform sampler2D s0;
+varying vec2 nuvUv;
+varying vec2 nuvStep;
+void main() {
+    vec2 dx = vec2(nuvStep.x, 0.0);
+    vec2 dy = vec2(0.0, nuvStep.y);
+    vec4 sum = texture2D(s0, nuvUv) + texture2D(s0, nuvUv + dx) + texture2D(s0, nuvUv - dx) +
+               texture2D(s0, nuvUv + dy) + texture2D(s0, nuvUv - dy);
+    gl_FragColor = sum * 0.2;
+}
+)";
+
+// Weights 2/17, 4/17, 5/17, 4/17, 2/17 along the step.
+const char* const GlslPrograms::kBlurPixel = R"(#version 120
+uniform sampler2D s0;
+varying vec2 nuvUv;
+varying vec2 nuvStep;
+void main() {
+    gl_FragColor = texture2D(s0, nuvUv - 2.0 * nuvStep) * 0.117647 + texture2D(s0, nuvUv - nuvStep) * 0.235294 +
+                   texture2D(s0, nuvUv) * 0.294118 + texture2D(s0, nuvUv + nuvStep) * 0.235294 +
+                   texture2D(s0, nuvUv + 2.0 * nuvStep) * 0.117647;
+}
+)";
+
+const char* const GlslPrograms::kCompositePixel = R"(#version 120
+uniform vec4 pc[32];
+uniform sampler2D s0;
+uniform sampler2D s1;
+varying vec2 nuvUv;
+void main() {
+    gl_FragColor = texture2D(s0, nuvUv) + texture2D(s1, nuvUv) * pc[0].x;
+}
+)";
+
 } // namespace nuv

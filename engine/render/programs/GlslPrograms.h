@@ -27,6 +27,19 @@ public:
     static const char* const kSnowPixel;
     static const char* const kPointLightPixel;
     static const char* const kDirectionalLightPixel;
+
+    // Shadow receivers: position by c0..c3, projective shadow coordinates, colour c8.
+    static const char* const kShadowVertex;          // shadow coordinates by c4..c7
+    static const char* const kShadowSwayVertex;      // displaced by the sway of c9, shadow of the rest pose
+    static const char* const kShadowSkinnedVertex;   // bones from c8, shadow matrix c208, colour c212
+    static const char* const kShadowPixel;           // one comparison
+    static const char* const kShadowFilteredPixel;   // five comparisons, offsets pc[0].xy
+
+    // Screen-quad programs of the glow: the quad's clip corners, texel offsets in c0.
+    static const char* const kScreenQuadVertex;
+    static const char* const kDownsamplePixel;
+    static const char* const kBlurPixel;
+    static const char* const kCompositePixel;       // screen s0 + glow s1 x pc[0].x
 };
 
 } // namespace nuv

@@ -1,0 +1,283 @@
+#include "render/CustomGlowPostRenderEffect.h"
+
+#include "core/Log.h"
+#include "core/Renderer.h"
+#include "core/Stream.h"
+#include "media/ModuleManager.h"
+#include "media/image/Image.h"
+#include "render/CapsTechnique.h"
+#include "render/EffectConstants.h"
+#include "render/Pass.h"
+#include "render/PixelShader.h"
+#include "render/RenderStateBlock.h"
+#include "render/Texture.h"
+#include "render/VertexShader.h"
+#include "render/programs/GlslPrograms.h"
+#include "scene/Node.h"
+#include "scene/Triangles.h"
+
+#include <cmath>
+#include <new>
+
+namespace nuv {
+
+namespace {
+
+bool GlowSupported(const RendererCaps& caps) {
+    auto atLeastOne = [](int level) { return level >= 1 && level != RendererCaps::kLevelNone; };
+    return atLeastOne(caps.vertexLevel) && atLeastOne(caps.pixelLevel);
+}
+
+// Pass 1: the scene node's children are drawn into the screen texture.
+class GlowCapturePass : public Pass {
+    NUV_DECLARE_OBJECT
+public:
+    explicit GlowCapturePass(CustomGlowPostRenderEffect* effect = nullptr) : effect_(effect) {}
+
+    int Apply() override {
+        Renderer* renderer = ModuleManager::GetRenderer();
+        if (!renderer || !effect_) return 1;
+        effect_->BeginCapture(*renderer);
+        renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, renderer->GetClearColor(), 1.0f, 0);
+        renderer->DrawPrimitives(0);
+        return 0;
+    }
+
+private:
+    CustomGlowPostRenderEffect* effect_;
+};
+
+// Pass 2: the glow nodes, only where they are the visible surface of the captured scene.
+class GlowSourcePass : public Pass {
+    NUV_DECLARE_OBJECT
+public:
+    explicit GlowSourcePass(CustomGlowPostRenderEffect* effect = nullptr) : effect_(effect) {}
+
+    int Apply() override {
+        Renderer* renderer = ModuleManager::GetRenderer();
+        if (!renderer || !effect_) return 1;
+        effect_->SetScale(effect_->GetScale());
+        renderer->SetRenderTarget(effect_->GetScreenGlowTexture());
+        renderer->Clear(Renderer::kClearColor, Color(0.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0);
+        renderer->DrawPrimitives(0);
+        renderer->SetEqualDepth(true);
+        for (int i = 0; i < effect_->GetNodeCount(); ++i)
+            if (Node* node = effect_->GetNode(i)) node->CullAndRender(*renderer);
+        renderer->SetEqualDepth(false);
+        // The glow target's, then the capture's: the capture of the scene ends here.
+        renderer->SetRenderTarget(nullptr);
+        renderer->SetRenderTarget(nullptr);
+        return 1;
+    }
+
+private:
+    CustomGlowPostRenderEffect* effect_;
+};
+
+// Pass 3: shrink, blur across, blur down, and add over the capture.
+class GlowCompositePass : public Pass {
+    NUV_DECLARE_OBJECT
+public:
+    explicit GlowCompositePass(CustomGlowPostRenderEffect* effect = nullptr) : effect_(effect) {
+        quadVertex_ = new (std::nothrow) VertexShader();
+        downsample_ = new (std::nothrow) PixelShader();
+        blur_ = new (std::nothrow) PixelShader();
+        composite_ = new (std::nothrow) PixelShader();
+        if (RenderStateBlock* block = GetStateBlock()) {
+            // Whole-screen quads: nothing is culled, depth plays no part, samples stay at level 0.
+            block->depthTestEnabled = 0;
+            block->depthWriteEnabled = 0;
+            block->cullEnabled = 0;
+            for (int stage = 0; stage < 2; ++stage) {
+                block->stages[stage].addressU = RenderStateBlock::kClamp;
+                block->stages[stage].addressV = RenderStateBlock::kClamp;
+                block->stages[stage].addressW = RenderStateBlock::kClamp;
+                block->stages[stage].minFilter = 1;
+            }
+        }
+    }
+
+    void Refresh() override {
+        Pass::Refresh();
+        const Renderer* renderer = ModuleManager::GetRenderer();
+        EffectConstants::SelectText(quadVertex_.Get(), renderer, GlslPrograms::kScreenQuadVertex);
+        EffectConstants::SelectText(downsample_.Get(), renderer, GlslPrograms::kDownsamplePixel);
+        EffectConstants::SelectText(blur_.Get(), renderer, GlslPrograms::kBlurPixel);
+        EffectConstants::SelectText(composite_.Get(), renderer, GlslPrograms::kCompositePixel);
+    }
+
+    int Apply() override {
+        Renderer* renderer = ModuleManager::GetRenderer();
+        if (!renderer || !effect_) return 1;
+        Texture* small = effect_->GetDownsampleTexture();
+        Texture* blurred = effect_->GetBlurTexture();
+        Texture* glow = effect_->GetScreenGlowTexture();
+        Texture* screen = effect_->GetScreenTexture();
+        renderer->SetCurrentGeometry(effect_->GetScreenQuad());
+        if (Triangles* quad = effect_->GetScreenQuad()) renderer->BindPositions(quad->GetVertices());
+        renderer->SetVertexShader(quadVertex_.Get());
+        if (small && blurred && glow) {
+            const float sw = float(Width(small)), sh = float(Height(small));
+            const float bw = float(Width(blurred)), bh = float(Height(blurred));
+            Step(*renderer, small, glow, downsample_.Get(), {-1.0f / sw, -1.0f / sh, 0.0f, 0.0f});
+            Step(*renderer, blurred, small, blur_.Get(), {-effect_->GetBlurWidth() / bw, 0.0f, 0.0f, 0.0f});
+            Step(*renderer, small, blurred, blur_.Get(), {0.0f, -effect_->GetBlurWidth() / bh, 0.0f, 0.0f});
+        }
+        effect_->EndCapture(*renderer);
+        const float w = float(screen ? Width(screen) : 1), h = float(screen ? Height(screen) : 1);
+        EffectConstants::SetVertex(*renderer, 0, {-1.0f / w, -1.0f / h, 0.0f, 0.0f});
+        renderer->SetTexture(small, 1);
+        EffectConstants::SetPixel(*renderer, 0, {effect_->GetIntensity(), 0.0f, 0.0f, 0.0f});
+        renderer->SetPixelShader(composite_.Get());
+        renderer->DrawPrimitives(2);
+        effect_->RestoreViewport();
+        return 1;
+    }
+
+private:
+    static int Width(const Texture* texture) { return texture->GetImage() ? texture->GetImage()->GetWidth() : 1; }
+    static int Height(const Texture* texture) { return texture->GetImage() ? texture->GetImage()->GetHeight() : 1; }
+
+    void Step(Renderer& renderer, Texture* target, Texture* source, PixelShader* program, const Vector4& c0) {
+        renderer.SetRenderTarget(target);
+        renderer.SetTexture(source, 0);
+        EffectConstants::SetVertex(renderer, 0, c0);
+        renderer.SetPixelShader(program);
+        renderer.DrawPrimitives(2);
+        renderer.SetRenderTarget(nullptr);
+    }
+
+    CustomGlowPostRenderEffect* effect_;
+    Pointer<VertexShader> quadVertex_;
+    Pointer<PixelShader> downsample_, blur_, composite_;
+};
+
+// Without programs: the scene node draws its children straight to the back buffer.
+class GlowStraightPass : public Pass {
+    NUV_DECLARE_OBJECT
+public:
+    int Apply() override { return 0; }
+};
+
+NUV_IMPLEMENT_ABSTRACT_OBJECT(GlowCapturePass, Pass)
+NUV_IMPLEMENT_ABSTRACT_OBJECT(GlowSourcePass, Pass)
+NUV_IMPLEMENT_ABSTRACT_OBJECT(GlowCompositePass, Pass)
+NUV_IMPLEMENT_ABSTRACT_OBJECT(GlowStraightPass, Pass)
+
+} // namespace
+
+NUV_IMPLEMENT_OBJECT(CustomGlowPostRenderEffect, PostRenderEffect)
+
+CustomGlowPostRenderEffect::CustomGlowPostRenderEffect() : PostRenderEffect(NoTechniques{}) {
+    auto* glow = new (std::nothrow) CapsTechnique(GlowSupported);
+    if (glow) {
+        glow->AddPass(Pointer<Pass>(new (std::nothrow) GlowCapturePass(this)).Get());
+        glow->AddPass(Pointer<Pass>(new (std::nothrow) GlowSourcePass(this)).Get());
+        glow->AddPass(Pointer<Pass>(new (std::nothrow) GlowCompositePass(this)).Get());
+        AddTechnique(glow);
+    }
+    auto* straight = new (std::nothrow) CapsTechnique(CapsTechnique::Always);
+    if (straight) {
+        straight->AddPass(Pointer<Pass>(new (std::nothrow) GlowStraightPass()).Get());
+        AddTechnique(straight);
+    }
+}
+
+CustomGlowPostRenderEffect::~CustomGlowPostRenderEffect() = default;
+
+void CustomGlowPostRenderEffect::AddNode(Node* node) {
+    if (node) nodes_.emplace_back(node);
+}
+
+Node* CustomGlowPostRenderEffect::GetNode(int index) const {
+    return index >= 0 && index < GetNodeCount() ? nodes_[size_t(index)].Get() : nullptr;
+}
+
+int CustomGlowPostRenderEffect::GlowSize(int screen, float scale) {
+    if (screen <= 0) return 1;
+    const double size = double(screen) * double(scale);
+    if (!(size >= 1.0)) return 1;  // also NaN
+    return size >= double(screen) ? screen : int(size);
+}
+
+Pointer<Texture> CustomGlowPostRenderEffect::MakeTarget(const char* texture, const char* image, int width,
+                                                        int height) {
+    Pointer<Texture> target = new (std::nothrow) Texture();
+    Pointer<Image> picture = target ? new (std::nothrow) Image(String(image), width, height, Image::kRgba) : nullptr;
+    if (!target || !picture || !picture->HasPixels()) return nullptr;
+    target->SetName(String(texture));
+    target->SetImage(picture.Get());
+    // No depth surface of their own: the glow source is tested against the captured depth.
+    target->SetFlags(0);
+    return target;
+}
+
+void CustomGlowPostRenderEffect::SetScale(float scale) {
+    scale_ = scale;
+    const Texture* screen = GetScreenTexture();
+    const Image* image = screen ? screen->GetImage() : nullptr;
+    if (!image) return;
+    const int width = image->GetWidth(), height = image->GetHeight();
+    const int smallWidth = GlowSize(width, scale), smallHeight = GlowSize(height, scale);
+    auto matches = [](const Texture* texture, int w, int h) {
+        const Image* picture = texture ? texture->GetImage() : nullptr;
+        return picture && picture->GetWidth() == w && picture->GetHeight() == h;
+    };
+    if (!matches(downsample_.Get(), smallWidth, smallHeight) || !matches(blur_.Get(), smallWidth, smallHeight)) {
+        downsample_ = MakeTarget("Downsample Custom Glow Texture", "Downsample Custom Glow Image", smallWidth,
+                                 smallHeight);
+        blur_ = MakeTarget("Blur Custom Glow Texture", "Blur Custom Glow Image", smallWidth, smallHeight);
+    }
+    if (!matches(screenGlow_.Get(), width, height))
+        screenGlow_ = MakeTarget("Screen Glow Texture", "Screen Glow Image", width, height);
+}
+
+int CustomGlowPostRenderEffect::Save(Stream& stream) {
+    if (PostRenderEffect::Save(stream) != 0) return 1;
+    stream.WriteFloat(blurWidth_);
+    stream.WriteFloat(intensity_);
+    stream.WriteFloat(scale_);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно сохранить данные свечения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    stream.WriteInt(int32_t(nodes_.size()));
+    for (const Pointer<Node>& node : nodes_) stream.WriteObject(node.Get());
+    if (stream.GetError() != 0) {
+        LogError("Невозможно сохранить узлы свечения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int CustomGlowPostRenderEffect::Load(Stream& stream) {
+    if (PostRenderEffect::Load(stream) != 0) return 1;
+    float blurWidth = 0.0f, intensity = 0.0f, scale = 0.0f;
+    stream.ReadFloat(blurWidth);
+    stream.ReadFloat(intensity);
+    stream.ReadFloat(scale);
+    if (stream.GetError() != 0) {
+        LogError("Невозможно загрузить данные свечения. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+        return 1;
+    }
+    blurWidth_ = blurWidth;
+    intensity_ = intensity;
+    scale_ = scale;
+    nodes_.clear();
+    int32_t count = 0;
+    stream.ReadInt(count);
+    // Links are read one at a time: a forged count ends at the stream's end, not in an allocation.
+    bool failed = count < 0 || stream.GetError() != 0;
+    for (int32_t i = 0; i < count && !failed; ++i) {
+        Node* node = nullptr;
+        failed = stream.ReadObjectAs(node) != 0 || stream.GetError() != 0;
+        if (!failed) AddNode(node);
+    }
+    if (failed) {
+        LogError("Невозможно загрузить узлы свечения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace nuv
