@@ -45,4 +45,37 @@ int BaseTexture::Load(Stream& stream) {
     return 0;
 }
 
+void BaseTexture::ImageReplaced() {
+    SetMipmapLevels(0);
+    link_.dirty = 1;
+}
+
+int BaseTexture::SaveWithImage(Stream& stream, Object* image) {
+    if (BaseTexture::Save(stream) != 0) {
+        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    if (stream.WriteObject(image) != 0) {
+        LogError("Невозможно сохранить изображение текстуры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int BaseTexture::LoadLogged(Stream& stream) {
+    if (BaseTexture::Load(stream) != 0) {
+        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
+        return 1;
+    }
+    return 0;
+}
+
+int BaseTexture::ImageLinkLoaded(int status) {
+    if (status != 0) {
+        LogError("Невозможно загрузить изображение текстуры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace nuv

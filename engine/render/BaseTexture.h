@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/Object.h"
+#include "core/Pointer.h"
 #include "core/ResourceLink.h"
+#include "core/Stream.h"
 
 #include <cstdint>
 
@@ -29,7 +31,29 @@ protected:
     // Drops the device texture (the image is about to change or the texture goes).
     void ReleaseDeviceTexture();
 
+    // Every kind of texture keeps one image, linked after these fields.
+    // A new image drops the device texture and asks for a full mip-map chain again.
+    template <class ImageType>
+    void ReplaceImage(Pointer<ImageType>& slot, ImageType* image) {
+        if (slot == image) return;
+        ReleaseDeviceTexture();
+        slot = image;
+        ImageReplaced();
+    }
+    int SaveWithImage(Stream& stream, Object* image);
+    // These fields, then the link into image; a link to another class fails. Logs either failure.
+    template <class ImageType>
+    int LoadWithImage(Stream& stream, ImageType*& image) {
+        image = nullptr;
+        if (LoadLogged(stream) != 0) return 1;
+        return ImageLinkLoaded(stream.ReadObjectAs(image));
+    }
+
 private:
+    void ImageReplaced();
+    int LoadLogged(Stream& stream);
+    int ImageLinkLoaded(int status);
+
     ResourceLink link_;
     int32_t mipmapLevels_ = 0;
 };
