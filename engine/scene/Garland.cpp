@@ -10,6 +10,7 @@
 #include "media/ModuleManager.h"
 #include "render/SpriteEffect.h"
 #include "scene/Camera.h"
+#include "scene/RuntimeBuffersDetached.h"
 #include "scene/SphereBoundingVolume.h"
 #include "scene/SpriteGeometry.h"
 
@@ -26,42 +27,6 @@ namespace {
 // period from a file cannot stall the frame.
 constexpr int kBlinkSteps = 1000;
 constexpr int kMaxLamps = 65536;
-
-// The frame's buffers are detached while the GeometryNode fields are written.
-class LampBuffersDetached {
-public:
-    explicit LampBuffersDetached(GeometryNode& node)
-        : node_(node), vertices_(node.GetVertices()), colors_(node.GetColors()), indices_(node.GetIndices()),
-          normals_(node.GetNormals()), tangents_(node.GetTangents()), set0_(node.GetTexCoords(0)),
-          set1_(node.GetTexCoords(1)) {
-        node_.SetVertices(nullptr);
-        node_.SetColors(nullptr);
-        node_.SetIndices(nullptr);
-        node_.SetNormals(nullptr);
-        node_.SetTexCoords(0, nullptr);
-        node_.SetTexCoords(1, nullptr);
-        node_.SetTangents(tangents_.Get());
-    }
-    ~LampBuffersDetached() {
-        node_.SetVertices(vertices_.Get());
-        node_.SetTangents(tangents_.Get());
-        node_.SetColors(colors_.Get());
-        node_.SetIndices(indices_.Get());
-        node_.SetNormals(normals_.Get());
-        node_.SetTexCoords(0, set0_.Get());
-        node_.SetTexCoords(1, set1_.Get());
-    }
-
-private:
-    GeometryNode& node_;
-    Pointer<Buffer> vertices_;
-    Pointer<ColorBuffer> colors_;
-    Pointer<IntBuffer> indices_;
-    Pointer<Vector3Buffer> normals_;
-    Pointer<Vector3Buffer> tangents_;
-    Pointer<Buffer> set0_;
-    Pointer<Buffer> set1_;
-};
 
 } // namespace
 
@@ -211,7 +176,7 @@ void Garland::Draw(Renderer& renderer) {
 int Garland::Save(Stream& stream) {
     const char* name = GetName().GetText();
     {
-        LampBuffersDetached detached(*this);
+        RuntimeBuffersDetached detached(*this);
         if (GeometryNode::Save(stream) != 0) return 1;
     }
     stream.WriteFloat(blinkPeriod);

@@ -6,6 +6,7 @@
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "scene/PointEmitter.h"
+#include "scene/RuntimeBuffersDetached.h"
 
 #include <cstdlib>
 #include <new>
@@ -15,44 +16,6 @@ namespace nuv {
 NUV_IMPLEMENT_OBJECT(ParticleSystem, GeometryNode)
 
 namespace {
-
-// Takes the buffers rebuilt every frame off the node while its GeometryNode fields are written
-// and puts them back afterwards, so the file carries none of them.
-class RuntimeBuffersDetached {
-public:
-    explicit RuntimeBuffersDetached(GeometryNode& node)
-        : node_(node), vertices_(node.GetVertices()), colors_(node.GetColors()), indices_(node.GetIndices()),
-          normals_(node.GetNormals()), tangents_(node.GetTangents()), set0_(node.GetTexCoords(0)),
-          set1_(node.GetTexCoords(1)) {
-        node_.SetVertices(nullptr);
-        node_.SetColors(nullptr);
-        node_.SetIndices(nullptr);
-        node_.SetNormals(nullptr);
-        node_.SetTexCoords(0, nullptr);
-        node_.SetTexCoords(1, nullptr);
-        // Removing the positions drops the tangents: they are written as they were.
-        node_.SetTangents(tangents_.Get());
-    }
-    ~RuntimeBuffersDetached() {
-        node_.SetVertices(vertices_.Get());
-        node_.SetTangents(tangents_.Get());
-        node_.SetColors(colors_.Get());
-        node_.SetIndices(indices_.Get());
-        node_.SetNormals(normals_.Get());
-        node_.SetTexCoords(0, set0_.Get());
-        node_.SetTexCoords(1, set1_.Get());
-    }
-
-private:
-    GeometryNode& node_;
-    Pointer<Buffer> vertices_;
-    Pointer<ColorBuffer> colors_;
-    Pointer<IntBuffer> indices_;
-    Pointer<Vector3Buffer> normals_;
-    Pointer<Vector3Buffer> tangents_;
-    Pointer<Buffer> set0_;
-    Pointer<Buffer> set1_;
-};
 
 float NotNegative(float value) {
     return value >= 0.0f ? value : 0.0f;  // NaN becomes 0 as well
