@@ -167,6 +167,43 @@ missing_media)
         "INFO. Конец лога."
     expect_no_line "Сейвер создан."
     ;;
+mouse_move)
+    # Moving the mouse ends the run only with ExitOnMouseMove on, and then only from the 11th
+    # move on (the first moves come from the window appearing under the pointer).
+    cat > "$work/drive.sh" <<'DRIVE'
+#!/bin/sh
+"$1" /s &
+pid=$!
+timeout 30 xdotool search --sync --onlyvisible --name "Halvane" >/dev/null
+sleep 2
+x=100
+while [ $x -lt 700 ]; do xdotool mousemove $x 300; sleep 0.05; x=$((x + 40)); done
+i=0
+while [ $i -lt 50 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+if kill -0 $pid 2>/dev/null; then
+    echo running > "$2/after_moves"
+    xdotool click 1
+else
+    echo ended > "$2/after_moves"
+fi
+wait $pid
+DRIVE
+    chmod +x "$work/drive.sh"
+    settings="$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
+    mkdir -p "$(dirname "$settings")"
+    for exits in 1 0; do
+        printf 'ExitOnMouseMove=%s\n' $exits > "$settings"
+        rm -f "$work/after_moves"
+        in_xvfb "$work/drive.sh" "$program" "$work"
+        status=$?
+        [ $status -eq 0 ] || fail "exit status $status with ExitOnMouseMove=$exits"
+        after=$(cat "$work/after_moves" 2>/dev/null)
+        if [ $exits -eq 1 ]; then want=ended; else want=running; fi
+        [ "$after" = "$want" ] || fail "after fifteen moves with ExitOnMouseMove=$exits the run was [$after]"
+        expect_line "INFO. Работа скринсейвера завершена корректно."
+        if [ $exits -eq 1 ]; then expect_end; mv "$log" "$work/first.log"; fi
+    done
+    ;;
 *)
     echo "unknown case $case_name"
     exit 2
