@@ -177,6 +177,8 @@ public:
     void SetEqualDepth(bool on) { equalDepth_ = on ? 1 : 0; }
 
     int GetRenderTargetDepth() const { return int(targets_.size()); }
+    // The texture of the innermost target; null while drawing to the back buffer.
+    BaseTexture* GetTopRenderTarget() const { return targets_.empty() ? nullptr : targets_.back().texture.Get(); }
     // True while the texture is a target on the stack; it is then not bound as an input.
     bool IsRenderTarget(const BaseTexture* texture) const;
 

@@ -3,8 +3,10 @@
 #include "core/Log.h"
 #include "core/Renderer.h"
 #include "core/Stream.h"
+#include "core/Vector2.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
+#include "render/PostRenderEffect.h"
 #include "render/Texture.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"
@@ -111,15 +113,26 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
     auto* texture = DynamicCast<Texture>(GetOwner());
     Camera* camera = renderer ? renderer->GetCamera() : nullptr;
     if (!renderer || !texture || !camera || gDrawingReflection) return;
-    FollowViewport(*renderer, *texture);
 
-    const float h = reference_ ? reference_->GetWorldTransform().GetTranslation().y : 0.0f;
     const Matrix4 view = camera->GetView();
     const Matrix4 projection = camera->GetProjection();
     const Matrix4 viewProjection = camera->GetViewProjection();
+    // In film mode the reflection is seen through the letterbox: its viewport and projection.
+    const bool letterbox = PostRenderEffect::IsLetterboxActive();
+    const int fullWidth = renderer->GetViewportWidth(), fullHeight = renderer->GetViewportHeight();
+    if (letterbox) {
+        float y = 0.0f, height = 0.0f;
+        PostRenderEffect::LetterboxViewport(fullWidth, fullHeight, y, height);
+        renderer->SetViewport(Vector2(0.0f, y), Vector2(float(fullWidth), height));
+        PostRenderEffect::ApplyLetterboxProjection(*camera, true);
+    }
+    FollowViewport(*renderer, *texture);
+
+    const float h = reference_ ? reference_->GetWorldTransform().GetTranslation().y : 0.0f;
+    const Matrix4 lensProjection = camera->GetProjection();
     const Matrix4 upright = UprightView(camera->GetPosition(), camera->GetForward(), h);
     camera->SetView(Reflection(h) * upright);
-    camera->SetProjection(ObliqueProjection(upright, projection, h));
+    camera->SetProjection(ObliqueProjection(upright, lensProjection, h));
     camera->SetViewProjection(camera->GetView() * camera->GetProjection());
     gDrawingReflection = true;
 
@@ -137,7 +150,10 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
     gDrawingReflection = false;
     camera->SetView(view);
     camera->SetProjection(projection);
+    // The letterbox projection moved the frustum planes too.
+    if (letterbox) camera->SetMatrices(view, projection);
     camera->SetViewProjection(viewProjection);
+    if (letterbox) renderer->SetViewport(Vector2(0.0f, 0.0f), Vector2(float(fullWidth), float(fullHeight)));
     // The fixed-function passes set the device matrices from the camera again at their next use.
     renderer->SetViewMatrix(camera->GetView());
     renderer->SetProjectionMatrix(camera->GetProjection());

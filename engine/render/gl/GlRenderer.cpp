@@ -1034,11 +1034,14 @@ void GlRenderer::DisableLight() {
 
 // --- Render targets --------------------------------------------------------------------------
 
-GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format) {
+GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format,
+                                               bool ownDepth) {
     if (!texture || !context_ || width <= 0 || height <= 0) return nullptr;
     const int32_t id = texture->GetId();
     Resource* found = Find(id);
-    if (found && found->kind == kind && found->width == width && found->height == height) return found;
+    if (found && found->kind == kind && found->width == width && found->height == height &&
+        (found->depth != 0) == ownDepth)
+        return found;
     // A texture met before as an input (or at another size) is made again as a target.
     Resource& resource = Enter(id, kind, texture->GetResourceLink());
     resource.width = width;
@@ -1079,14 +1082,17 @@ GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, 
         glGenerateMipmap(target);
         resource.mipmapped = true;
         resource.count = FullChain(width, height);
-        glGenRenderbuffers(1, &resource.depth);
-        glBindRenderbuffer(GL_RENDERBUFFER, resource.depth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+        if (ownDepth) {
+            glGenRenderbuffers(1, &resource.depth);
+            glBindRenderbuffer(GL_RENDERBUFFER, resource.depth);
+            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+        }
         glGenFramebuffers(faces, resource.framebuffers);
         for (int face = 0; face < faces; ++face) {
             glBindFramebuffer(GL_FRAMEBUFFER, resource.framebuffers[face]);
             glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
                                    cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, resource.name, 0);
+            if (!ownDepth) continue;
             glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, resource.depth);
             glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, resource.depth);
         }
@@ -1144,10 +1150,27 @@ void GlRenderer::SetRenderTarget(BaseTexture* texture) {
         return;
     }
     const Image* image = nullptr;
-    if (auto* plain = dynamic_cast<Texture*>(texture)) image = plain->GetImage();
+    auto* plain = dynamic_cast<Texture*>(texture);
+    if (plain) image = plain->GetImage();
     if (!image) return;
-    Resource* resource = TargetObject(texture, Kind::kTarget, image->GetWidth(), image->GetHeight(), image->GetFormat());
-    if (resource) PushTarget(texture, 0, resource->framebuffers[0], resource->width, resource->height);
+    // A texture whose first flag byte is 0 brings no depth surface: it draws with the one of
+    // the target it is pushed over (the glow source against the captured scene's depth).
+    const bool ownDepth = plain->GetFlags() != 0;
+    BaseTexture* outer = GetTopRenderTarget();
+    Resource* resource =
+        TargetObject(texture, Kind::kTarget, image->GetWidth(), image->GetHeight(), image->GetFormat(), ownDepth);
+    if (!resource) return;
+    PushTarget(texture, 0, resource->framebuffers[0], resource->width, resource->height);
+    if (!ownDepth) ShareDepth(outer, *resource);
+}
+
+void GlRenderer::ShareDepth(BaseTexture* outer, const Resource& target) {
+    const Resource* from = outer ? Find(outer->GetId()) : nullptr;
+    const bool fits = from && from->kind == Kind::kTarget && from->depth != 0 && from->width == target.width &&
+                      from->height == target.height;
+    const GLuint depth = fits ? from->depth : 0;
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
 }
 
 void GlRenderer::SetCubeRenderTarget(int face, CubeTexture* texture) {

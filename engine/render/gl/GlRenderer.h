@@ -113,7 +113,11 @@ private:
     bool UploadTexture(Resource& resource, const Image& image, bool allowCompression, int levels);
     bool UploadCube(Resource& resource, const Image& image);
     bool UploadVolume(Resource& resource, const Image& image);
-    Resource* TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format);
+    // ownDepth false: a colour target without a depth surface of its own (see ShareDepth).
+    Resource* TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format, bool ownDepth = true);
+    // Gives the bound target the depth surface of the target outside it when their sizes match,
+    // as a device keeps its depth surface for a colour target that brings none; else no depth.
+    void ShareDepth(BaseTexture* outer, const Resource& target);
     void PushTarget(BaseTexture* texture, int face, GLuint framebuffer, int width, int height);
     void PopTarget();
 
