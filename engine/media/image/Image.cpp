@@ -147,7 +147,10 @@ int Image::AllocateLoaded(int width, int height, int format, int depth) {
     // Negative or unknown values cannot describe a picture; a size beyond the limit can only
     // be forged, since nothing in the stream backs it.
     const int64_t size = int64_t(GetBytesPerPixel(format)) * width * height * depth;
-    if (width < 0 || height < 0 || depth < 0 || GetBytesPerPixel(format) == 0 || size > kMaxLoadedDataSize) {
+    // Kinds 4 and 5 are pictures the renderer only draws into (shadow maps): a size, no pixels.
+    const bool drawnOnly = format == 4 || format == 5;
+    if (width < 0 || height < 0 || depth < 0 || (GetBytesPerPixel(format) == 0 && !drawnOnly) ||
+        size > kMaxLoadedDataSize) {
         LogError("Недопустимый размер или формат изображения %dx%dx%d, формат %d. ID[%d] Имя[%s]", width, height,
                  depth, format, GetId(), name);
         return 1;
