@@ -11,6 +11,9 @@
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "render/ColorEffect.h"
+#include "render/CustomGlowPostRenderEffect.h"
+#include "render/SceneNodeEffect.h"
+#include "render/ShadowmapEffect.h"
 #include "render/SnowIceEffect.h"
 #include "render/Texture.h"
 #include "render/TextureEffect.h"
@@ -221,6 +224,19 @@ int SceneScreensaverApp::CreateSceneData() {
     }
     root_ = static_cast<SceneNode*>(loaded.Get());
 
+    // Every effect of a class leaves the scene node that carries it.
+    auto removeEffects = [this](const Rtti& type) {
+        Array<Object*> found;
+        root_->CollectByType(type, found);
+        // Held while the list is walked: an effect met twice is not used after its removal.
+        std::vector<Pointer<SceneNodeEffect>> effects;
+        for (int i = 0; i < found.GetCount(); ++i) effects.emplace_back(static_cast<SceneNodeEffect*>(found[i]));
+        for (const Pointer<SceneNodeEffect>& effect : effects)
+            if (SceneNode* owner = effect->GetOwner()) owner->RemoveEffect(effect.Get());
+    };
+    const Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer || !renderer->GetCaps().shadowMaps) removeEffects(ShadowmapEffect::TYPE);
+
     ApplySoundSettings();
 
     Array<Object*> controllers;
@@ -228,6 +244,7 @@ int SceneScreensaverApp::CreateSceneData() {
     controller_ = controllers.GetCount() > 0 ? static_cast<ScreensaverController*>(controllers[0]) : nullptr;
 
     if (!settings_.reflections) ReplaceSnowIceEffects();
+    if (!settings_.shadows) removeEffects(ShadowmapEffect::TYPE);
     if (!settings_.snow) {
         Object* snow = root_->FindByName(kSnowNodeName);
         if (snow && snow->IsDerived(Node::TYPE)) {
@@ -236,6 +253,7 @@ int SceneScreensaverApp::CreateSceneData() {
                 static_cast<SceneNode*>(parent)->RemoveChild(node);
         }
     }
+    if (!settings_.shine) removeEffects(CustomGlowPostRenderEffect::TYPE);
     return 0;
 }
 
