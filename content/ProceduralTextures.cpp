@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace nuv {
 
@@ -18,6 +19,14 @@ void Put(Image& image, int x, int y, float r, float g, float b) {
     p[0] = ToByte(r);
     p[1] = ToByte(g);
     p[2] = ToByte(b);
+}
+
+void Put4(Image& image, int x, int y, float r, float g, float b, float a) {
+    uint8_t* p = image.GetPixels() + (size_t(y) * size_t(image.GetWidth()) + size_t(x)) * 4;
+    p[0] = ToByte(r);
+    p[1] = ToByte(g);
+    p[2] = ToByte(b);
+    p[3] = ToByte(a);
 }
 
 } // namespace
@@ -74,14 +83,17 @@ Pointer<Image> ProceduralTextures::Snow(int size) const {
 }
 
 Pointer<Image> ProceduralTextures::Ice(int size) const {
-    Pointer<Image> image = Make("ice", size, Image::kRgb);
+    Pointer<Image> image = Make("ice", size, Image::kRgba);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const float u = float(x) / float(size) * 4.0f, v = float(y) / float(size) * 4.0f;
             const float n = Noise(u, v, 4, 5);
             // Cracks follow the noise's mid level: a thin bright line where it crosses 0.5.
             const float crack = std::max(0.0f, 1.0f - std::fabs(n - 0.5f) * 40.0f) * 0.35f;
-            Put(*image, x, y, 0.35f + 0.2f * n + crack, 0.45f + 0.2f * n + crack, 0.6f + 0.2f * n + crack);
+            // Clear black ice mirrors; cracks and frosted patches less so.
+            const float frosted = Noise(u * 2.0f, v * 2.0f, 8, 3);
+            const float mirror = std::clamp(0.75f - 0.5f * std::max(0.0f, frosted - 0.45f) * 2.0f - crack, 0.2f, 0.8f);
+            Put4(*image, x, y, 0.35f + 0.2f * n + crack, 0.45f + 0.2f * n + crack, 0.6f + 0.2f * n + crack, mirror);
         }
     return image;
 }
@@ -171,6 +183,141 @@ Pointer<Image> ProceduralTextures::Sky(int size) const {
             const uint32_t star = Hash(uint32_t(x), uint32_t(y), 7) % 1200u;
             const float s = star == 0 ? 1.0f : (star < 3 ? 0.5f : 0.0f);
             Put(*image, x, y, 0.01f + 0.04f * h + s, 0.02f + 0.06f * h + s, 0.08f + 0.14f * h + s);
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::IceBump(int size) const {
+    Pointer<Image> image = Make("icebump", size, Image::kRgb);
+    std::vector<float> height(size_t(size) * size_t(size));
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            height[size_t(y) * size_t(size) + size_t(x)] = Noise(float(x) / float(size) * 8.0f, float(y) / float(size) * 8.0f, 8, 3);
+    // Slopes to the right and downwards neighbours (wrapping), as a tangent-space normal.
+    const float bump = 6.0f;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float h = height[size_t(y) * size_t(size) + size_t(x)];
+            const float dx = bump * (h - height[size_t(y) * size_t(size) + size_t((x + 1) % size)]);
+            const float dy = bump * (h - height[size_t((y + 1) % size) * size_t(size) + size_t(x)]);
+            const float length = std::sqrt(dx * dx + dy * dy + 1.0f);
+            Put(*image, x, y, 0.5f + 0.5f * dx / length, 0.5f + 0.5f * dy / length, 0.5f + 0.5f / length);
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::Glow(int size) const {
+    Pointer<Image> image = Make("glow", size, Image::kRgba);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float dx = (float(x) + 0.5f) / float(size) * 2.0f - 1.0f;
+            const float dy = (float(y) + 0.5f) / float(size) * 2.0f - 1.0f;
+            const float r = std::sqrt(dx * dx + dy * dy);
+            const float core = std::exp(-r * r * 12.0f), halo = std::pow(std::max(0.0f, 1.0f - r), 2.0f) * 0.6f;
+            Put4(*image, x, y, 1.0f, 0.95f, 0.85f, std::min(1.0f, core + halo));
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::Bulb(int size) const {
+    Pointer<Image> image = Make("bulb", size, Image::kRgba);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float dx = (float(x) + 0.5f) / float(size) * 2.0f - 1.0f;
+            const float dy = (float(y) + 0.5f) / float(size) * 2.0f - 1.0f;
+            const float r = std::sqrt(dx * dx + dy * dy);
+            const float a = r < 0.5f ? 1.0f : std::pow(std::max(0.0f, 1.0f - (r - 0.5f) * 2.0f), 2.0f) * 0.7f;
+            Put4(*image, x, y, 1.0f, 1.0f, 1.0f, a);
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::Smoke(int size) const {
+    Pointer<Image> image = Make("smoke", size, Image::kRgba);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float dx = (float(x) + 0.5f) / float(size) * 2.0f - 1.0f;
+            const float dy = (float(y) + 0.5f) / float(size) * 2.0f - 1.0f;
+            const float n = Noise(float(x) / float(size) * 4.0f, float(y) / float(size) * 4.0f, 4, 4);
+            const float r = std::sqrt(dx * dx + dy * dy) + (n - 0.5f) * 0.5f;
+            Put4(*image, x, y, 0.85f, 0.85f, 0.88f, std::clamp(1.0f - r, 0.0f, 1.0f) * (0.5f + 0.5f * n));
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::Stone(int size) const {
+    Pointer<Image> image = Make("stone", size, Image::kRgb);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float n = Noise(float(x) / float(size) * 8.0f, float(y) / float(size) * 8.0f, 8, 4);
+            const bool joint = (y % (size / 4)) < 2 || ((x + (y / (size / 4)) * size / 8) % (size / 4)) < 2;
+            const float l = joint ? 0.2f : 0.4f + 0.25f * n;
+            Put(*image, x, y, l, l * 0.97f, l * 0.95f);
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::WallLight(int size) const {
+    Pointer<Image> image = Make("walllight", size, Image::kRgb);
+    const int panel = size / 4;
+    // Window rectangles in a panel's (u, v): the front has two, the sides one, the rest none.
+    struct Window {
+        float u0, u1;
+    };
+    const std::vector<Window> windows[4] = {{{0.16f, 0.34f}, {0.66f, 0.84f}}, {{0.39f, 0.61f}}, {}, {}};
+    const float v0 = 0.28f, v1 = 0.64f;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int p = x / panel;
+            // v runs from the picture's last row (the top of the wall) to its first.
+            const float u = (float(x % panel) + 0.5f) / float(panel), v = 1.0f - (float(y) + 0.5f) / float(size);
+            float warm = 0.0f;
+            for (const Window& w : windows[p]) {
+                const float du = std::max({w.u0 - u, 0.0f, u - w.u1}) * 2.5f, dv = std::max({v0 - v, 0.0f, v - v1});
+                // Light falls more below a window than above it.
+                const float d2 = du * du + (v > v1 ? dv * dv * 0.6f : dv * dv * 2.0f);
+                warm += std::exp(-d2 * 30.0f);
+            }
+            // A little moonlight, brighter up the wall; the spill is warm.
+            const float moon = 0.4f + 0.12f * (1.0f - v);
+            Put(*image, x, y, moon + 0.75f * warm, moon * 1.04f + 0.5f * warm, moon * 1.35f + 0.2f * warm);
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::Figures(int size) const {
+    Pointer<Image> image = Make("figures", size, Image::kRgb);
+    const int band = size / 4;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float n = Noise(float(x) / float(size) * 8.0f, float(y) / float(size) * 8.0f, 8, 3);
+            // Bands from the bottom row up: the first coordinate row is the picture's last.
+            switch (3 - y / band) {
+            case 0: Put(*image, x, y, 0.88f + 0.1f * n, 0.9f + 0.1f * n, 0.96f + 0.04f * n); break;
+            case 1: Put(*image, x, y, 0.3f + 0.15f * n, 0.19f + 0.08f * n, 0.09f + 0.04f * n); break;
+            case 2: {
+                // Knitted stitches: small chevrons.
+                const float stitch = ((x + (y % 4 < 2 ? y % 4 : 3 - y % 4)) % 4) < 2 ? 1.0f : 0.8f;
+                Put(*image, x, y, (0.7f + 0.2f * n) * stitch, 0.1f * stitch, 0.1f * stitch);
+                break;
+            }
+            default: Put(*image, x, y, 0.1f + 0.05f * n, 0.12f + 0.05f * n, 0.25f + 0.08f * n); break;
+            }
+        }
+    return image;
+}
+
+Pointer<Image> ProceduralTextures::Frost(int size) const {
+    Pointer<Image> image = Make("frost", size, Image::kRgba);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float u = (float(x) + 0.5f) / float(size), v = (float(y) + 0.5f) / float(size);
+            const float du = std::min(u, 1.0f - u), dv = std::min(v, 1.0f - v);
+            const float corner = std::sqrt(du * du + dv * dv * 0.8f);
+            const float n = Noise(u * 16.0f, v * 16.0f, 16, 4);
+            const float reach = 0.2f + 0.1f * n;
+            const float a = std::pow(std::clamp((reach - corner) / reach, 0.0f, 1.0f), 1.3f) * (0.2f + 0.35f * n);
+            Put4(*image, x, y, 0.85f, 0.92f, 1.0f, a);
         }
     return image;
 }

@@ -1,30 +1,33 @@
 #include "content/WinterSceneBuilder.h"
 
-#include "animation/NodeAnimation.h"
-#include "animation/NodeAnimationController.h"
-#include "animation/ScreensaverController.h"
+#include "animation/PostUpdateController.h"
+#include "content/CameraShots.h"
+#include "content/FigureBuilder.h"
+#include "content/VillageBuilder.h"
 #include "core/Color.h"
+#include "core/ColorBuffer.h"
+#include "core/FloatBuffer.h"
 #include "core/IntBuffer.h"
 #include "core/MathUtil.h"
-#include "core/Matrix4.h"
-#include "core/Quaternion.h"
 #include "core/String.h"
-#include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "media/image/Image.h"
+#include "render/ColorEffect.h"
+#include "render/FresnelTextureController.h"
+#include "render/NormalmapTextureController.h"
+#include "render/ReflectiveQuietFlatWaterEffect.h"
+#include "render/RenderScreenspaceReflectTextureController.h"
+#include "render/SnowEffect.h"
+#include "render/SnowIceEffect.h"
 #include "render/SpriteEffect.h"
-#include "render/Texture.h"
 #include "render/TextureEffect.h"
-#include "render/TextureLightingEffect.h"
-#include "scene/Camera.h"
-#include "scene/Garland.h"
 #include "scene/Light.h"
-#include "scene/Lines.h"
+#include "scene/Points.h"
 #include "scene/SceneNode.h"
 #include "scene/SphereVolumeEmitter.h"
 #include "scene/SpriteParticleSystem.h"
 #include "scene/Triangles.h"
-#include "sound/SoundNode.h"
+#include "scene/WindowPlane.h"
 
 #include <cmath>
 
@@ -32,149 +35,81 @@ namespace nuv {
 
 namespace {
 
-constexpr float kGroundHalf = 200.0f;
-constexpr float kPondRadius = 28.0f;
-
-Vector3 Normalized(const Vector3& v) {
-    const float length = std::sqrt(Dot(v, v));
-    return length > 0.0f ? v / length : Vector3(0.0f, 0.0f, 1.0f);
-}
-
-// The rotation whose forward axis (third column) looks from eye to target, with up near +y.
-Quaternion LookRotation(const Vector3& eye, const Vector3& target) {
-    const Vector3 forward = Normalized(target - eye);
-    const Vector3 right = Normalized(Cross(Vector3(0.0f, 1.0f, 0.0f), forward));
-    const Vector3 up = Cross(forward, right);
-    Matrix4 m = Matrix4::Identity();
-    for (int i = 0; i < 3; ++i) {
-        m(i, 0) = right[i];
-        m(i, 1) = up[i];
-        m(i, 2) = forward[i];
-    }
-    return Quaternion::FromRotationMatrix(m);
+// The reflection controller that draws into a water effect's reflection map.
+RenderScreenspaceReflectTextureController* MirrorOf(ReflectiveQuietFlatWaterEffect& water) {
+    Texture* map = water.GetReflectionMap();
+    for (int i = 0; map && i < map->GetControllerCount(); ++i)
+        if (auto* mirror = DynamicCast<RenderScreenspaceReflectTextureController>(map->GetController(i))) return mirror;
+    return nullptr;
 }
 
 } // namespace
 
-int WinterSceneBuilder::Mesh::Vertex(const Vector3& p, const Vector2& uv) {
-    positions.push_back(p);
-    uvs.push_back(uv);
-    return int(positions.size()) - 1;
-}
-
-void WinterSceneBuilder::Mesh::Triangle(int a, int b, int c, const Vector3& outward) {
-    const Vector3 n = Cross(positions[size_t(b)] - positions[size_t(a)], positions[size_t(c)] - positions[size_t(a)]);
-    if (Dot(n, outward) < 0.0f) std::swap(b, c);
-    indices.insert(indices.end(), {a, b, c});
-}
-
-void WinterSceneBuilder::Mesh::Quad(const Vector3& p0, const Vector3& p1, const Vector3& p2, const Vector3& p3,
-                                    float u, float v, const Vector3& outward) {
-    const int a = Vertex(p0, {0.0f, v}), b = Vertex(p1, {u, v}), c = Vertex(p2, {u, 0.0f}), d = Vertex(p3, {0.0f, 0.0f});
-    Triangle(a, b, c, outward);
-    Triangle(a, c, d, outward);
-}
-
-float WinterSceneBuilder::Random() {
-    // xorshift32 from the builder's seed: placement never depends on the process's rand().
-    if (state_ == 0) state_ = seed_ ? seed_ : 0x1234567u;
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return float(state_ & 0xFFFFFFu) / float(0xFFFFFF);
-}
-
-float WinterSceneBuilder::GroundHeight(float x, float z) const {
-    const float r = std::sqrt(x * x + z * z);
-    // The pond is a shallow bowl; the land rises gently towards the edges in drifts.
-    const float bowl = r < kPondRadius + 6.0f ? -1.2f * (1.0f - std::max(0.0f, r - kPondRadius) / 6.0f) : 0.0f;
-    const float drifts = 0.8f * std::sin(x * 0.07f) * std::cos(z * 0.05f) + 0.4f * std::sin(x * 0.21f + z * 0.13f);
-    const float rise = std::max(0.0f, r - 90.0f) * 0.12f;
-    return bowl + (r < kPondRadius ? 0.0f : drifts) + rise;
-}
-
-Texture* WinterSceneBuilder::TextureFor(const std::string& file) {
-    auto found = textures_.find(file);
-    if (found != textures_.end()) return found->second.Get();
-    // The image names its file; the pixels come from the archive when the scene loads.
-    Pointer<Image> image(new Image());
-    const std::string base = file.substr(file.find_last_of('/') + 1);
-    image->SetName(String(base.c_str()));
-    image->SetFileName(String(file.c_str()));
-    Pointer<Texture> texture(new Texture());
-    texture->SetName(String(base.c_str()));
-    texture->SetImage(image.Get());
-    textures_[file] = texture;
-    textureFiles_.push_back(file);
-    return texture.Get();
-}
-
-Pointer<GeometryNodeEffect> WinterSceneBuilder::Lit(const std::string& file) {
-    Pointer<TextureLightingEffect> effect(new TextureLightingEffect());
-    effect->SetTexture(TextureFor(file));
-    for (const Pointer<Light>& light : lights_) effect->AddLight(light.Get());
-    return Pointer<GeometryNodeEffect>(effect.Get());
-}
-
-Pointer<GeometryNodeEffect> WinterSceneBuilder::Unlit(const std::string& file) {
-    Pointer<TextureEffect> effect(new TextureEffect());
-    effect->SetTexture(TextureFor(file));
-    return Pointer<GeometryNodeEffect>(effect.Get());
-}
-
-Pointer<Triangles> WinterSceneBuilder::MakeNode(const char* name, const Mesh& mesh, GeometryNodeEffect* effect) {
-    Pointer<Triangles> node(new Triangles());
-    node->SetName(String(name));
-    Pointer<Vector3Buffer> positions(new Vector3Buffer(int(mesh.positions.size())));
-    Pointer<Vector2Buffer> uvs(new Vector2Buffer(int(mesh.uvs.size())));
-    Pointer<IntBuffer> indices(new IntBuffer(int(mesh.indices.size())));
-    std::copy(mesh.positions.begin(), mesh.positions.end(), positions->GetElements());
-    std::copy(mesh.uvs.begin(), mesh.uvs.end(), uvs->GetElements());
-    std::copy(mesh.indices.begin(), mesh.indices.end(), indices->GetElements());
-    node->SetVertices(positions.Get());
-    node->SetTexCoords(0, uvs.Get());
-    node->SetIndices(indices.Get());
-    node->RebuildDerived(true, false);
-    node->SetEffect(effect);
-    return node;
-}
-
 Pointer<SceneNode> WinterSceneBuilder::Build() {
-    state_ = 0;
-    textures_.clear();
-    textureFiles_.clear();
-    lights_.clear();
-    lampTops_.clear();
+    SceneKit kit(seed_);
     Pointer<SceneNode> root(new SceneNode());
     root->SetName(String(kRootName));
-    director_ = new ScreensaverController();
-    director_->SetName(String("Director"));
-    root->AddController(director_.Get());
+    Pointer<ScreensaverController> director(new ScreensaverController());
+    director->SetName(String("Director"));
+    root->AddController(director.Get());
 
-    // Lights come first: every lit surface made afterwards takes them.
+    // Lights come first: every lit surface made afterwards takes them, the moon first.
     Pointer<Light> moon(new Light());
     moon->SetName(String("Moonlight"));
     moon->SetLightType(Light::kDirectional);
     moon->SetAmbient(Color(0.18f, 0.2f, 0.3f));
     moon->SetDiffuse(Color(0.45f, 0.5f, 0.7f));
-    moon->GetLocalTransform().SetRotation(LookRotation(Vector3(0, 0, 0), Vector3(-0.4f, -1.0f, 0.6f)));
+    moon->GetLocalTransform().SetRotation(SceneKit::LookRotation(Vector3(0, 0, 0), Vector3(-0.4f, -1.0f, 0.6f)));
     root->AttachChild(moon.Get());
-    lights_.push_back(moon);
+    kit.AddLight(moon.Get());
+    VillageBuilder village(kit);
+    village.AddLights(*root);
 
-    AddLamps(*root);
-    AddSky(*root);
-    AddGround(*root);
-    AddPond(*root);
-    AddTrees(*root);
-    AddHouses(*root);
-    AddGarlands(*root);
-    AddSnow(*root);
-    AddCameras(*root);
-    AddSounds(*root);
+    AddSky(kit, *root);
+    AddGround(kit, *root);
+    Pointer<Node> pond = AddPond(kit, *root);
+    AddIceHole(kit, *root);
+    AddTrees(kit, *root);
+    village.AddHouses(*root);
+    village.AddLampPosts();
+    village.AddCampFire(*root);
+    village.AddGarlands(*root);
+    AddDrifts(kit, *root);
+    FigureBuilder figures(kit);
+    Pointer<SceneNode> skater = figures.AddSkater(*root);
+    Pointer<SceneNode> snowman = figures.AddSnowman(*root);
+    AddSnow(kit, *root);
+
+    // The ice mirrors what stands round it; the ground and the snow are left out.
+    if (auto* ice = DynamicCast<SnowIceEffect>(DynamicCast<Triangles>(pond.Get())->GetEffect()))
+        if (RenderScreenspaceReflectTextureController* mirror = MirrorOf(*ice)) {
+            for (const Pointer<Node>& node : village.GetSolidNodes()) mirror->AddNode(node.Get());
+            for (Node* node : {sky_.Get(), trees_.Get(), static_cast<Node*>(skater.Get()), static_cast<Node*>(snowman.Get())})
+                mirror->AddNode(node);
+        }
+
+    CameraShots::Subjects subjects;
+    subjects.skater = skater.Get();
+    subjects.snowman = snowman.Get();
+    subjects.eaveGarland = village.GetEaveGarland();
+    subjects.campFire = village.GetCampFire();
+    subjects.blockingHouse = village.GetHouses().empty() ? nullptr : village.GetHouses().front().Get();
+    CameraShots shots(*director, *root);
+    shots.Build(subjects);
+
+    if (withSounds_) {
+        SoundBuilder::Places places;
+        places.fire = village.GetCampFire();
+        places.skater = skater.Get();
+        places.belfry = village.GetHouses().size() > 1 ? DynamicCast<SceneNode>(village.GetHouses()[1].Get()) : nullptr;
+        SoundBuilder().Build(*root, places);
+    }
+    AddFrost(kit, *root);
+    textureFiles_ = kit.GetTextureFiles();
     return root;
 }
 
-void WinterSceneBuilder::AddSky(SceneNode& root) {
+void WinterSceneBuilder::AddSky(SceneKit& kit, SceneNode& root) {
     // A dome seen from inside; its faces point to the centre.
     Mesh mesh;
     const int rings = 8, segments = 24;
@@ -194,17 +129,48 @@ void WinterSceneBuilder::AddSky(SceneNode& root) {
             mesh.Triangle(a, b, d, inward);
             mesh.Triangle(a, d, c, inward);
         }
-    root.AttachChild(MakeNode("Sky", mesh, Unlit("Textures/sky.tga").Get()).Get());
+    Pointer<SceneNode> heavens(new SceneNode());
+    heavens->SetName(String("Heavens"));
+    heavens->AttachChild(SceneKit::MakeNode("Sky", mesh, kit.Unlit("Textures/sky.tga").Get()).Get());
+
+    // The brightest stars as points of their own colour in front of the dome.
+    const int count = 300;
+    Pointer<Vector3Buffer> places(new Vector3Buffer(count));
+    Pointer<ColorBuffer> colours(new ColorBuffer(count));
+    Pointer<FloatBuffer> sizes(new FloatBuffer(count));
+    Pointer<IntBuffer> order(new IntBuffer(count));
+    for (int i = 0; i < count; ++i) {
+        const float azimuth = kit.Random() * 2.0f * kPi, elevation = 0.08f + std::asin(kit.Random()) * 0.95f;
+        places->GetElements()[i] = Vector3(std::cos(elevation) * std::cos(azimuth), std::sin(elevation),
+                                           std::cos(elevation) * std::sin(azimuth)) * 2500.0f;
+        const float warmth = kit.Random();
+        colours->GetElements()[i] = Color(0.8f + 0.2f * warmth, 0.85f, 1.0f - 0.2f * warmth, 1.0f);
+        sizes->GetElements()[i] = 1.0f + 2.0f * kit.Random();
+        order->GetElements()[i] = i;
+    }
+    Pointer<Points> stars(new Points());
+    stars->SetName(String("Bright Stars"));
+    stars->SetVertices(places.Get());
+    stars->SetColors(colours.Get());
+    stars->SetPointSizes(sizes.Get());
+    stars->SetIndices(order.Get());
+    Pointer<ColorEffect> starlight(new ColorEffect());
+    starlight->SetColor(Color(0.95f, 0.95f, 1.0f, 1.0f));
+    stars->SetEffect(starlight.Get());
+    stars->RebuildDerived(false, false);
+    heavens->AttachChild(stars.Get());
+    root.AttachChild(heavens.Get());
+    sky_ = heavens.Get();
 }
 
-void WinterSceneBuilder::AddGround(SceneNode& root) {
+void WinterSceneBuilder::AddGround(SceneKit& kit, SceneNode& root) {
     Mesh mesh;
     const int cells = 48;
-    const float step = 2.0f * kGroundHalf / float(cells);
+    const float half = SceneKit::kGroundHalf, step = 2.0f * half / float(cells);
     for (int j = 0; j <= cells; ++j)
         for (int i = 0; i <= cells; ++i) {
-            const float x = -kGroundHalf + float(i) * step, z = -kGroundHalf + float(j) * step;
-            mesh.Vertex({x, GroundHeight(x, z), z}, {float(i) * 0.5f, float(j) * 0.5f});
+            const float x = -half + float(i) * step, z = -half + float(j) * step;
+            mesh.Vertex({x, SceneKit::GroundHeight(x, z), z}, {float(i) * 0.5f, float(j) * 0.5f});
         }
     for (int j = 0; j < cells; ++j)
         for (int i = 0; i < cells; ++i) {
@@ -212,204 +178,158 @@ void WinterSceneBuilder::AddGround(SceneNode& root) {
             mesh.Triangle(a, c, b, {0, 1, 0});
             mesh.Triangle(b, c, d, {0, 1, 0});
         }
-    root.AttachChild(MakeNode("Snowfield", mesh, Lit("Textures/snow.tga").Get()).Get());
+    root.AttachChild(SceneKit::MakeNode("Snowfield", mesh, kit.Lit("Textures/snow.tga").Get()).Get());
 }
 
-void WinterSceneBuilder::AddPond(SceneNode& root) {
+Pointer<Node> WinterSceneBuilder::AddPond(SceneKit& kit, SceneNode& root) {
     Mesh mesh;
     const int segments = 48;
-    const int centre = mesh.Vertex({0.0f, -0.2f, 0.0f}, {2.0f, 2.0f});
+    const float y = SceneKit::kIceHeight;
+    const int centre = mesh.Vertex({0.0f, y, 0.0f}, {2.0f, 2.0f});
     for (int s = 0; s <= segments; ++s) {
         const float a = float(s) / float(segments) * 2.0f * kPi;
         // A slightly uneven shore.
-        const float r = kPondRadius * (1.0f + 0.08f * std::sin(a * 3.0f) + 0.05f * std::cos(a * 5.0f));
-        mesh.Vertex({r * std::cos(a), -0.2f, r * std::sin(a)}, {2.0f + 2.0f * std::cos(a), 2.0f + 2.0f * std::sin(a)});
+        const float r = SceneKit::kPondRadius * (1.0f + 0.08f * std::sin(a * 3.0f) + 0.05f * std::cos(a * 5.0f));
+        mesh.Vertex({r * std::cos(a), y, r * std::sin(a)}, {2.0f + 2.0f * std::cos(a), 2.0f + 2.0f * std::sin(a)});
     }
     for (int s = 0; s < segments; ++s) mesh.Triangle(centre, centre + 1 + s, centre + 2 + s, {0, 1, 0});
-    root.AttachChild(MakeNode("Frozen Pond", mesh, Lit("Textures/ice.tga").Get()).Get());
+    for (const Vector2& uv : mesh.uvs) mesh.uvs2.push_back(uv * 3.0f);  // the ripples, finer than the ice
+
+    Pointer<SnowIceEffect> ice(new SnowIceEffect());
+    ice->SetTexture(kit.TextureFor("Textures/ice.tga"));
+    Texture* bumps = kit.TextureFor("Textures/icebump.tga");
+    ice->SetNormalmap(bumps);
+    ice->SetNormalmapSet(1);
+    ice->distortion = 0.06f;
+    ice->rippleRadius = 0.05f;
+    ice->rippleSpeed = 0.3f;
+    if (bumps->GetControllerCount() == 0) {
+        // The bumps are drawn as a normal map already; a height map here would be turned into one.
+        Pointer<NormalmapTextureController> relief(new NormalmapTextureController());
+        relief->SetName(String("Ice Relief"));
+        relief->bump = 3.0f;
+        bumps->AddController(relief.Get());
+    }
+    Pointer<Node> level(new Node());
+    level->SetName(String("Ice Level"));
+    level->GetLocalTransform().SetTranslation({0.0f, y, 0.0f});
+    root.AttachChild(level.Get());
+    if (RenderScreenspaceReflectTextureController* mirror = MirrorOf(*ice)) {
+        mirror->SetName(String("Pond Mirror"));
+        mirror->SetReferenceNode(level.Get());
+    }
+    Pointer<Triangles> pond = SceneKit::MakeNode("Frozen Pond", mesh, ice.Get());
+    root.AttachChild(pond.Get());
+    return Pointer<Node>(pond.Get());
 }
 
-void WinterSceneBuilder::AddTrees(SceneNode& root) {
+void WinterSceneBuilder::AddIceHole(SceneKit& kit, SceneNode& root) {
+    // A fishing hole cut in the ice: open water that mirrors the sky and the lamps.
+    Mesh mesh;
+    const Vector3 at{-5.0f, SceneKit::kIceHeight + 0.02f, -3.0f};
+    const int centre = mesh.Vertex(at, {0.5f, 0.5f});
+    const int segments = 16;
+    for (int s = 0; s <= segments; ++s) {
+        const float a = float(s) / float(segments) * 2.0f * kPi;
+        const float r = 1.3f + 0.15f * std::sin(a * 3.0f);
+        mesh.Vertex(at + Vector3(r * std::cos(a), 0.0f, r * std::sin(a)), {0.5f + 0.5f * std::cos(a), 0.5f + 0.5f * std::sin(a)});
+    }
+    for (int s = 0; s < segments; ++s) mesh.Triangle(centre, centre + 1 + s, centre + 2 + s, {0, 1, 0});
+    mesh.FillSecondSet();
+
+    Pointer<ReflectiveQuietFlatWaterEffect> water(new ReflectiveQuietFlatWaterEffect());
+    // Without programs the water shows its base texture: a Fresnel ramp made in memory.
+    Pointer<Image> ramp(new Image(String("Fresnel Ramp"), 64, 64, Image::kRgb));
+    Pointer<Texture> fresnel(new Texture());
+    fresnel->SetName(String("Fresnel Ramp"));
+    fresnel->SetImage(ramp.Get());
+    Pointer<FresnelTextureController> fill(new FresnelTextureController());
+    fill->SetName(String("Water Fresnel"));
+    fresnel->AddController(fill.Get());
+    water->SetTexture(fresnel.Get());
+    water->SetNormalmap(kit.TextureFor("Textures/icebump.tga"));
+    water->distortion = 0.12f;
+    water->SetColor(Color(0.55f, 0.65f, 0.8f, 1.0f));
+    Pointer<Node> level(new Node());
+    level->SetName(String("Water Level"));
+    level->GetLocalTransform().SetTranslation(at);
+    root.AttachChild(level.Get());
+    if (RenderScreenspaceReflectTextureController* mirror = MirrorOf(*water)) {
+        mirror->SetName(String("Hole Mirror"));
+        mirror->SetReferenceNode(level.Get());
+        if (sky_) mirror->AddNode(sky_.Get());
+    }
+    root.AttachChild(SceneKit::MakeNode("Fishing Hole", mesh, water.Get()).Get());
+}
+
+void WinterSceneBuilder::AddTrees(SceneKit& kit, SceneNode& root) {
     Pointer<SceneNode> forest(new SceneNode());
     forest->SetName(String("Fir Trees"));
     // One trunk and three stacked cones, shared by every tree through its buffers.
     Mesh trunk, crown;
-    const int sides = 10;
-    for (int s = 0; s < sides; ++s) {
-        const float a0 = float(s) / float(sides) * 2.0f * kPi, a1 = float(s + 1) / float(sides) * 2.0f * kPi;
-        const Vector3 out{std::cos((a0 + a1) * 0.5f), 0.0f, std::sin((a0 + a1) * 0.5f)};
-        const float r = 0.35f;
-        trunk.Quad({r * std::cos(a0), 0.0f, r * std::sin(a0)}, {r * std::cos(a1), 0.0f, r * std::sin(a1)},
-                   {r * std::cos(a1), 2.5f, r * std::sin(a1)}, {r * std::cos(a0), 2.5f, r * std::sin(a0)}, 1.0f, 1.0f,
-                   out);
-        for (int tier = 0; tier < 3; ++tier) {
-            const float base = 1.5f + 2.2f * float(tier), radius = 3.2f - 0.9f * float(tier), top = base + 4.0f;
-            const int apex = crown.Vertex({0.0f, top, 0.0f}, {0.5f, 0.0f});
-            const int b0 = crown.Vertex({radius * std::cos(a0), base, radius * std::sin(a0)}, {0.0f, 1.0f});
-            const int b1 = crown.Vertex({radius * std::cos(a1), base, radius * std::sin(a1)}, {1.0f, 1.0f});
-            crown.Triangle(apex, b0, b1, out + Vector3(0.0f, 0.5f, 0.0f));
-        }
-    }
+    trunk.Tube({0.0f, 0.0f, 0.0f}, {0.0f, 2.5f, 0.0f}, 0.35f, 0.3f, 10);
+    for (int tier = 0; tier < 3; ++tier)
+        crown.Cone({0.0f, 1.5f + 2.2f * float(tier), 0.0f}, 3.2f - 0.9f * float(tier), 4.0f, 10);
     Pointer<Triangles> firstTrunk, firstCrown;
     const int count = 36;
     for (int t = 0; t < count; ++t) {
         // A ring of forest round the village, clear of the pond and the houses' lane.
-        const float angle = Random() * 2.0f * kPi;
-        const float distance = 55.0f + Random() * 110.0f;
+        const float angle = kit.Random() * 2.0f * kPi;
+        const float distance = 55.0f + kit.Random() * 110.0f;
         const float x = distance * std::cos(angle), z = distance * std::sin(angle);
-        const float scale = 0.8f + Random() * 0.7f;
+        const float scale = 0.8f + kit.Random() * 0.7f;
         const std::string name = "Fir " + std::to_string(t + 1);
         Pointer<SceneNode> tree(new SceneNode());
         tree->SetName(String(name.c_str()));
-        tree->GetLocalTransform().SetTranslation({x, GroundHeight(x, z) - 0.2f, z});
+        tree->GetLocalTransform().SetTranslation({x, SceneKit::GroundHeight(x, z) - 0.2f, z});
         tree->GetLocalTransform().SetScale({scale, scale, scale});
-        tree->GetLocalTransform().SetRotation(Quaternion::FromAxisAngle({0, 1, 0}, Random() * 2.0f * kPi));
-        Pointer<Triangles> stem = MakeNode((name + " Trunk").c_str(), trunk, Lit("Textures/bark.tga").Get());
-        Pointer<Triangles> needles = MakeNode((name + " Crown").c_str(), crown, Lit("Textures/needles.tga").Get());
+        tree->GetLocalTransform().SetRotation(Quaternion::FromAxisAngle({0, 1, 0}, kit.Random() * 2.0f * kPi));
+        Pointer<GeometryNodeEffect> needles = kit.Lit("Textures/needles.tga");
+        // The crowns sway a little in the wind.
+        needles->swayEnabled = 1;
+        needles->swayAmplitude = 0.015f;
+        needles->swayFrequency = 0.8f;
+        Pointer<Triangles> stem = SceneKit::MakeNode(name + " Trunk", trunk, kit.Lit("Textures/bark.tga").Get());
+        Pointer<Triangles> top = SceneKit::MakeNode(name + " Crown", crown, needles.Get());
         if (firstTrunk) {
             // Trees share the first tree's arrays.
             stem->SetVertices(firstTrunk->GetVertices());
             stem->SetNormals(firstTrunk->GetNormals());
             stem->SetTexCoords(0, firstTrunk->GetTexCoords(0));
             stem->SetIndices(firstTrunk->GetIndices());
-            needles->SetVertices(firstCrown->GetVertices());
-            needles->SetNormals(firstCrown->GetNormals());
-            needles->SetTexCoords(0, firstCrown->GetTexCoords(0));
-            needles->SetIndices(firstCrown->GetIndices());
+            top->SetVertices(firstCrown->GetVertices());
+            top->SetNormals(firstCrown->GetNormals());
+            top->SetTexCoords(0, firstCrown->GetTexCoords(0));
+            top->SetIndices(firstCrown->GetIndices());
         } else {
             firstTrunk = stem;
-            firstCrown = needles;
+            firstCrown = top;
         }
         tree->AttachChild(stem.Get());
-        tree->AttachChild(needles.Get());
+        tree->AttachChild(top.Get());
         forest->AttachChild(tree.Get());
     }
     root.AttachChild(forest.Get());
+    trees_ = forest.Get();
 }
 
-void WinterSceneBuilder::AddHouses(SceneNode& root) {
-    Pointer<SceneNode> village(new SceneNode());
-    village->SetName(String("Houses"));
-    static const struct {
-        float x, z, yaw, width, depth;
-    } kHouses[] = {{-38, 30, 0.4f, 10, 8}, {-12, 44, 0.1f, 12, 9}, {18, 42, -0.2f, 9, 8},
-                   {42, 24, -0.6f, 11, 8}, {-44, -8, 1.3f, 9, 7}};
-    int number = 0;
-    for (const auto& h : kHouses) {
-        ++number;
-        const std::string name = "House " + std::to_string(number);
-        Pointer<SceneNode> house(new SceneNode());
-        house->SetName(String(name.c_str()));
-        house->GetLocalTransform().SetTranslation({h.x, GroundHeight(h.x, h.z) - 0.3f, h.z});
-        house->GetLocalTransform().SetRotation(Quaternion::FromAxisAngle({0, 1, 0}, h.yaw));
-        const float w = h.width * 0.5f, d = h.depth * 0.5f, wall = 5.0f, ridge = 8.5f;
-        Mesh walls, roof, windows;
-        walls.Quad({-w, 0, -d}, {w, 0, -d}, {w, wall, -d}, {-w, wall, -d}, 2, 1, {0, 0, -1});
-        walls.Quad({w, 0, d}, {-w, 0, d}, {-w, wall, d}, {w, wall, d}, 2, 1, {0, 0, 1});
-        walls.Quad({-w, 0, d}, {-w, 0, -d}, {-w, wall, -d}, {-w, wall, d}, 2, 1, {-1, 0, 0});
-        walls.Quad({w, 0, -d}, {w, 0, d}, {w, wall, d}, {w, wall, -d}, 2, 1, {1, 0, 0});
-        // Gables.
-        for (const float side : {-1.0f, 1.0f}) {
-            const int a = walls.Vertex({-w, wall, side * d}, {0, 0}), b = walls.Vertex({w, wall, side * d}, {2, 0});
-            const int c = walls.Vertex({0, ridge, side * d}, {1, -0.7f});
-            walls.Triangle(a, b, c, {0, 0, side});
-        }
-        const float eave = 0.8f;
-        roof.Quad({-w - eave, wall - 0.4f, -d - eave}, {0, ridge, -d - eave}, {0, ridge, d + eave},
-                  {-w - eave, wall - 0.4f, d + eave}, 1, 2, {-1, 1, 0});
-        roof.Quad({w + eave, wall - 0.4f, -d - eave}, {0, ridge, -d - eave}, {0, ridge, d + eave},
-                  {w + eave, wall - 0.4f, d + eave}, 1, 2, {1, 1, 0});
-        // Two lit windows on the front and one on each side, just proud of the walls.
-        for (const float x : {-w * 0.5f, w * 0.5f})
-            windows.Quad({x - 0.9f, 1.8f, -d - 0.05f}, {x + 0.9f, 1.8f, -d - 0.05f}, {x + 0.9f, 3.6f, -d - 0.05f},
-                         {x - 0.9f, 3.6f, -d - 0.05f}, 1, 1, {0, 0, -1});
-        for (const float side : {-1.0f, 1.0f}) {
-            const float x = side * (w + 0.05f);
-            windows.Quad({x, 1.8f, -0.9f}, {x, 1.8f, 0.9f}, {x, 3.6f, 0.9f}, {x, 3.6f, -0.9f}, 1, 1, {side, 0, 0});
-        }
-        house->AttachChild(MakeNode((name + " Walls").c_str(), walls, Lit("Textures/wood.tga").Get()).Get());
-        house->AttachChild(MakeNode((name + " Roof").c_str(), roof, Lit("Textures/roof.tga").Get()).Get());
-        house->AttachChild(MakeNode((name + " Windows").c_str(), windows, Unlit("Textures/window.tga").Get()).Get());
-        village->AttachChild(house.Get());
+void WinterSceneBuilder::AddDrifts(SceneKit& kit, SceneNode& root) {
+    // Banks of fresh snow along the shore that glitter as the camera moves.
+    Mesh mesh;
+    for (int k = 0; k < 9; ++k) {
+        const float a = 0.5f + float(k) * 0.62f + kit.Random() * 0.2f;
+        const float r = SceneKit::kPondRadius + 5.0f + kit.Random() * 4.0f;
+        const float x = r * std::cos(a), z = r * std::sin(a);
+        mesh.Ellipsoid({x, SceneKit::GroundHeight(x, z) - 0.5f, z}, {2.5f + 2.0f * kit.Random(), 1.2f, 1.8f + kit.Random()}, 5, 10);
     }
-    root.AttachChild(village.Get());
+    Pointer<SnowEffect> glitter(new SnowEffect());
+    glitter->SetTexture(kit.TextureFor("Textures/snow.tga"));
+    glitter->SetColor(Color(0.42f, 0.46f, 0.62f, 1.0f));
+    glitter->glitterScale = 6.0f;
+    root.AttachChild(SceneKit::MakeNode("Snow Drifts", mesh, glitter.Get()).Get());
 }
 
-void WinterSceneBuilder::AddLamps(SceneNode& root) {
-    // Street lamps along the lane in front of the houses. Their lights are made before
-    // the lit surfaces so that those take them; their posts follow once the lights exist.
-    Pointer<SceneNode> lamps(new SceneNode());
-    lamps->SetName(String("Street Lamps"));
-    const Vector3 places[] = {{-30, 0, 18}, {-6, 0, 30}, {20, 0, 30}, {38, 0, 10}};
-    int number = 0;
-    for (const Vector3& at : places) {
-        ++number;
-        const std::string name = "Lamp " + std::to_string(number);
-        const Vector3 top{at.x, GroundHeight(at.x, at.z) + 4.6f, at.z};
-        lampTops_.push_back(top);
-        Pointer<Light> light(new Light());
-        light->SetName(String((name + " Light").c_str()));
-        light->SetLightType(Light::kPoint);
-        light->SetAmbient(Color(0.0f, 0.0f, 0.0f));
-        light->SetDiffuse(Color(1.0f, 0.72f, 0.35f));
-        light->SetAttenuation({1.0f, 0.02f, 0.004f});
-        light->SetUseAttenuation(true);
-        light->GetLocalTransform().SetTranslation(top);
-        lamps->AttachChild(light.Get());
-        lights_.push_back(light);
-    }
-    for (size_t i = 0; i < lampTops_.size(); ++i) {
-        const Vector3 top = lampTops_[i];
-        Mesh post, globe;
-        const float r = 0.12f;
-        const Vector3 foot{top.x, top.y - 4.8f, top.z};
-        post.Quad(foot + Vector3(-r, 0, -r), foot + Vector3(r, 0, -r), top + Vector3(r, 0, -r), top + Vector3(-r, 0, -r), 1, 4, {0, 0, -1});
-        post.Quad(foot + Vector3(r, 0, r), foot + Vector3(-r, 0, r), top + Vector3(-r, 0, r), top + Vector3(r, 0, r), 1, 4, {0, 0, 1});
-        post.Quad(foot + Vector3(-r, 0, r), foot + Vector3(-r, 0, -r), top + Vector3(-r, 0, -r), top + Vector3(-r, 0, r), 1, 4, {-1, 0, 0});
-        post.Quad(foot + Vector3(r, 0, -r), foot + Vector3(r, 0, r), top + Vector3(r, 0, r), top + Vector3(r, 0, -r), 1, 4, {1, 0, 0});
-        const float g = 0.45f;
-        const Vector3 c{top.x, top.y + 0.4f, top.z};
-        globe.Quad(c + Vector3(-g, -g, -g), c + Vector3(g, -g, -g), c + Vector3(g, g, -g), c + Vector3(-g, g, -g), 1, 1, {0, 0, -1});
-        globe.Quad(c + Vector3(g, -g, g), c + Vector3(-g, -g, g), c + Vector3(-g, g, g), c + Vector3(g, g, g), 1, 1, {0, 0, 1});
-        globe.Quad(c + Vector3(-g, -g, g), c + Vector3(-g, -g, -g), c + Vector3(-g, g, -g), c + Vector3(-g, g, g), 1, 1, {-1, 0, 0});
-        globe.Quad(c + Vector3(g, -g, -g), c + Vector3(g, -g, g), c + Vector3(g, g, g), c + Vector3(g, g, -g), 1, 1, {1, 0, 0});
-        const std::string name = "Lamp " + std::to_string(i + 1);
-        lamps->AttachChild(MakeNode((name + " Post").c_str(), post, Lit("Textures/bark.tga").Get()).Get());
-        lamps->AttachChild(MakeNode((name + " Globe").c_str(), globe, Unlit("Textures/window.tga").Get()).Get());
-    }
-    root.AttachChild(lamps.Get());
-}
-
-void WinterSceneBuilder::AddGarlands(SceneNode& root) {
-    // A string of lights sagging between each pair of neighbouring lamps.
-    Pointer<SceneNode> garlands(new SceneNode());
-    garlands->SetName(String("Garlands"));
-    for (size_t i = 0; i + 1 < lampTops_.size(); ++i) {
-        const int lamps = 24;
-        Pointer<Vector3Buffer> points(new Vector3Buffer(lamps));
-        for (int k = 0; k < lamps; ++k) {
-            const float t = float(k) / float(lamps - 1);
-            const Vector3 p = lampTops_[i] + (lampTops_[i + 1] - lampTops_[i]) * t;
-            points->GetElements()[k] = p - Vector3(0.0f, 1.6f * 4.0f * t * (1.0f - t) + 0.3f, 0.0f);
-        }
-        Pointer<Lines> line(new Lines());
-        line->SetName(String(("Garland Line " + std::to_string(i + 1)).c_str()));
-        line->SetVertices(points.Get());
-        Pointer<Garland> garland(new Garland());
-        garland->SetName(String(("Garland " + std::to_string(i + 1)).c_str()));
-        for (const Color& c : {Color(1.0f, 0.2f, 0.15f, 0.9f), Color(0.2f, 1.0f, 0.3f, 0.9f),
-                               Color(0.3f, 0.5f, 1.0f, 0.9f), Color(1.0f, 0.85f, 0.2f, 0.9f)})
-            garland->GetPalette().Append(c);
-        garland->SetLine(line.Get());
-        garland->blinkPeriod = 0.8f;
-        garland->lampSize = 0.35f;
-        if (auto* sprites = DynamicCast<SpriteEffect>(garland->GetEffect())) sprites->SetTexture(TextureFor("Textures/flake.tga"));
-        garlands->AttachChild(garland.Get());
-    }
-    root.AttachChild(garlands.Get());
-}
-
-void WinterSceneBuilder::AddSnow(SceneNode& root) {
+void WinterSceneBuilder::AddSnow(SceneKit& kit, SceneNode& root) {
     Pointer<SpriteParticleSystem> snow(new SpriteParticleSystem());
     snow->SetName(String(kSnowName));
     Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter());
@@ -433,60 +353,27 @@ void WinterSceneBuilder::AddSnow(SceneNode& root) {
     snow->endColor = Color(1.0f, 1.0f, 1.0f, 0.0f);
     snow->GetLocalTransform().SetTranslation({0.0f, 45.0f, 15.0f});
     if (auto* sprites = DynamicCast<SpriteEffect>(snow->GetEffect())) {
-        sprites->SetTexture(TextureFor("Textures/flake.tga"));
+        sprites->SetTexture(kit.TextureFor("Textures/flake.tga"));
         sprites->SetBlendEnabled(true);
     }
     root.AttachChild(snow.Get());
 }
 
-Pointer<Camera> WinterSceneBuilder::MakeShot(SceneNode& parent, const char* name, const std::vector<Vector3>& path,
-                                             const Vector3& lookAt, double seconds) {
-    Pointer<Camera> camera(new Camera());
-    camera->SetName(String(name));
-    camera->SetFieldOfView(0.9f);
-    camera->SetNearPlane(0.5f);
-    camera->SetFarPlane(5000.0f);
-    camera->GetLocalTransform().SetTranslation(path.front());
-    camera->GetLocalTransform().SetRotation(LookRotation(path.front(), lookAt));
-    Pointer<NodeAnimation> track(new NodeAnimation());
-    track->SetName(String((std::string(name) + " Path").c_str()));
-    for (size_t i = 0; i < path.size(); ++i) {
-        auto* key = new NodeAnimationKey();
-        key->time = path.size() > 1 ? double(i) / double(path.size() - 1) : 0.0;
-        key->translation = path[i];
-        key->rotation = LookRotation(path[i], lookAt);
-        track->AppendKey(key);
-    }
-    Pointer<NodeAnimationController> animation(new NodeAnimationController());
-    animation->SetName(String((std::string(name) + " Animation").c_str()));
-    animation->AddAnimation(track.Get());
-    animation->AddFrame(track.Get(), 0.0, 1.0);
-    animation->SetPeriod(seconds);
-    camera->AddController(animation.Get());
-    parent.AttachChild(camera.Get());
-    director_->AddSet(camera.Get(), 0.0, seconds);
-    return camera;
-}
-
-void WinterSceneBuilder::AddCameras(SceneNode& root) {
-    Pointer<SceneNode> cameras(new SceneNode());
-    cameras->SetName(String("Cameras"));
-    MakeShot(*cameras, "Camera Pond", {{-60, 6, -50}, {-20, 5, -62}, {25, 6, -55}}, {0, 1, 10}, 20.0);
-    MakeShot(*cameras, "Camera Lane", {{-40, 3, 10}, {-10, 3.5f, 18}, {25, 3, 14}}, {0, 3, 40}, 18.0);
-    MakeShot(*cameras, "Camera Village", {{0, 30, -90}, {40, 26, -70}, {70, 22, -30}}, {0, 2, 20}, 22.0);
-    MakeShot(*cameras, "Camera Ice", {{10, 1.5f, -20}, {0, 1.2f, -8}, {-12, 1.5f, 2}}, {-20, 6, 40}, 16.0);
-    root.AttachChild(cameras.Get());
-}
-
-void WinterSceneBuilder::AddSounds(SceneNode& root) {
-    if (!withMusic_) return;
-    // The host finds the soundtrack by this name, mutes or stops it by the settings and
-    // starts it once the scene is ready.
-    Pointer<SoundNode> music(new SoundNode());
-    music->SetName(String(kMusicName));
-    music->SetFileName(String(kMusicFile));
-    music->SetLoop(true);
-    root.AttachChild(music.Get());
+void WinterSceneBuilder::AddFrost(SceneKit& kit, SceneNode& root) {
+    // Frost in the corners of the view, as on a cold window pane.
+    Pointer<WindowPlane> frost(new WindowPlane());
+    frost->SetName(String("Frosted Pane"));
+    Pointer<TextureEffect> look(new TextureEffect());
+    look->SetTexture(kit.TextureFor("Textures/frost.tga"));
+    look->SetBlendEnabled(true);
+    look->depthTest = 0;
+    look->depthWrite = 0;
+    frost->SetEffect(look.Get());
+    // Its frame-time step runs before the next frame's drawing, like the mirrors'.
+    Pointer<PostUpdateController> step(new PostUpdateController());
+    step->SetName(String("Pane Step"));
+    frost->AddController(step.Get());
+    root.AttachChild(frost.Get());
 }
 
 } // namespace nuv

@@ -7,7 +7,9 @@
 #include "content/MusicTrack.h"
 #endif
 #include "content/OverlayPictures.h"
+#include "content/FigureBuilder.h"
 #include "content/ProceduralTextures.h"
+#include "content/SoundBuilder.h"
 #include "content/WinterSceneBuilder.h"
 
 #include "core/Engine.h"
@@ -27,6 +29,7 @@ constexpr uint32_t kSceneSeed = 0x5EED2026u;
 constexpr uint32_t kTextureSeed = 0x7E47u;
 constexpr uint32_t kPictureSeed = 0x91C7u;
 constexpr uint32_t kMusicSeed = 0xA11Au;
+constexpr uint32_t kEffectsSeed = 0xEFFEu;
 constexpr double kMusicSeconds = 48.0;
 #if NUV_HAVE_VORBISENC
 constexpr bool kWithMusic = true;
@@ -55,6 +58,14 @@ int BuildMedia(nuv::MediaPacker& media) {
     const nuv::ProceduralTextures textures(kTextureSeed);
     const std::map<std::string, std::function<nuv::Pointer<nuv::Image>()>> makers = {
         {"Textures/sky.tga", [&] { return textures.Sky(512); }},
+        {"Textures/icebump.tga", [&] { return textures.IceBump(256); }},
+        {"Textures/glow.tga", [&] { return textures.Glow(64); }},
+        {"Textures/smoke.tga", [&] { return textures.Smoke(64); }},
+        {"Textures/bulb.tga", [&] { return textures.Bulb(32); }},
+        {"Textures/stone.tga", [&] { return textures.Stone(128); }},
+        {"Textures/walllight.tga", [&] { return textures.WallLight(256); }},
+        {"Textures/figures.tga", [&] { return textures.Figures(128); }},
+        {"Textures/frost.tga", [&] { return textures.Frost(256); }},
         {"Textures/snow.tga", [&] { return textures.Snow(512); }},
         {"Textures/ice.tga", [&] { return textures.Ice(256); }},
         {"Textures/bark.tga", [&] { return textures.Bark(128); }},
@@ -83,8 +94,15 @@ int BuildMedia(nuv::MediaPacker& media) {
         std::fprintf(stderr, "nuv_content: the music could not be encoded\n");
         return 1;
     }
+    for (nuv::SoundBuilder::Sound& sound : nuv::SoundBuilder::Synthesise(kEffectsSeed, nuv::FigureBuilder::kStrideSeconds)) {
+        if (nuv::MusicTrack::EncodeOgg(sound.samples, nuv::EffectSounds::kSampleRate, ogg) != 0 ||
+            media.AddFile(sound.file, std::move(ogg)) != 0) {
+            std::fprintf(stderr, "nuv_content: %s could not be encoded\n", sound.file.c_str());
+            return 1;
+        }
+    }
 #else
-    std::fprintf(stderr, "nuv_content: no Vorbis encoder, the scene has no music\n");
+    std::fprintf(stderr, "nuv_content: no Vorbis encoder, the scene has no music and no sounds\n");
 #endif
     return 0;
 }

@@ -39,6 +39,8 @@ public:
     const String& GetFileName() const { return fileName_; }
     void SetFileName(const String& name) { fileName_ = name; }
     bool Is3D() const { return is3D_; }
+    // For a node made in code: the stream made at load is 3D (mono files only).
+    void Set3D(bool is3D) { is3D_ = is3D; }
     bool IsPlaying() const { return playing_; }
     void SetPlaying(bool playing) { playing_ = playing; }
     BassHandle GetStream() const { return stream_; }
