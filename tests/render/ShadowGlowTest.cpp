@@ -93,6 +93,7 @@ Pointer<Triangles> Square(const String& name, float y) {
     std::memcpy(indices->GetElements(), order, sizeof order);
     mesh->SetVertices(vertices.Get());
     mesh->SetIndices(indices.Get());
+    mesh->ComputeModelBound();
     mesh->SetEffect(Pointer<ColorEffect>(new ColorEffect).Get());
     mesh->UpdateTree(0.0, false);
     return mesh;

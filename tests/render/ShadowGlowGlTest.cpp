@@ -1,0 +1,241 @@
+// Shadow maps, the glow and the letterbox drawn headless through the OpenGL module: a caster's
+// shadow on the floor, a glow around a bright node and none at intensity 0, the letterbox bars,
+// and the scene drawn straight where the glow cannot be.
+#include "../core/TestSupport.h"
+#include "gl/GlTestScene.h"
+#include "core/IntBuffer.h"
+#include "core/Vector3Buffer.h"
+#include "media/image/Image.h"
+#include "render/PixelShader.h"
+#include "render/Texture.h"
+#include "render/VertexShader.h"
+#include "render/ColorEffect.h"
+#include "render/CustomGlowPostRenderEffect.h"
+#include "render/PostRenderEffect.h"
+#include "render/RenderShadowmapEffectController.h"
+#include "render/ShadowmapEffect.h"
+#include "scene/Camera.h"
+#include "scene/Light.h"
+#include "scene/SceneNode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace nuv::test {
+namespace {
+
+class ShadowGlowFrames : public GlScene {
+protected:
+    // A horizontal rectangle at height y, facing up, in a colour, drawn from both sides.
+    Pointer<Triangles> Plate(float x0, float x1, float z0, float z1, float y, const Color& color) {
+        Pointer<Triangles> mesh(new Triangles);
+        Pointer<Vector3Buffer> vertices(new Vector3Buffer(4));
+        Vector3* v = vertices->GetElements();
+        v[0] = {x0, y, z0}, v[1] = {x0, y, z1}, v[2] = {x1, y, z1}, v[3] = {x1, y, z0};
+        Pointer<IntBuffer> indices(new IntBuffer(6));
+        const int32_t order[6] = {0, 1, 2, 0, 2, 3};
+        std::memcpy(indices->GetElements(), order, sizeof order);
+        mesh->SetVertices(vertices.Get());
+        mesh->SetIndices(indices.Get());
+        mesh->ComputeModelBound();
+        Pointer<ColorEffect> effect(new ColorEffect);
+        effect->SetColor(color);
+        effect->cullEnabled = 0;
+        mesh->SetEffect(effect.Get());
+        return mesh;
+    }
+
+    // Updates the scene (which lists the render-to-texture steps), begins the frame (which runs
+    // them) and draws the scene; the frame stays open for the pixel checks.
+    void DrawScene(SceneNode& root) {
+        root.UpdateTree(0.0, true);
+        Begin();
+        root.CullAndRender(*renderer);
+        renderer->FlushDeferred();
+    }
+
+    std::vector<uint8_t> Frame() {
+        std::vector<uint8_t> rgba;
+        int w = 0, h = 0;
+        EXPECT_TRUE(renderer->ReadFrame(w, h, rgba));
+        return rgba;
+    }
+
+    static int Differing(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+        if (a.size() != b.size()) return -1;
+        int count = 0;
+        for (size_t i = 0; i < a.size(); ++i) count += std::abs(int(a[i]) - int(b[i])) > 2 ? 1 : 0;
+        return count;
+    }
+
+    // A floor seen from the eye at the origin, and a plate one unit above it, edge-on to the eye.
+    struct ShadowScene {
+        Pointer<SceneNode> root{new SceneNode};
+        Pointer<Triangles> floor, caster;
+        Pointer<Light> light{new Light};
+    };
+    ShadowScene MakeShadowScene() {
+        ShadowScene scene;
+        scene.floor = Plate(-3, 3, 2, 12, -1, Color(1, 1, 1, 1));
+        scene.caster = Plate(-0.5f, 0.5f, 5, 7, 0, Color(1, 0, 0, 1));
+        scene.root->AttachChild(scene.floor.Get());
+        scene.root->AttachChild(scene.caster.Get());
+        // Above the middle of the floor.
+        scene.light->SetLightType(Light::kPoint);
+        scene.light->GetLocalTransform().SetTranslation(Vector3(0, 10, 6));
+        scene.light->UpdateTree(0.0, false);
+        return scene;
+    }
+    Pointer<ShadowmapEffect> AddShadows(ShadowScene& scene) {
+        Pointer<ShadowmapEffect> shadow(new ShadowmapEffect);
+        shadow->SetShadowLight(scene.light.Get());
+        shadow->AddNode(scene.floor.Get());
+        shadow->AddNode(scene.caster.Get());
+        shadow->SetDepthBias(2000);
+        shadow->AddController(Pointer<RenderShadowmapEffectController>(new RenderShadowmapEffectController).Get());
+        scene.root->AddEffect(shadow.Get());
+        return shadow;
+    }
+};
+
+// Floor points: (0, -1, 6) lies under the plate at pixel (32, 19); (2, -1, 6) at (52, 19) and
+// (0, -1, 9.7) at (32, 24) are in the light.
+TEST_F(ShadowGlowFrames, ACasterDarkensTheFloorBelowItWithTheShadowColour) {
+    ShadowScene plain = MakeShadowScene();
+    DrawScene(*plain.root);
+    EXPECT_TRUE(Near(32, 19, {255, 255, 255}));
+    renderer->EndFrame();
+
+    ShadowScene scene = MakeShadowScene();
+    Pointer<ShadowmapEffect> shadow = AddShadows(scene);
+    ASSERT_EQ(shadow->CurrentTechnique(), shadow->GetTechnique(0));
+    DrawScene(*scene.root);
+    EXPECT_TRUE(Near(32, 19, {128, 128, 128}, 4));
+    EXPECT_TRUE(Near(52, 19, {255, 255, 255}));
+    EXPECT_TRUE(Near(32, 24, {255, 255, 255}));
+    EXPECT_TRUE(Near(32, 10, {255, 255, 255}));
+    renderer->EndFrame();
+
+    // A full-alpha colour paints the shadow in it; the five-sample lookup agrees inside.
+    shadow->SetShadowColor(Color(0, 0, 1, 1));
+    shadow->SetFiltering(true);
+    DrawScene(*scene.root);
+    EXPECT_TRUE(Near(32, 19, {0, 0, 255}, 4));
+    EXPECT_TRUE(Near(52, 19, {255, 255, 255}));
+    renderer->EndFrame();
+
+    // A shadow colour alpha of 0 leaves no shadow.
+    shadow->SetShadowColor(Color(0, 0, 0, 0));
+    DrawScene(*scene.root);
+    EXPECT_TRUE(Near(32, 19, {255, 255, 255}));
+    renderer->EndFrame();
+}
+
+TEST_F(ShadowGlowFrames, WithoutHardwareShadowMapsTheSceneIsDrawnWithoutShadows) {
+    renderer->LimitCaps(-1, -1, -1, false);
+    ShadowScene scene = MakeShadowScene();
+    Pointer<ShadowmapEffect> shadow = AddShadows(scene);
+    EXPECT_EQ(shadow->CurrentTechnique(), shadow->GetTechnique(1));
+    DrawScene(*scene.root);
+    EXPECT_TRUE(Near(32, 19, {255, 255, 255}));
+    EXPECT_TRUE(Near(52, 19, {255, 255, 255}));
+    renderer->EndFrame();
+}
+
+// A grey background and a white lamp in the middle (pixels 24..39), in clip space.
+struct GlowScene {
+    Pointer<SceneNode> root{new SceneNode};
+    Pointer<Triangles> background = Quad(-1, -1, 1, 1, 0.9f, Color(0.25f, 0.25f, 0.25f, 1));
+    Pointer<Triangles> lamp = Quad(-0.25f, -0.25f, 0.25f, 0.25f, 0.5f, Color(1, 1, 1, 1));
+    GlowScene() {
+        root->AttachChild(background.Get());
+        root->AttachChild(lamp.Get());
+    }
+};
+
+TEST_F(ShadowGlowFrames, TheGlowBrightensAroundTheLampAndIntensityZeroLeavesTheCapture) {
+    GlowScene plain;
+    DrawScene(*plain.root);
+    const std::vector<uint8_t> straight = Frame();
+    EXPECT_TRUE(Near(2, 2, {64, 64, 64}));
+    EXPECT_TRUE(Near(32, 32, {255, 255, 255}));
+    renderer->EndFrame();
+
+    GlowScene scene;
+    Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect);
+    glow->AddNode(scene.lamp.Get());
+    glow->SetIntensity(0.0f);
+    scene.root->AddEffect(glow.Get());
+    DrawScene(*scene.root);
+    ASSERT_EQ(glow->PassCount(), 3);
+    EXPECT_EQ(Differing(Frame(), straight), 0);
+    EXPECT_EQ(glow->GetDownsampleTexture()->GetImage()->GetWidth(), kSize / 4);
+    renderer->EndFrame();
+
+    glow->SetIntensity(1.0f);
+    DrawScene(*scene.root);
+    const Rgb beside = At(42, 32), above = At(32, 42), corner = At(2, 2);
+    EXPECT_GT(beside.r, 64 + 20);
+    EXPECT_GT(above.g, 64 + 20);
+    EXPECT_TRUE(Near(2, 2, {64, 64, 64})) << corner.r;
+    EXPECT_TRUE(Near(32, 32, {255, 255, 255}));
+    renderer->EndFrame();
+}
+
+TEST_F(ShadowGlowFrames, OnlyTheVisiblePartOfAGlowNodeGlows) {
+    // A black plate in front hides the right half of the lamp: only the left half glows.
+    GlowScene scene;
+    Pointer<Triangles> screen = Quad(0, -1, 1, 1, 0.2f, Color(0, 0, 0, 1));
+    scene.root->AttachChild(screen.Get());
+    Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect);
+    glow->AddNode(scene.lamp.Get());
+    glow->SetIntensity(1.0f);
+    scene.root->AddEffect(glow.Get());
+    DrawScene(*scene.root);
+    // Four pixels off the lamp's edge on either side: the hidden half adds only what the blur
+    // carries over from the visible one.
+    EXPECT_GT(At(19, 32).r, 64 + 20);
+    EXPECT_LT(At(44, 32).r, 30);
+    renderer->EndFrame();
+}
+
+TEST_F(ShadowGlowFrames, UnderLevelZeroTheGlowIsAbsentAndTheSceneDrawnStraight) {
+    GlowScene plain;
+    DrawScene(*plain.root);
+    const std::vector<uint8_t> straight = Frame();
+    renderer->EndFrame();
+
+    renderer->LimitCaps(0, 0, -1, true);
+    GlowScene scene;
+    Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect);
+    glow->AddNode(scene.lamp.Get());
+    glow->SetIntensity(1.0f);
+    scene.root->AddEffect(glow.Get());
+    DrawScene(*scene.root);
+    EXPECT_EQ(glow->PassCount(), 1);
+    EXPECT_EQ(Differing(Frame(), straight), 0);
+    EXPECT_EQ(glow->GetScreenTexture(), nullptr);
+    renderer->EndFrame();
+}
+
+TEST_F(ShadowGlowFrames, TheLetterboxLeavesBarsOfAnEighthAboveAndBelow) {
+    for (bool withGlow : {false, true}) {
+        Pointer<SceneNode> root(new SceneNode);
+        Pointer<Triangles> white = Quad(-1, -1, 1, 1, 0.5f, Color(1, 1, 1, 1));
+        root->AttachChild(white.Get());
+        Pointer<PostRenderEffect> effect(withGlow ? new CustomGlowPostRenderEffect : new PostRenderEffect);
+        effect->SetFilm(true);
+        root->AddEffect(effect.Get());
+        DrawScene(*root);
+        // 64 rows: 8 black, 48 white, 8 black.
+        for (int y : {0, 7, 56, 63}) EXPECT_TRUE(Near(32, y, {0, 0, 0})) << "row " << y << " glow " << withGlow;
+        for (int y : {8, 32, 55}) EXPECT_TRUE(Near(32, y, {255, 255, 255})) << "row " << y << " glow " << withGlow;
+        EXPECT_EQ(renderer->GetViewportHeight(), kSize);
+        renderer->EndFrame();
+    }
+}
+
+} // namespace
+} // namespace nuv::test
