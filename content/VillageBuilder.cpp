@@ -8,6 +8,7 @@
 #include "core/Vector3Buffer.h"
 #include "render/ColorEffect.h"
 #include "render/LightmapTextureEffect.h"
+#include "render/NormalmapTextureEffect.h"
 #include "render/SpriteEffect.h"
 #include "scene/Flare.h"
 #include "scene/Garland.h"
@@ -240,7 +241,14 @@ void VillageBuilder::AddCampFire(SceneNode& root) {
     }
     Pointer<Triangles> wood = SceneKit::MakeNode("Camp Fire Logs", logs, kit_.Lit("Textures/bark.tga").Get());
     fire->AttachChild(wood.Get());
-    fire->AttachChild(SceneKit::MakeNode("Camp Fire Stones", stones, kit_.Lit("Textures/stone.tga").Get()).Get());
+    // The stones are lit by the fire alone: warm, unshaded, with a normal map for devices that
+    // bump them.
+    Pointer<NormalmapTextureEffect> stoneLook(new NormalmapTextureEffect());
+    stoneLook->SetTexture(kit_.TextureFor("Textures/stone.tga"));
+    stoneLook->SetNormalmap(kit_.TextureFor("Textures/icebump.tga"));
+    stoneLook->SetNormalmapSet(0);
+    stoneLook->SetColor(Color(0.75f, 0.5f, 0.35f, 1.0f));
+    fire->AttachChild(SceneKit::MakeNode("Camp Fire Stones", stones, stoneLook.Get()).Get());
 
     // Embers fly from the logs' surface: one small solid drawn per particle, tinted by its colour.
     Mesh speck;
