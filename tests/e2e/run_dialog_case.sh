@@ -42,7 +42,7 @@ cp "$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf" "$wo
 # Without a window manager the keyboard goes where the X server's focus is: on the dialog.
 eval "$(xdotool getwindowgeometry --shell "$id")"
 xdotool mousemove $((X + 3)) $((Y + 3))
-xdotool windowfocus --sync "$id"
+timeout 5 xdotool windowfocus --sync "$id"
 sleep 0.3
 status=0
 while read -r step args; do
@@ -56,7 +56,7 @@ while read -r step args; do
         [ "$args" = shot ] && import -window "$about" "$work/about.png"
         eval "$(xdotool getwindowgeometry --shell "$about")"
         xdotool mousemove $((X + 3)) $((Y + 3))
-        xdotool windowfocus --sync "$about"
+        timeout 5 xdotool windowfocus --sync "$about"
         sleep 0.3
         xdotool key Escape
         sleep 1
@@ -66,7 +66,7 @@ while read -r step args; do
         if xdotool search --onlyvisible --name "^About$" >/dev/null; then echo "OK left the About dialog open"; status=1; fi
         eval "$(xdotool getwindowgeometry --shell "$id")"
         xdotool mousemove $((X + 3)) $((Y + 3))
-        xdotool windowfocus --sync "$id"
+        timeout 5 xdotool windowfocus --sync "$id"
         sleep 0.3
         ;;
     esac
