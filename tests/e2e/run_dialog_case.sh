@@ -85,7 +85,11 @@ chmod +x "$work/drive.sh"
 run() {
     printf '%s\n' "$@" > "$work/steps"
     xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work" "$work/steps" || fail "run: $*"
+    grep -qxF "INFO. Режим скринсейвера 3." "$log" || fail "not the settings mode"
+    grep -qxF "INFO. Запущен режим конфигурирования." "$log" || fail "the settings mode did not start"
     grep -qxF "INFO. Работа скринсейвера завершена корректно." "$log" || fail "the run did not end normally"
+    # The settings mode makes no window of the engine's.
+    if grep -qF "Создание системного окна" "$log"; then fail "a system window was made"; fi
     [ "$(tail -n 1 "$log")" = "INFO. Конец лога." ] || fail "the log ends with [$(tail -n 1 "$log")]"
 }
 # The pictures are night scenes: a window that shows one has a share of dark blue pixels.
