@@ -207,6 +207,7 @@ Pointer<Texture> CustomGlowPostRenderEffect::MakeTarget(const char* texture, con
     if (!target || !picture || !picture->HasPixels()) return nullptr;
     target->SetName(String(texture));
     target->SetImage(picture.Get());
+    target->SetMipmapLevels(1);  // read at level 0 only
     // No depth surface of their own: the glow source is tested against the captured depth.
     target->SetFlags(0);
     return target;

@@ -141,6 +141,8 @@ void PostRenderEffect::BeginCapture(Renderer& renderer) {
         if (texture && picture && picture->HasPixels()) {
             texture->SetName(String("Screen Texture"));
             texture->SetImage(picture.Get());
+            // Read at level 0 only: no mip-map chain to make each frame.
+            texture->SetMipmapLevels(1);
             screenTexture_ = texture;
         }
     }

@@ -234,6 +234,7 @@ void ShadowmapEffect::SetShadowmap(Texture* texture) {
                                     : nullptr;
     if (!target || !picture || !picture->HasPixels()) return;
     target->SetImage(picture.Get());
+    target->SetMipmapLevels(1);  // never read
     target->SetFlags(0);
     colorTarget_ = target;
 }

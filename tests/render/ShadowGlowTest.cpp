@@ -12,6 +12,7 @@
 #include "render/ColorEffect.h"
 #include "render/CustomGlowPostRenderEffect.h"
 #include "render/PostRenderEffect.h"
+#include "render/RenderScreenspaceReflectTextureController.h"
 #include "render/RenderShadowmapEffectController.h"
 #include "render/ShadowmapEffect.h"
 #include "render/Technique.h"
@@ -350,6 +351,33 @@ TEST(GlowTextures, TheLetterboxTakesTheMiddleThreeQuartersAndWidensTheProjection
     plain->SetLetterbox();
     EXPECT_EQ(renderer.GetViewportHeight(), 600);
     EXPECT_FALSE(PostRenderEffect::IsLetterboxActive());
+}
+
+TEST(GlowTextures, TheReflectionIsSeenThroughTheLetterboxInFilmMode) {
+    Device device(1, 1, true);
+    RecordingRenderer& renderer = device.Get();
+    Pointer<Camera> camera(new Camera);
+    camera->UpdateMatrices();
+    const Matrix4 projection = camera->GetProjection();
+    renderer.SetCamera(camera.Get());
+    Pointer<Texture> mirror(new Texture);
+    Pointer<RenderScreenspaceReflectTextureController> reflection(new RenderScreenspaceReflectTextureController);
+    mirror->AddController(reflection.Get());
+    Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect);
+    glow->SetFilm(true);
+    glow->SetLetterbox();  // a film frame was drawn
+    glow->RestoreViewport();
+    reflection->PostUpdate();
+    // Half the letterbox: 800 x 450 halved.
+    EXPECT_EQ(mirror->GetImage()->GetWidth(), 400);
+    EXPECT_EQ(mirror->GetImage()->GetHeight(), 225);
+    EXPECT_EQ(renderer.GetViewportHeight(), 600);
+    EXPECT_TRUE(camera->GetProjection() == projection);
+
+    glow->SetFilm(false);
+    glow->SetLetterbox();
+    reflection->PostUpdate();
+    EXPECT_EQ(mirror->GetImage()->GetHeight(), 300);
 }
 
 TEST(GlowTextures, AGlowFrameCapturesDrawsTheSourcesOverTheDepthBlursAndComposites) {

@@ -1078,10 +1078,14 @@ GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, 
         for (int face = 0; face < faces; ++face)
             glTexImage2D(cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, 0, GLint(internal), width,
                          height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        // The lower levels follow level 0 each time the target is left (see PopTarget).
-        glGenerateMipmap(target);
-        resource.mipmapped = true;
-        resource.count = FullChain(width, height);
+        // The lower levels follow level 0 each time the target is left (see PopTarget). A
+        // texture that asks for one level gets none: the glow's full-screen targets are read at
+        // level 0 only, and making their chains every frame costs milliseconds.
+        if (texture->GetMipmapLevels() != 1) {
+            glGenerateMipmap(target);
+            resource.mipmapped = true;
+            resource.count = FullChain(width, height);
+        }
         if (ownDepth) {
             glGenRenderbuffers(1, &resource.depth);
             glBindRenderbuffer(GL_RENDERBUFFER, resource.depth);
