@@ -25,7 +25,10 @@ const struct {
 AboutDialog::AboutDialog(const UiStrings& strings) : strings_(strings) {}
 
 AboutDialog::~AboutDialog() {
-    if (window_) gtk_widget_destroy(window_);
+    if (window_) {
+        gtk_widget_destroy(window_);
+        g_object_unref(window_);
+    }
     if (builder_) g_object_unref(builder_);
     if (loop_) g_main_loop_unref(loop_);
     if (picture_) g_object_unref(picture_);
@@ -40,7 +43,7 @@ int AboutDialog::Run(GtkWidget* owner) {
         return 0;
     }
     window_ = GTK_WIDGET(window);
-    g_object_ref_sink(window_);
+    g_object_ref(window_);
 
     if (const String* title = strings_.Get("Mes_About_Title")) gtk_window_set_title(GTK_WINDOW(window_), title->GetText());
     for (const auto& entry : kTexts) {

@@ -175,7 +175,10 @@ SettingsDialog::SettingsDialog(SettingsDialogModel& model, const UiStrings& stri
     : model_(model), strings_(strings), webSiteUrl_(webSiteUrl), write_(std::move(write)) {}
 
 SettingsDialog::~SettingsDialog() {
-    if (window_) gtk_widget_destroy(window_);
+    if (window_) {
+        gtk_widget_destroy(window_);
+        g_object_unref(window_);
+    }
     if (builder_) g_object_unref(builder_);
     if (loop_) g_main_loop_unref(loop_);
     if (picture_) g_object_unref(picture_);
@@ -195,8 +198,8 @@ int SettingsDialog::Run(int64_t parentWindow, int displayWidth, int displayHeigh
         return SettingsDialogModel::kResultNotShown;
     }
     window_ = GTK_WIDGET(window);
-    // The builder's reference goes with the builder; ours keeps the window until we destroy it.
-    g_object_ref_sink(window_);
+    // Ours keeps the window object until the dialog object goes, whoever destroys the window.
+    g_object_ref(window_);
 
     ApplyTexts();
     FillControls();
