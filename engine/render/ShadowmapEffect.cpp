@@ -338,6 +338,10 @@ void ShadowmapEffect::UpdateFocus() {
     for (const Pointer<GeometryNode>& node : nodes_) {
         const BoundingVolume* bound = node ? node->GetWorldBound() : nullptr;
         if (!bound || bound->GetKind() != BoundingVolume::kSphere) continue;
+        // Geometry skinned in its program has an unbounded sphere: it says nothing about where
+        // the node is, and merged in it would spread the map over the whole world.
+        const float radius = static_cast<const SphereBoundingVolume*>(bound)->GetRadius();
+        if (!std::isfinite(radius) || radius > 1e18f) continue;
         if (first) focus_->CopyFrom(bound);
         else focus_->Merge(bound);
         first = false;

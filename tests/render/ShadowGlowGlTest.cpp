@@ -3,7 +3,10 @@
 // and the scene drawn straight where the glow cannot be.
 #include "../core/TestSupport.h"
 #include "gl/GlTestScene.h"
+#include "animation/SkinController.h"
 #include "core/IntBuffer.h"
+#include "core/Vector4Buffer.h"
+#include "render/EffectConstants.h"
 #include "core/Vector3Buffer.h"
 #include "media/image/Image.h"
 #include "render/PixelShader.h"
@@ -14,6 +17,7 @@
 #include "render/PostRenderEffect.h"
 #include "render/RenderShadowmapEffectController.h"
 #include "render/ShadowmapEffect.h"
+#include "scene/SphereBoundingVolume.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
 #include "scene/SceneNode.h"
@@ -126,10 +130,75 @@ TEST_F(ShadowGlowFrames, ACasterDarkensTheFloorBelowItWithTheShadowColour) {
     EXPECT_TRUE(Near(52, 19, {255, 255, 255}));
     renderer->EndFrame();
 
+    // The light-space perspective warp puts the same shadow in the same place.
+    shadow->SetShadowColor(Color(0, 0, 0, 0.5f));
+    shadow->SetFiltering(false);
+    shadow->SetPerspectiveWarping(true);
+    DrawScene(*scene.root);
+    EXPECT_TRUE(shadow->GetLastWarped());
+    EXPECT_TRUE(Near(32, 19, {128, 128, 128}, 4));
+    EXPECT_TRUE(Near(30, 20, {128, 128, 128}, 4));
+    EXPECT_TRUE(Near(52, 19, {255, 255, 255}));
+    EXPECT_TRUE(Near(32, 24, {255, 255, 255}));
+    renderer->EndFrame();
+
     // A shadow colour alpha of 0 leaves no shadow.
     shadow->SetShadowColor(Color(0, 0, 0, 0));
     DrawScene(*scene.root);
     EXPECT_TRUE(Near(32, 19, {255, 255, 255}));
+    renderer->EndFrame();
+}
+
+// The skinning hooks as the application installs them: the controller skins on the CPU while
+// active, and hands its bones to the vertex programs.
+void SwitchSkinning(Controller* controller, bool onCpu) {
+    controller->SetActive(onCpu);
+}
+
+bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
+    auto* skin = DynamicCast<SkinController>(controller);
+    if (!skin) return false;
+    data.bindPositions = skin->GetBindVertices();
+    data.weights = skin->GetWeights();
+    data.indices = skin->GetBoneIndices();
+    data.bones = skin->GetBoneMatrices();
+    data.boneCount = skin->GetBoneCount();
+    return true;
+}
+
+TEST_F(ShadowGlowFrames, ASkinnedFloorIsDarkenedThroughTheSkinnedProgram) {
+    GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchSkinning);
+    EffectConstants::SetSkinDataSource(&SkinDataOf);
+    ShadowScene scene = MakeShadowScene();
+    // One bone, lifted by half a unit: the floor is drawn (and darkened) at y = -0.5.
+    Pointer<Node> bone(new Node);
+    bone->GetLocalTransform().SetTranslation(Vector3(0, 0.5f, 0));
+    bone->UpdateTree(0.0, false);
+    Pointer<Vector3Buffer> bind(new Vector3Buffer(4));
+    std::memcpy(bind->GetElements(), static_cast<Vector3Buffer*>(scene.floor->GetVertices())->GetElements(),
+                4 * sizeof(Vector3));
+    Pointer<Vector4Buffer> weights(new Vector4Buffer(4)), indices(new Vector4Buffer(4));
+    for (int i = 0; i < 4; ++i) {
+        weights->GetElements()[i] = Vector4(1, 0, 0, 0);
+        indices->GetElements()[i] = Vector4(0, 0, 0, 0);
+    }
+    Pointer<SkinController> skin(new SkinController);
+    skin->AddBone(bone.Get(), Transform());
+    skin->SetBindVertices(bind.Get());
+    skin->SetWeights(weights.Get());
+    skin->SetBoneIndices(indices.Get());
+    scene.floor->AddController(skin.Get());
+    scene.floor->GetEffect()->SetSkinController(skin.Get());
+    Pointer<ShadowmapEffect> shadow = AddShadows(scene);
+    DrawScene(*scene.root);
+    EffectConstants::SetSkinDataSource(nullptr);
+    GeometryNodeEffect::SetCpuSkinningSwitch(nullptr);
+    EXPECT_FALSE(skin->IsActive());
+    // (0, -0.5, 6) under the plate now lands on row 25; (2, -0.5, 6) on column 52 is lit. The
+    // floor's unbounded sphere stays out of the focus region, which the plate alone sets.
+    EXPECT_LT(shadow->GetFocusBound()->GetRadius(), 2.0f);
+    EXPECT_TRUE(Near(32, 25, {128, 128, 128}, 4));
+    EXPECT_TRUE(Near(52, 25, {255, 255, 255}));
     renderer->EndFrame();
 }
 
