@@ -3,6 +3,7 @@
 #   ok      change settings and press Enter; a second run shows them (its edits flip them back)
 #   cancel  change settings and press Escape: the store keeps its bytes
 #   about   the About dialog opens from the settings dialog, ignores Escape and closes with OK
+#   nodisplay  without a display the dialog cannot be shown: the run fails, the process ends normally
 # SHOTS, when given, is a folder that receives screenshots of the dialogs.
 # Each run gets its own data and configuration folders; the checks read the settings store.
 set -u
@@ -147,6 +148,16 @@ about)
     save_shot about
     expect_picture about
     if ! cmp -s "$work/store_shown" "$store"; then fail "the store changed"; fi
+    ;;
+nodisplay)
+    env -u DISPLAY -u WAYLAND_DISPLAY "$program" /c
+    status=$?
+    [ $status -eq 0 ] || fail "exit status $status"
+    for line in "INFO. Запущен режим конфигурирования." "ERROR. Невозможно показать диалог настроек: нет дисплея." \
+        "ERROR. Работа скринсейвера завершена некорректно." "INFO. Скринсейвер завершил работу."; do
+        grep -qxF "$line" "$log" || fail "no line [$line]"
+    done
+    [ "$(tail -n 1 "$log")" = "INFO. Конец лога." ] || fail "the log ends with [$(tail -n 1 "$log")]"
     ;;
 *)
     echo "unknown case $case_name"
