@@ -8,7 +8,10 @@ namespace nuv {
 
 SettingsDialogModel::SettingsDialogModel(const Settings& defaults, Settings* current, const DisplayMode* modes,
                                          int modeCount, int currentMode)
-    : defaults_(defaults), current_(current), modes_(modes), modeCount_(modes ? modeCount : 0),
+    : defaults_(defaults),
+      current_(current),
+      modes_(modes),
+      modeCount_(modes ? modeCount : 0),
       currentMode_(currentMode) {
     BuildModeList();
 }

@@ -30,7 +30,7 @@ public:
     // One line of the display-mode list.
     struct ModeItem {
         std::string text;
-        int modeIndex = -1;  // into the renderer's mode list
+        int modeIndex = -1; // into the renderer's mode list
     };
 
     // modes/modeCount: the renderer's list; currentMode: the index of the mode the display runs

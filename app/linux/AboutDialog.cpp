@@ -15,9 +15,9 @@ const struct {
     const char* id;
     const char* key;
 } kTexts[] = {
-    {"1", "Mes_Button_OK"},         {"1040", "Mes_About_String1"}, {"1041", "Mes_About_String2"},
-    {"1042", "Mes_About_String3"},  {"1043", "Mes_About_String4"}, {"1044", "Mes_About_String5"},
-    {"1045", "Mes_About_String6"},  {"1046", "Mes_About_String7"}, {"1047", "Mes_About_String8"},
+    {"1", "Mes_Button_OK"},        {"1040", "Mes_About_String1"}, {"1041", "Mes_About_String2"},
+    {"1042", "Mes_About_String3"}, {"1043", "Mes_About_String4"}, {"1044", "Mes_About_String5"},
+    {"1045", "Mes_About_String6"}, {"1046", "Mes_About_String7"}, {"1047", "Mes_About_String8"},
 };
 
 } // namespace
@@ -45,7 +45,8 @@ int AboutDialog::Run(GtkWidget* owner) {
     window_ = GTK_WIDGET(window);
     g_object_ref(window_);
 
-    if (const String* title = strings_.Get("Mes_About_Title")) gtk_window_set_title(GTK_WINDOW(window_), title->GetText());
+    if (const String* title = strings_.Get("Mes_About_Title"))
+        gtk_window_set_title(GTK_WINDOW(window_), title->GetText());
     for (const auto& entry : kTexts) {
         const String* text = strings_.Get(entry.key);
         GObject* control = gtk_builder_get_object(builder_, entry.id);
@@ -68,7 +69,8 @@ int AboutDialog::Run(GtkWidget* owner) {
         int left = 0, top = 0, width = 0, height = 0;
         gtk_window_get_position(GTK_WINDOW(owner), &left, &top);
         gtk_window_get_size(GTK_WINDOW(owner), &width, &height);
-        gtk_window_move(GTK_WINDOW(window_), left + (width - kPlacementWidth) / 2, top + (height - kPlacementHeight) / 2);
+        gtk_window_move(GTK_WINDOW(window_), left + (width - kPlacementWidth) / 2,
+                        top + (height - kPlacementHeight) / 2);
     }
 
     if (GObject* ok = gtk_builder_get_object(builder_, "1")) gtk_widget_grab_focus(GTK_WIDGET(ok));

@@ -8,10 +8,10 @@
 #ifndef _WIN32
 #include "app/SettingsStore.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #endif
 
 namespace nuv {
@@ -29,8 +29,8 @@ DisplayMode Mode(int width, int height, int bits, bool fullScreen = true) {
 // A device list with what the dialog must leave out or merge: a mode too narrow, one too low,
 // the same size twice (two refresh rates) and the windowed record.
 const std::vector<DisplayMode> kModes = {
-    Mode(320, 240, 32),  Mode(640, 480, 32),  Mode(800, 600, 32),  Mode(800, 600, 32),
-    Mode(800, 600, 16),  Mode(1024, 400, 32), Mode(1024, 768, 32), Mode(0, 0, 32, false),
+    Mode(320, 240, 32), Mode(640, 480, 32),  Mode(800, 600, 32),  Mode(800, 600, 32),
+    Mode(800, 600, 16), Mode(1024, 400, 32), Mode(1024, 768, 32), Mode(0, 0, 32, false),
 };
 
 std::vector<std::string> Texts(const SettingsDialogModel& model) {
