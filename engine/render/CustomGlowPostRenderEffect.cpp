@@ -23,6 +23,15 @@ namespace nuv {
 
 namespace {
 
+// Pushes texture as the render target; false (nothing pushed) without one or when the device
+// refused it.
+bool PushTarget(Renderer& renderer, Texture* texture) {
+    if (!texture) return false;
+    const int depth = renderer.GetRenderTargetDepth();
+    renderer.SetRenderTarget(texture);
+    return renderer.GetRenderTargetDepth() > depth;
+}
+
 bool GlowSupported(const RendererCaps& caps) {
     auto atLeastOne = [](int level) { return level >= 1 && level != RendererCaps::kLevelNone; };
     return atLeastOne(caps.vertexLevel) && atLeastOne(caps.pixelLevel);
@@ -57,16 +66,20 @@ public:
         Renderer* renderer = ModuleManager::GetRenderer();
         if (!renderer || !effect_) return 1;
         effect_->SetScale(effect_->GetScale());
-        renderer->SetRenderTarget(effect_->GetScreenGlowTexture());
-        renderer->Clear(Renderer::kClearColor, Color(0.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0);
-        renderer->DrawPrimitives(0);
-        renderer->SetEqualDepth(true);
-        for (int i = 0; i < effect_->GetNodeCount(); ++i)
-            if (Node* node = effect_->GetNode(i)) node->CullAndRender(*renderer);
-        renderer->SetEqualDepth(false);
-        // The glow target's, then the capture's: the capture of the scene ends here.
-        renderer->SetRenderTarget(nullptr);
-        renderer->SetRenderTarget(nullptr);
+        Texture* screen = effect_->GetScreenTexture();
+        const bool capturing = screen && renderer->IsRenderTarget(screen);
+        // Only targets pushed here are popped: one the device refused leaves the stack alone.
+        if (PushTarget(*renderer, effect_->GetScreenGlowTexture())) {
+            renderer->Clear(Renderer::kClearColor, Color(0.0f, 0.0f, 0.0f, 1.0f), 1.0f, 0);
+            renderer->DrawPrimitives(0);
+            renderer->SetEqualDepth(true);
+            for (int i = 0; i < effect_->GetNodeCount(); ++i)
+                if (Node* node = effect_->GetNode(i)) node->CullAndRender(*renderer);
+            renderer->SetEqualDepth(false);
+            renderer->SetRenderTarget(nullptr);
+        }
+        // The capture of the scene ends here.
+        if (capturing) renderer->SetRenderTarget(nullptr);
         return 1;
     }
 
@@ -139,7 +152,7 @@ private:
     static int Height(const Texture* texture) { return texture->GetImage() ? texture->GetImage()->GetHeight() : 1; }
 
     void Step(Renderer& renderer, Texture* target, Texture* source, PixelShader* program, const Vector4& c0) {
-        renderer.SetRenderTarget(target);
+        if (!PushTarget(renderer, target)) return;
         renderer.SetTexture(source, 0);
         EffectConstants::SetVertex(renderer, 0, c0);
         renderer.SetPixelShader(program);
@@ -202,9 +215,12 @@ int CustomGlowPostRenderEffect::GlowSize(int screen, float scale) {
 
 Pointer<Texture> CustomGlowPostRenderEffect::MakeTarget(const char* texture, const char* image, int width,
                                                         int height) {
+    // A size and no pixels: only the device draws into it.
     Pointer<Texture> target = new (std::nothrow) Texture();
-    Pointer<Image> picture = target ? new (std::nothrow) Image(String(image), width, height, Image::kRgba) : nullptr;
-    if (!target || !picture || !picture->HasPixels()) return nullptr;
+    Pointer<Image> picture = new (std::nothrow) Image();
+    if (!target || !picture) return nullptr;
+    picture->SetName(String(image));
+    picture->AdoptPixels(width, height, Image::kRgba, nullptr);
     target->SetName(String(texture));
     target->SetImage(picture.Get());
     target->SetMipmapLevels(1);  // read at level 0 only

@@ -135,10 +135,12 @@ void PostRenderEffect::BeginCapture(Renderer& renderer) {
     const int width = renderer.GetViewportWidth(), height = renderer.GetViewportHeight();
     const Image* image = screenTexture_ ? screenTexture_->GetImage() : nullptr;
     if (width > 0 && height > 0 && (!image || image->GetWidth() != width || image->GetHeight() != height)) {
+        // A size and no pixels: only the device draws into it.
         Pointer<Texture> texture = new (std::nothrow) Texture();
-        Pointer<Image> picture = texture ? new (std::nothrow) Image(String("Screen Image"), width, height, Image::kRgba)
-                                         : nullptr;
-        if (texture && picture && picture->HasPixels()) {
+        Pointer<Image> picture = new (std::nothrow) Image();
+        if (texture && picture) {
+            picture->SetName(String("Screen Image"));
+            picture->AdoptPixels(width, height, Image::kRgba, nullptr);
             texture->SetName(String("Screen Texture"));
             texture->SetImage(picture.Get());
             // Read at level 0 only: no mip-map chain to make each frame.
@@ -146,7 +148,7 @@ void PostRenderEffect::BeginCapture(Renderer& renderer) {
             screenTexture_ = texture;
         }
     }
-    renderer.SetRenderTarget(screenTexture_.Get());
+    if (screenTexture_) renderer.SetRenderTarget(screenTexture_.Get());
     renderer.SetCurrentGeometry(screenQuad_.Get());
 }
 

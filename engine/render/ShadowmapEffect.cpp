@@ -228,11 +228,12 @@ void ShadowmapEffect::SetShadowmap(Texture* texture) {
     const Image* image = texture ? texture->GetImage() : nullptr;
     if (!image || image->GetWidth() <= 0 || image->GetHeight() <= 0) return;
     // The colour surface the depth target is paired with; it keeps no depth of its own.
+    // Its picture has a size and no pixels: only the device draws into it (and a forged map
+    // size becomes no allocation here).
     Pointer<Texture> target = new (std::nothrow) Texture();
-    Pointer<Image> picture = target ? new (std::nothrow) Image(String(), image->GetWidth(), image->GetHeight(),
-                                                              Image::kRgba)
-                                    : nullptr;
-    if (!target || !picture || !picture->HasPixels()) return;
+    Pointer<Image> picture = new (std::nothrow) Image();
+    if (!target || !picture) return;
+    picture->AdoptPixels(image->GetWidth(), image->GetHeight(), Image::kRgba, nullptr);
     target->SetImage(picture.Get());
     target->SetMipmapLevels(1);  // never read
     target->SetFlags(0);
@@ -350,8 +351,15 @@ void ShadowmapEffect::UpdateFocus() {
 
 void ShadowmapEffect::RenderShadowmap(Renderer& renderer, Camera& lightCamera) {
     if (!shadowmap_ || !light_) return;
-    renderer.SetRenderTarget(colorTarget_.Get());
+    // Only what was pushed here is popped: a target the device refused leaves the stack as it was.
+    const int outside = renderer.GetRenderTargetDepth();
+    if (colorTarget_) renderer.SetRenderTarget(colorTarget_.Get());
+    const int withColor = renderer.GetRenderTargetDepth();
     renderer.SetShadowmapTarget(shadowmap_.Get(), depthBias_, slopeScaledBias_);
+    if (renderer.GetRenderTargetDepth() == withColor) {
+        while (renderer.GetRenderTargetDepth() > outside) renderer.SetRenderTarget(nullptr);
+        return;
+    }
     renderer.Clear(Renderer::kClearDepth, Color(), 1.0f, 0);
 
     UpdateFocus();
@@ -387,7 +395,7 @@ void ShadowmapEffect::RenderShadowmap(Renderer& renderer, Camera& lightCamera) {
                            BiasMatrix(image ? image->GetWidth() : kDefaultMapSize,
                                       image ? image->GetHeight() : kDefaultMapSize);
     renderer.SetShadowmapTarget(nullptr, 0, 0.0f);
-    renderer.SetRenderTarget(nullptr);
+    while (renderer.GetRenderTargetDepth() > outside) renderer.SetRenderTarget(nullptr);
     // The fixed-function passes take the device matrices from the camera again.
     if (saved) {
         renderer.SetViewMatrix(saved->GetView());

@@ -202,6 +202,24 @@ TEST_F(ShadowGlowFrames, ASkinnedFloorIsDarkenedThroughTheSkinnedProgram) {
     renderer->EndFrame();
 }
 
+TEST_F(ShadowGlowFrames, AMapTheDeviceRefusesLeavesTheTargetsAndTheSceneAlone) {
+    ShadowScene scene = MakeShadowScene();
+    Pointer<ShadowmapEffect> shadow = AddShadows(scene);
+    Pointer<Image> huge(new Image);
+    huge->AdoptPixels(1 << 20, 1 << 20, 4, nullptr);
+    Pointer<Texture> map(new Texture);
+    map->SetImage(huge.Get());
+    shadow->SetShadowmap(map.Get());
+    LogRecorder log;
+    DrawScene(*scene.root);
+    EXPECT_EQ(renderer->GetRenderTargetDepth(), 0);
+    EXPECT_TRUE(log.ContainsText("Невозможно создать цель рендеринга"));
+    // The scene is drawn; the receivers still darken with the map they have (none).
+    EXPECT_GT(At(52, 19).r, 100);
+    EXPECT_TRUE(Near(32, 40, {0, 0, 0}));
+    renderer->EndFrame();
+}
+
 TEST_F(ShadowGlowFrames, WithoutHardwareShadowMapsTheSceneIsDrawnWithoutShadows) {
     renderer->LimitCaps(-1, -1, -1, false);
     ShadowScene scene = MakeShadowScene();

@@ -275,6 +275,20 @@ TEST(ShadowRendering, TheMapIsDrawnBeforeTheSceneAndTheReceiversAfterIt) {
     EXPECT_NE(calls.find("tex0:" + std::string(mapName.GetText())), std::string::npos) << calls;
 }
 
+TEST(ShadowRendering, AForgedMapSizeAllocatesNothing) {
+    Pointer<ShadowmapEffect> shadow(new ShadowmapEffect);
+    Pointer<Image> huge(new Image);
+    huge->AdoptPixels(40000, 40000, 4, nullptr);
+    Pointer<Texture> map(new Texture);
+    map->SetImage(huge.Get());
+    shadow->SetShadowmap(map.Get());
+    ASSERT_NE(shadow->GetColorTarget(), nullptr);
+    EXPECT_EQ(shadow->GetColorTarget()->GetImage()->GetWidth(), 40000);
+    EXPECT_FALSE(shadow->GetColorTarget()->GetImage()->HasPixels());
+    shadow->SetShadowmap(nullptr);
+    EXPECT_EQ(shadow->GetColorTarget(), nullptr);
+}
+
 // --- Capture, glow textures and letterbox ----------------------------------------------------
 
 TEST(GlowTextures, SizesFollowTheViewportAndTheScale) {

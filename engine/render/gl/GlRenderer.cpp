@@ -1105,6 +1105,9 @@ GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, 
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
     if (status != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
         LogError("Невозможно создать цель рендеринга [%s].", texture->GetName().GetText());
+        // Every call after the refused one failed too; none of it is left for the next reader.
+        for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+        }
         Release(id);
         return nullptr;
     }
