@@ -209,12 +209,11 @@ Node* CustomGlowPostRenderEffect::GetNode(int index) const {
 int CustomGlowPostRenderEffect::GlowSize(int screen, float scale) {
     if (screen <= 0) return 1;
     const double size = double(screen) * double(scale);
-    if (!(size >= 1.0)) return 1;  // also NaN
+    if (!(size >= 1.0)) return 1; // also NaN
     return size >= double(screen) ? screen : int(size);
 }
 
-Pointer<Texture> CustomGlowPostRenderEffect::MakeTarget(const char* texture, const char* image, int width,
-                                                        int height) {
+Pointer<Texture> CustomGlowPostRenderEffect::MakeTarget(const char* texture, const char* image, int width, int height) {
     // A size and no pixels: only the device draws into it.
     Pointer<Texture> target = new (std::nothrow) Texture();
     Pointer<Image> picture = new (std::nothrow) Image();
@@ -223,7 +222,7 @@ Pointer<Texture> CustomGlowPostRenderEffect::MakeTarget(const char* texture, con
     picture->AdoptPixels(width, height, Image::kRgba, nullptr);
     target->SetName(String(texture));
     target->SetImage(picture.Get());
-    target->SetMipmapLevels(1);  // read at level 0 only
+    target->SetMipmapLevels(1); // read at level 0 only
     // No depth surface of their own: the glow source is tested against the captured depth.
     target->SetFlags(0);
     return target;
@@ -241,8 +240,8 @@ void CustomGlowPostRenderEffect::SetScale(float scale) {
         return picture && picture->GetWidth() == w && picture->GetHeight() == h;
     };
     if (!matches(downsample_.Get(), smallWidth, smallHeight) || !matches(blur_.Get(), smallWidth, smallHeight)) {
-        downsample_ = MakeTarget("Downsample Custom Glow Texture", "Downsample Custom Glow Image", smallWidth,
-                                 smallHeight);
+        downsample_ =
+            MakeTarget("Downsample Custom Glow Texture", "Downsample Custom Glow Image", smallWidth, smallHeight);
         blur_ = MakeTarget("Blur Custom Glow Texture", "Blur Custom Glow Image", smallWidth, smallHeight);
     }
     if (!matches(screenGlow_.Get(), width, height))

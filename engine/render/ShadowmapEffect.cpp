@@ -235,7 +235,7 @@ void ShadowmapEffect::SetShadowmap(Texture* texture) {
     if (!target || !picture) return;
     picture->AdoptPixels(image->GetWidth(), image->GetHeight(), Image::kRgba, nullptr);
     target->SetImage(picture.Get());
-    target->SetMipmapLevels(1);  // never read
+    target->SetMipmapLevels(1); // never read
     target->SetFlags(0);
     colorTarget_ = target;
 }
@@ -293,7 +293,7 @@ bool ShadowmapEffect::LightMatrices(const Vector3& lightDirection, float lightDi
             const Vector3 up = Normalized(v - l * cosGamma);
             view = Matrix4::LookToLH(center - l * (r * 2.0f), l, up);
             const Vector3 c = view.TransformPoint(center);
-            const float depth = 2.0f * r;  // the focus box along y
+            const float depth = 2.0f * r; // the focus box along y
             const float n = (zn + std::sqrt(zn * zf)) / sinGamma;
             const float f = n + depth;
             // Apex before the near side of the box, centred in x and z.
@@ -310,8 +310,9 @@ bool ShadowmapEffect::LightMatrices(const Vector3& lightDirection, float lightDi
                 const Vector4 corner(c.x + ((i & 1) ? r : -r), c.y + ((i & 2) ? r : -r), c.z + ((i & 4) ? r : -r),
                                      1.0f);
                 const Vector4 q = corner * toApex;
-                if (!(q.w > 0.0f)) return LightMatrices(l, lightDistance, center, radius, eye, forward, nearPlane,
-                                                        farPlane, false, limit, view, projection);
+                if (!(q.w > 0.0f))
+                    return LightMatrices(l, lightDistance, center, radius, eye, forward, nearPlane, farPlane, false,
+                                         limit, view, projection);
                 const float p[3] = {q.x / q.w, q.y / q.w, q.z / q.w};
                 for (int k = 0; k < 3; ++k) {
                     lo[k] = std::min(lo[k], p[k]);
@@ -343,8 +344,10 @@ void ShadowmapEffect::UpdateFocus() {
         // the node is, and merged in it would spread the map over the whole world.
         const float radius = static_cast<const SphereBoundingVolume*>(bound)->GetRadius();
         if (!std::isfinite(radius) || radius > 1e18f) continue;
-        if (first) focus_->CopyFrom(bound);
-        else focus_->Merge(bound);
+        if (first)
+            focus_->CopyFrom(bound);
+        else
+            focus_->Merge(bound);
         first = false;
     }
 }
@@ -391,9 +394,8 @@ void ShadowmapEffect::RenderShadowmap(Renderer& renderer, Camera& lightCamera) {
     renderer.SetCamera(saved.Get());
 
     const Image* image = shadowmap_->GetImage();
-    shadowTextureMatrix_ = lightCamera.GetViewProjection() *
-                           BiasMatrix(image ? image->GetWidth() : kDefaultMapSize,
-                                      image ? image->GetHeight() : kDefaultMapSize);
+    shadowTextureMatrix_ = lightCamera.GetViewProjection() * BiasMatrix(image ? image->GetWidth() : kDefaultMapSize,
+                                                                        image ? image->GetHeight() : kDefaultMapSize);
     renderer.SetShadowmapTarget(nullptr, 0, 0.0f);
     while (renderer.GetRenderTargetDepth() > outside) renderer.SetRenderTarget(nullptr);
     // The fixed-function passes take the device matrices from the camera again.

@@ -89,8 +89,8 @@ public:
     // orthographic view along the light at the centre from distance (at least the radius).
     // Returns whether the warp was used.
     static bool LightMatrices(const Vector3& lightDirection, float lightDistance, const Vector3& center, float radius,
-                              const Vector3& eye, const Vector3& forward, float nearPlane, float farPlane,
-                              bool warping, float limit, Matrix4& view, Matrix4& projection);
+                              const Vector3& eye, const Vector3& forward, float nearPlane, float farPlane, bool warping,
+                              float limit, Matrix4& view, Matrix4& projection);
 
 private:
     void UpdateFocus();

@@ -2,25 +2,25 @@
 // shadow on the floor, a glow around a bright node and none at intensity 0, the letterbox bars,
 // and the scene drawn straight where the glow cannot be.
 #include "../core/TestSupport.h"
-#include "gl/GlTestScene.h"
 #include "animation/SkinController.h"
 #include "core/IntBuffer.h"
-#include "core/Vector4Buffer.h"
-#include "render/EffectConstants.h"
 #include "core/Vector3Buffer.h"
+#include "core/Vector4Buffer.h"
+#include "gl/GlTestScene.h"
 #include "media/image/Image.h"
-#include "render/PixelShader.h"
-#include "render/Texture.h"
-#include "render/VertexShader.h"
 #include "render/ColorEffect.h"
 #include "render/CustomGlowPostRenderEffect.h"
+#include "render/EffectConstants.h"
+#include "render/PixelShader.h"
 #include "render/PostRenderEffect.h"
 #include "render/RenderShadowmapEffectController.h"
 #include "render/ShadowmapEffect.h"
-#include "scene/SphereBoundingVolume.h"
+#include "render/Texture.h"
+#include "render/VertexShader.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
 #include "scene/SceneNode.h"
+#include "scene/SphereBoundingVolume.h"
 
 #include <gtest/gtest.h>
 

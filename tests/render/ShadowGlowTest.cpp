@@ -112,10 +112,10 @@ TEST(ShadowGlowTechniques, ShadowsNeedHardwareMapsAndProgramsTheGlowNeedsLevelOn
     struct Case {
         int vertex, pixel;
         bool maps;
-        int shadow;  // index of the chosen technique: 0 hardware, 1 without shadows
+        int shadow; // index of the chosen technique: 0 hardware, 1 without shadows
         bool glow;
     };
-    const Case cases[] = {{1, 1, true, 0, true}, {1, 1, false, 1, true}, {0, 1, true, 0, false},
+    const Case cases[] = {{1, 1, true, 0, true},  {1, 1, false, 1, true},         {0, 1, true, 0, false},
                           {1, 0, true, 1, false}, {kNone, kNone, true, 1, false}, {2, 2, true, 0, true}};
     for (const Case& c : cases) {
         Device device(c.vertex, c.pixel, c.maps);
@@ -197,7 +197,7 @@ TEST(ShadowMatrices, ParallelLightAndViewFallBackToTheOrthographicView) {
     EXPECT_TRUE(ShadowmapEffect::LightMatrices(Vector3(0, -1, 0), 20.0f, center, radius, Vector3(1, 2, -20),
                                                Vector3(0, 0, 1), 0.1f, 1000.0f, true, 0.99f, view, projection));
     EXPECT_TRUE(FocusInside(view, projection, center, radius));
-    EXPECT_NE(projection.m[1][3], 0.0f);  // perspective along the view
+    EXPECT_NE(projection.m[1][3], 0.0f); // perspective along the view
     // The near side of the focus region (towards the viewer) gets more of the map than the far.
     const Matrix4 m = view * projection;
     auto v = [&](float z) {
@@ -254,12 +254,12 @@ TEST(ShadowRendering, TheMapIsDrawnBeforeTheSceneAndTheReceiversAfterIt) {
     const std::string& calls = renderer.calls;
     const size_t map = calls.find("target:" + std::string(mapName.GetText()));
     ASSERT_NE(map, std::string::npos) << calls;
-    EXPECT_LT(calls.find("target:"), map);  // the colour target first
+    EXPECT_LT(calls.find("target:"), map); // the colour target first
     EXPECT_LT(map, calls.find("clear", map));
     EXPECT_LT(map, calls.find("draw:Floor", map));
     EXPECT_LT(map, calls.find("draw:Caster", map));
     EXPECT_EQ(renderer.GetRenderTargetDepth(), 0);
-    EXPECT_EQ(renderer.GetCamera()->GetName(), String());  // the renderer's own camera is back
+    EXPECT_EQ(renderer.GetCamera()->GetName(), String()); // the renderer's own camera is back
     EXPECT_FALSE(shadow->GetLastWarped());
     // Straight down onto the focus centre: the floor's middle lands in the map's middle.
     const Vector4 centre = Vector4(0, -1, 0, 1) * shadow->GetShadowTextureMatrix();
@@ -314,7 +314,7 @@ TEST(GlowTextures, SizesFollowTheViewportAndTheScale) {
     EXPECT_EQ(glow->GetScreenGlowTexture()->GetFlags(), 0);
     const Texture* small = glow->GetDownsampleTexture();
     glow->SetScale(0.25f);
-    EXPECT_EQ(glow->GetDownsampleTexture(), small);  // same size, kept
+    EXPECT_EQ(glow->GetDownsampleTexture(), small); // same size, kept
 
     // A new window size gives new textures at the next capture.
     renderer.backWidth = 640;
@@ -379,7 +379,7 @@ TEST(GlowTextures, TheReflectionIsSeenThroughTheLetterboxInFilmMode) {
     mirror->AddController(reflection.Get());
     Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect);
     glow->SetFilm(true);
-    glow->SetLetterbox();  // a film frame was drawn
+    glow->SetLetterbox(); // a film frame was drawn
     glow->RestoreViewport();
     reflection->PostUpdate();
     // Half the letterbox: 800 x 450 halved.
@@ -470,7 +470,7 @@ TEST(ShadowGlowFiles, EffectsStoreTheirFieldsAndReadThemBack) {
     EXPECT_EQ(s->GetShadowLight()->GetName(), String("Sun"));
     ASSERT_EQ(s->GetNodeCount(), 1);
     EXPECT_EQ(s->GetNode(0)->GetName(), String("Floor"));
-    EXPECT_EQ(s->GetNode(0)->GetParent(), back);  // the scene's node, not a copy
+    EXPECT_EQ(s->GetNode(0)->GetParent(), back); // the scene's node, not a copy
     EXPECT_EQ(s->GetShadowColor().a, 0.75f);
     EXPECT_TRUE(s->GetFiltering());
     EXPECT_FALSE(s->GetPerspectiveWarping());
@@ -479,7 +479,7 @@ TEST(ShadowGlowFiles, EffectsStoreTheirFieldsAndReadThemBack) {
     EXPECT_EQ(s->GetViewAngleLimit(), 0.5f);
     ASSERT_NE(s->GetShadowmap(), nullptr);
     EXPECT_EQ(s->GetShadowmap()->GetName(), shadow->GetShadowmap()->GetName());
-    ASSERT_NE(s->GetColorTarget(), nullptr);  // made again for the stored map
+    ASSERT_NE(s->GetColorTarget(), nullptr); // made again for the stored map
     EXPECT_EQ(s->GetColorTarget()->GetImage()->GetWidth(), 512);
     ASSERT_EQ(s->GetControllerCount(), 1);
     // The map is found among the scene's textures.
@@ -505,7 +505,7 @@ TEST(ShadowGlowFiles, EffectsStoreTheirFieldsAndReadThemBack) {
     EXPECT_EQ(fields[0], 1.5f);
     EXPECT_EQ(fields[1], 0.5f);
     EXPECT_EQ(fields[2], 0.25f);
-    EXPECT_EQ(bytes[bytes.size() - 17], 0);  // film off
+    EXPECT_EQ(bytes[bytes.size() - 17], 0); // film off
 }
 
 TEST(ShadowGlowFiles, DamagedFilesFailWithTheEffectsMessages) {
@@ -515,7 +515,7 @@ TEST(ShadowGlowFiles, DamagedFilesFailWithTheEffectsMessages) {
     const Bytes glowBytes = Saved(glow.Get());
     struct Case {
         const Bytes* bytes;
-        size_t cut;  // bytes cut off the end
+        size_t cut; // bytes cut off the end
         const char* message;
     };
     const Case cases[] = {
@@ -533,8 +533,8 @@ TEST(ShadowGlowFiles, DamagedFilesFailWithTheEffectsMessages) {
         int status = 0;
         EXPECT_EQ(Loaded(bytes, &status), nullptr) << c.message;
         EXPECT_NE(status, 0);
-        EXPECT_TRUE(log.ContainsText(c.message)) << c.message << " after cutting " << c.cut << ": "
-                                                 << (log.lines.empty() ? "" : log.lines.front());
+        EXPECT_TRUE(log.ContainsText(c.message))
+            << c.message << " after cutting " << c.cut << ": " << (log.lines.empty() ? "" : log.lines.front());
     }
 
     // Forged node counts run into the end of the file, not into an allocation.
@@ -545,7 +545,7 @@ TEST(ShadowGlowFiles, DamagedFilesFailWithTheEffectsMessages) {
         LogRecorder log;
         EXPECT_EQ(Loaded(bytes), nullptr);
         EXPECT_TRUE(log.ContainsText(original == &shadowBytes ? "Невозможно загрузить узлы."
-                                                               : "Невозможно загрузить узлы свечения."));
+                                                              : "Невозможно загрузить узлы свечения."));
     }
 }
 
