@@ -315,19 +315,7 @@ void GlRenderer::Release(int32_t id) {
         switch (resource.kind) {
         case Kind::kVertexBuffer:
         case Kind::kIndexBuffer: glDeleteBuffers(1, &resource.name); break;
-        case Kind::kShader: {
-            glDeleteShader(resource.name);
-            // Programs made with this shader go with it.
-            for (auto p = programs_.begin(); p != programs_.end();) {
-                if (uint32_t(p->first >> 32) == uint32_t(id) || uint32_t(p->first) == uint32_t(id)) {
-                    glDeleteProgram(p->second);
-                    p = programs_.erase(p);
-                } else {
-                    ++p;
-                }
-            }
-            break;
-        }
+        case Kind::kShader: break;  // the compiled text stays for the other shaders with it
         case Kind::kQuery: glDeleteQueries(1, &resource.name); break;
         case Kind::kState: break;
         default:
@@ -351,8 +339,11 @@ void GlRenderer::ReleaseAll() {
     Pointer<DeviceResourceCache> self(GetReferenceCount() > 0 ? this : nullptr);
     while (!resources_.empty()) Release(resources_.begin()->first);
     for (auto& program : programs_)
-        if (context_) glDeleteProgram(program.second);
+        if (context_ && program.second) glDeleteProgram(program.second);
     programs_.clear();
+    for (auto& shader : compiledShaders_)
+        if (context_ && shader.second) glDeleteShader(shader.second);
+    compiledShaders_.clear();
     indices_ = nullptr;
     block_ = nullptr;
     appliedBlock_ = nullptr;
@@ -680,30 +671,34 @@ GLuint GlRenderer::CompileShader(Shader& shader, GLenum type) {
     if (Resource* resource = Find(id)) return resource->name;
     const char* text = shader.GetProgramText();
     if (!text || !context_) return 0;
-    const GLuint name = glCreateShader(type);
     const GLint length = shader.GetProgramLength();
-    glShaderSource(name, 1, &text, &length);
-    glCompileShader(name);
-    GLint compiled = 0;
-    glGetShaderiv(name, GL_COMPILE_STATUS, &compiled);
-    if (!compiled) {
-        // The user sees the compiler's own words; the shader stays unbound.
-        GLint size = 0;
-        glGetShaderiv(name, GL_INFO_LOG_LENGTH, &size);
-        std::vector<char> log(size_t(std::max(size, 1)) + 1, '\0');
-        glGetShaderInfoLog(name, GLsizei(log.size()), nullptr, log.data());
-        glDeleteShader(name);
-        LogError("%s", log.data());
-        gMessageFunction(log.data());
-        // Remembered as failed, so the user is told once, not at every draw.
-        Enter(id, Kind::kShader, shader.GetResourceLink()).link->dirty = 0;
-        return 0;
+    std::string key(1, type == GL_VERTEX_SHADER ? 'v' : 'p');
+    key.append(text, size_t(std::max(length, 0)));
+    auto known = compiledShaders_.find(key);
+    if (known == compiledShaders_.end()) {
+        GLuint name = glCreateShader(type);
+        glShaderSource(name, 1, &text, &length);
+        glCompileShader(name);
+        GLint compiled = 0;
+        glGetShaderiv(name, GL_COMPILE_STATUS, &compiled);
+        if (!compiled) {
+            // The user sees the compiler's own words, once per text; the shader stays unbound.
+            GLint size = 0;
+            glGetShaderiv(name, GL_INFO_LOG_LENGTH, &size);
+            std::vector<char> log(size_t(std::max(size, 1)) + 1, '\0');
+            glGetShaderInfoLog(name, GLsizei(log.size()), nullptr, log.data());
+            glDeleteShader(name);
+            name = 0;
+            LogError("%s", log.data());
+            gMessageFunction(log.data());
+        }
+        known = compiledShaders_.emplace(std::move(key), name).first;
     }
     Resource& resource = Enter(id, Kind::kShader, shader.GetResourceLink());
-    resource.name = name;
-    resource.link->handle[0] = name;
+    resource.name = known->second;
+    resource.link->handle[0] = known->second;
     resource.link->dirty = 0;
-    return name;
+    return known->second;
 }
 
 // The program of the bound vertex and pixel shader pair, linked on first use; 0 for the
@@ -713,8 +708,7 @@ GLuint GlRenderer::ProgramFor() {
     const GLuint vs = vertexShader_ ? CompileShader(*vertexShader_, GL_VERTEX_SHADER) : 0;
     const GLuint ps = pixelShader_ ? CompileShader(*pixelShader_, GL_FRAGMENT_SHADER) : 0;
     if ((vertexShader_ && !vs) || (pixelShader_ && !ps)) return 0;
-    const uint64_t key = (uint64_t(uint32_t(vertexShader_ ? vertexShader_->GetId() : 0)) << 32) |
-                         uint32_t(pixelShader_ ? pixelShader_->GetId() : 0);
+    const uint64_t key = (uint64_t(vs) << 32) | uint64_t(ps);
     if (auto it = programs_.find(key); it != programs_.end()) return it->second;
     const GLuint program = glCreateProgram();
     if (vs) glAttachShader(program, vs);

@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -136,6 +137,10 @@ private:
     int textureUnits_ = 8;
 
     std::unordered_map<int32_t, Resource> resources_;
+    // Compiled shaders by kind and text, and linked programs by their two shaders: effects of
+    // one kind share their program texts, so a scene with hundreds of effect instances still
+    // compiles each text once. 0 records a text that did not build. Freed with the context.
+    std::unordered_map<std::string, GLuint> compiledShaders_;
     std::unordered_map<uint64_t, GLuint> programs_;
     RenderStateBlock* block_ = nullptr;
     // The block whose state is on the device now; null after anything else touched it.
