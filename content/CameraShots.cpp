@@ -78,7 +78,7 @@ void CameraShots::Build(const Subjects& s) {
     // Close by the garland-wound fir of the lane, the lamp garland overhead.
     if (s.eaveGarland) {
         Node* fir = Mark("Fir Gaze", {-2.0f, 4.5f, 38.0f});
-        Shot("Camera Garlands", {{-8, 2.2f, 31.5f}, {-4.5f, 2.5f, 31}, {-1, 2.2f, 31.5f}}, {-2, 4.5f, 38}, fir, 15.0);
+        Shot("Camera Garlands", {{1, 2.4f, 28}, {3, 2.6f, 29}, {5, 2.4f, 30.5f}}, {-2, 4.5f, 38}, fir, 15.0);
     }
     // From behind the first house towards the fire and the pond; the house is left out of this
     // view instead of filling it.

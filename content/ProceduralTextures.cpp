@@ -311,12 +311,12 @@ Pointer<Image> ProceduralTextures::Frost(int size) const {
     Pointer<Image> image = Make("frost", size, Image::kRgba);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
-            const float u = (float(x) + 0.5f) / float(size), v = (float(y) + 0.5f) / float(size);
-            const float du = std::min(u, 1.0f - u), dv = std::min(v, 1.0f - v);
-            const float corner = std::sqrt(du * du + dv * dv * 0.8f);
-            const float n = Noise(u * 16.0f, v * 16.0f, 16, 4);
-            const float reach = 0.2f + 0.1f * n;
-            const float a = std::pow(std::clamp((reach - corner) / reach, 0.0f, 1.0f), 1.3f) * (0.2f + 0.35f * n);
+            // From the corner at the first column and the last row (the plane's top left).
+            const float u = (float(x) + 0.5f) / float(size), v = 1.0f - (float(y) + 0.5f) / float(size);
+            const float corner = std::sqrt(u * u + v * v);
+            const float n = Noise(u * 8.0f, v * 8.0f, 8, 4);
+            const float reach = 0.7f + 0.3f * n;
+            const float a = std::pow(std::clamp((reach - corner) / reach, 0.0f, 1.0f), 1.4f) * (0.25f + 0.45f * n);
             Put4(*image, x, y, 0.85f, 0.92f, 1.0f, a);
         }
     return image;

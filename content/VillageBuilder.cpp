@@ -153,9 +153,12 @@ void VillageBuilder::AddHouses(SceneNode& root) {
         wallEffect->SetTexture(kit_.TextureFor("Textures/wood.tga"));
         wallEffect->SetLightmap(kit_.TextureFor("Textures/walllight.tga"));
         wallEffect->SetLightmapSet(1);
-        house->AttachChild(SceneKit::MakeNode(name + " Walls", walls, wallEffect.Get()).Get());
-        house->AttachChild(SceneKit::MakeNode(name + " Roof", roof, kit_.PixelLit("Textures/roof.tga", {0}).Get()).Get());
-        house->AttachChild(SceneKit::MakeNode(name + " Chimney", chimney, kit_.Lit("Textures/stone.tga").Get()).Get());
+        for (Pointer<Triangles> part : {SceneKit::MakeNode(name + " Walls", walls, wallEffect.Get()),
+                                        SceneKit::MakeNode(name + " Roof", roof, kit_.PixelLit("Textures/roof.tga", {0}).Get()),
+                                        SceneKit::MakeNode(name + " Chimney", chimney, kit_.Lit("Textures/stone.tga").Get())}) {
+            house->AttachChild(part.Get());
+            shadowSurfaces_.push_back(Pointer<GeometryNode>(part.Get()));
+        }
         Pointer<Triangles> lit = SceneKit::MakeNode(name + " Windows", windows, kit_.Unlit("Textures/window.tga").Get());
         house->AttachChild(lit.Get());
         glowing_.push_back(Pointer<Node>(lit.Get()));
@@ -209,7 +212,9 @@ void VillageBuilder::AddLampPosts() {
         post.Tube({top.x, top.y - 4.8f, top.z}, top, 0.14f, 0.1f, 8);
         const Vector3 c{top.x, top.y + 0.4f, top.z};
         globe.Ellipsoid(c, {0.4f, 0.5f, 0.4f}, 6, 10);
-        lamps_->AttachChild(SceneKit::MakeNode(name + " Post", post, kit_.Lit("Textures/bark.tga").Get()).Get());
+        Pointer<Triangles> pole = SceneKit::MakeNode(name + " Post", post, kit_.Lit("Textures/bark.tga").Get());
+        lamps_->AttachChild(pole.Get());
+        shadowSurfaces_.push_back(Pointer<GeometryNode>(pole.Get()));
         Pointer<Triangles> head = SceneKit::MakeNode(name + " Globe", globe, kit_.Unlit("Textures/window.tga").Get());
         lamps_->AttachChild(head.Get());
         glowing_.push_back(Pointer<Node>(head.Get()));
@@ -376,8 +381,11 @@ void VillageBuilder::AddGarlands(SceneNode& root) {
     trunk.Tube({0.0f, 0.0f, 0.0f}, {0.0f, 2.5f, 0.0f}, 0.35f, 0.3f, 10);
     const float bases[3] = {1.5f, 3.7f, 5.9f}, radii[3] = {3.2f, 2.3f, 1.4f};
     for (int tier = 0; tier < 3; ++tier) crown.Cone({0.0f, bases[tier], 0.0f}, radii[tier], 4.0f, 12);
-    fir->AttachChild(SceneKit::MakeNode("Village Fir Trunk", trunk, kit_.Lit("Textures/bark.tga").Get()).Get());
-    fir->AttachChild(SceneKit::MakeNode("Village Fir Crown", crown, kit_.Lit("Textures/needles.tga").Get()).Get());
+    for (Pointer<Triangles> part : {SceneKit::MakeNode("Village Fir Trunk", trunk, kit_.Lit("Textures/bark.tga").Get()),
+                                    SceneKit::MakeNode("Village Fir Crown", crown, kit_.Lit("Textures/needles.tga").Get())}) {
+        fir->AttachChild(part.Get());
+        shadowSurfaces_.push_back(Pointer<GeometryNode>(part.Get()));
+    }
     root.AttachChild(fir.Get());
     solids_.push_back(Pointer<Node>(fir.Get()));
     std::vector<Vector3> spiral;

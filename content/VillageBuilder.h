@@ -2,6 +2,7 @@
 
 #include "core/Pointer.h"
 #include "core/Vector3.h"
+#include "scene/GeometryNode.h"
 #include "scene/Node.h"
 
 #include <string>
@@ -32,6 +33,8 @@ public:
     // Lamp heads, windows and garlands: what glows.
     const std::vector<Pointer<Node>>& GetGlowingNodes() const { return glowing_; }
     const std::vector<Pointer<Node>>& GetHouses() const { return houses_; }
+    // Surfaces that cast moon shadows and take them: walls, roofs, chimneys, posts, the fir.
+    const std::vector<Pointer<GeometryNode>>& GetShadowSurfaces() const { return shadowSurfaces_; }
     Node* GetCampFire() const { return fire_.Get(); }
     Node* GetEaveGarland() const { return eaveGarland_.Get(); }
 
@@ -44,6 +47,7 @@ private:
     std::vector<Pointer<Node>> solids_;
     std::vector<Pointer<Node>> glowing_;
     std::vector<Pointer<Node>> houses_;
+    std::vector<Pointer<GeometryNode>> shadowSurfaces_;
     std::vector<Vector3> eave_;  // world points along the front eave of the second house
     Pointer<Node> fire_;
     Pointer<Node> eaveGarland_;

@@ -13,10 +13,14 @@
 #include "core/Vector3Buffer.h"
 #include "media/image/Image.h"
 #include "render/ColorEffect.h"
+#include "render/CustomGlowPostRenderEffect.h"
 #include "render/FresnelTextureController.h"
 #include "render/NormalmapTextureController.h"
+#include "render/PostRenderEffect.h"
 #include "render/ReflectiveQuietFlatWaterEffect.h"
 #include "render/RenderScreenspaceReflectTextureController.h"
+#include "render/RenderShadowmapEffectController.h"
+#include "render/ShadowmapEffect.h"
 #include "render/SnowEffect.h"
 #include "render/SnowIceEffect.h"
 #include "render/SpriteEffect.h"
@@ -30,6 +34,7 @@
 #include "scene/WindowPlane.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace nuv {
 
@@ -52,6 +57,13 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     Pointer<ScreensaverController> director(new ScreensaverController());
     director->SetName(String("Director"));
     root->AddController(director.Get());
+    // The world is drawn through the moon's shadows, and that picture through the glow.
+    Pointer<SceneNode> glowLayer(new SceneNode());
+    glowLayer->SetName(String("Glow Layer"));
+    root->AttachChild(glowLayer.Get());
+    Pointer<SceneNode> world(new SceneNode());
+    world->SetName(String("World"));
+    glowLayer->AttachChild(world.Get());
 
     // Lights come first: every lit surface made afterwards takes them, the moon first.
     Pointer<Light> moon(new Light());
@@ -60,32 +72,34 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     moon->SetAmbient(Color(0.18f, 0.2f, 0.3f));
     moon->SetDiffuse(Color(0.45f, 0.5f, 0.7f));
     moon->GetLocalTransform().SetRotation(SceneKit::LookRotation(Vector3(0, 0, 0), Vector3(-0.4f, -1.0f, 0.6f)));
-    root->AttachChild(moon.Get());
+    world->AttachChild(moon.Get());
     kit.AddLight(moon.Get());
     VillageBuilder village(kit);
-    village.AddLights(*root);
+    village.AddLights(*world);
 
-    AddSky(kit, *root);
-    AddGround(kit, *root);
-    Pointer<Node> pond = AddPond(kit, *root);
-    AddIceHole(kit, *root);
-    AddTrees(kit, *root);
-    village.AddHouses(*root);
+    AddSky(kit, *world);
+    AddGround(kit, *world);
+    Pointer<Node> pond = AddPond(kit, *world);
+    AddIceHole(kit, *world);
+    AddTrees(kit, *world);
+    village.AddHouses(*world);
     village.AddLampPosts();
-    village.AddCampFire(*root);
-    village.AddGarlands(*root);
-    AddDrifts(kit, *root);
+    village.AddCampFire(*world);
+    village.AddGarlands(*world);
+    AddDrifts(kit, *world);
     FigureBuilder figures(kit);
-    Pointer<SceneNode> skater = figures.AddSkater(*root);
-    Pointer<SceneNode> snowman = figures.AddSnowman(*root);
-    AddSnow(kit, *root);
+    Pointer<SceneNode> skater = figures.AddSkater(*world);
+    Pointer<SceneNode> snowman = figures.AddSnowman(*world);
+    AddSnow(kit, *world);
 
     // The ice mirrors what stands round it; the ground and the snow are left out.
     if (auto* ice = DynamicCast<SnowIceEffect>(DynamicCast<Triangles>(pond.Get())->GetEffect()))
         if (RenderScreenspaceReflectTextureController* mirror = MirrorOf(*ice)) {
             for (const Pointer<Node>& node : village.GetSolidNodes()) mirror->AddNode(node.Get());
-            for (Node* node : {sky_.Get(), trees_.Get(), static_cast<Node*>(skater.Get()), static_cast<Node*>(snowman.Get())})
+            for (Node* node : {sky_.Get(), static_cast<Node*>(skater.Get()), static_cast<Node*>(snowman.Get())})
                 mirror->AddNode(node);
+            // Of the forest, only the firs near enough to the shore to show in the ice.
+            for (const Pointer<Node>& fir : nearTrees_) mirror->AddNode(fir.Get());
         }
 
     CameraShots::Subjects subjects;
@@ -94,7 +108,7 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     subjects.eaveGarland = village.GetEaveGarland();
     subjects.campFire = village.GetCampFire();
     subjects.blockingHouse = village.GetHouses().empty() ? nullptr : village.GetHouses().front().Get();
-    CameraShots shots(*director, *root);
+    CameraShots shots(*director, *world);
     shots.Build(subjects);
 
     if (withSounds_) {
@@ -102,11 +116,45 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
         places.fire = village.GetCampFire();
         places.skater = skater.Get();
         places.belfry = village.GetHouses().size() > 1 ? DynamicCast<SceneNode>(village.GetHouses()[1].Get()) : nullptr;
-        SoundBuilder().Build(*root, places);
+        SoundBuilder().Build(*world, places);
     }
-    AddFrost(kit, *root);
+    AddFrost(kit, *world);
+    AddShadows(*world, moon.Get(), village, {skater.Get(), snowman.Get()});
+    AddGlow(*glowLayer, village);
     textureFiles_ = kit.GetTextureFiles();
     return root;
+}
+
+void WinterSceneBuilder::AddShadows(SceneNode& world, Light* moon, const VillageBuilder& village,
+                                    const std::vector<Node*>& figures) {
+    // The moon casts what stands in the village onto the village ground and itself. (The ice
+    // is left out: drawing it a second time for the skater's shadow costs more than it shows.)
+    Pointer<ShadowmapEffect> shadows(new ShadowmapEffect());
+    shadows->SetName(String("Moon Shadows"));
+    shadows->SetShadowLight(moon);
+    shadows->SetShadowColor(Color(0.0f, 0.02f, 0.08f, 0.45f));
+    shadows->SetFiltering(false);  // the filtered lookup costs too much over the whole ground
+    if (auto* ground = DynamicCast<GeometryNode>(world.FindByName(String("Village Ground")))) shadows->AddNode(ground);
+    for (const Pointer<GeometryNode>& surface : village.GetShadowSurfaces()) shadows->AddNode(surface.Get());
+    for (Node* figure : figures)
+        if (auto* group = DynamicCast<SceneNode>(figure))
+            for (int i = 0; i < group->GetChildCount(); ++i)
+                if (auto* skin = DynamicCast<Triangles>(group->GetChild(i))) shadows->AddNode(skin);
+    Pointer<RenderShadowmapEffectController> render(new RenderShadowmapEffectController());
+    render->SetName(String("Moon Shadow Map"));
+    shadows->AddController(render.Get());
+    world.AddEffect(shadows.Get());
+}
+
+void WinterSceneBuilder::AddGlow(SceneNode& layer, const VillageBuilder& village) {
+    // Lamp heads, windows, garlands and the fire shine into the night air.
+    Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect());
+    glow->SetName(String("Lamp Glow"));
+    glow->SetIntensity(1.0f);
+    glow->SetBlurWidth(2.5f);
+    glow->SetScale(0.125f);  // a small glow picture: cheap to blur, and the blur reaches further
+    for (const Pointer<Node>& node : village.GetGlowingNodes()) glow->AddNode(node.Get());
+    layer.AddEffect(glow.Get());
 }
 
 void WinterSceneBuilder::AddSky(SceneKit& kit, SceneNode& root) {
@@ -159,26 +207,38 @@ void WinterSceneBuilder::AddSky(SceneKit& kit, SceneNode& root) {
     stars->SetEffect(starlight.Get());
     stars->RebuildDerived(false, false);
     heavens->AttachChild(stars.Get());
+    // The sky goes through a picture effect of its own with the film bars off: switching them on
+    // here letterboxes the sky alone, so it stays off; the effect keeps the place for it.
+    Pointer<PostRenderEffect> film(new PostRenderEffect());
+    film->SetName(String("Sky Film"));
+    film->SetFilm(false);
+    heavens->AddEffect(film.Get());
     root.AttachChild(heavens.Get());
     sky_ = heavens.Get();
 }
 
 void WinterSceneBuilder::AddGround(SceneKit& kit, SceneNode& root) {
-    Mesh mesh;
-    const int cells = 48;
+    // One grid, in two nodes: the village's middle (which takes the moon's shadows) and the
+    // fields round it.
+    const int cells = 48, inner = 6;  // the middle is 2 x inner cells each way
     const float half = SceneKit::kGroundHalf, step = 2.0f * half / float(cells);
-    for (int j = 0; j <= cells; ++j)
-        for (int i = 0; i <= cells; ++i) {
-            const float x = -half + float(i) * step, z = -half + float(j) * step;
-            mesh.Vertex({x, SceneKit::GroundHeight(x, z), z}, {float(i) * 0.5f, float(j) * 0.5f});
-        }
+    Mesh village, fields;
+    for (Mesh* mesh : {&village, &fields})
+        for (int j = 0; j <= cells; ++j)
+            for (int i = 0; i <= cells; ++i) {
+                const float x = -half + float(i) * step, z = -half + float(j) * step;
+                mesh->Vertex({x, SceneKit::GroundHeight(x, z), z}, {float(i) * 0.5f, float(j) * 0.5f});
+            }
     for (int j = 0; j < cells; ++j)
         for (int i = 0; i < cells; ++i) {
+            const bool middle = std::abs(2 * i + 1 - cells) < 2 * inner && std::abs(2 * j + 1 - cells) < 2 * inner;
+            Mesh& mesh = middle ? village : fields;
             const int a = j * (cells + 1) + i, b = a + 1, c = a + cells + 1, d = c + 1;
             mesh.Triangle(a, c, b, {0, 1, 0});
             mesh.Triangle(b, c, d, {0, 1, 0});
         }
-    root.AttachChild(SceneKit::MakeNode("Snowfield", mesh, kit.Lit("Textures/snow.tga").Get()).Get());
+    root.AttachChild(SceneKit::MakeNode("Snowfield", fields, kit.Lit("Textures/snow.tga").Get()).Get());
+    root.AttachChild(SceneKit::MakeNode("Village Ground", village, kit.Lit("Textures/snow.tga").Get()).Get());
 }
 
 Pointer<Node> WinterSceneBuilder::AddPond(SceneKit& kit, SceneNode& root) {
@@ -255,9 +315,12 @@ void WinterSceneBuilder::AddIceHole(SceneKit& kit, SceneNode& root) {
     level->GetLocalTransform().SetTranslation(at);
     root.AttachChild(level.Get());
     if (RenderScreenspaceReflectTextureController* mirror = MirrorOf(*water)) {
+        // The hole is small and dark: its mirror is left off, which saves a second reflection
+        // pass every frame; switched on, it shows the sky.
         mirror->SetName(String("Hole Mirror"));
         mirror->SetReferenceNode(level.Get());
         if (sky_) mirror->AddNode(sky_.Get());
+        mirror->SetActive(false);
     }
     root.AttachChild(SceneKit::MakeNode("Fishing Hole", mesh, water.Get()).Get());
 }
@@ -308,6 +371,7 @@ void WinterSceneBuilder::AddTrees(SceneKit& kit, SceneNode& root) {
         tree->AttachChild(stem.Get());
         tree->AttachChild(top.Get());
         forest->AttachChild(tree.Get());
+        if (distance < 80.0f) nearTrees_.push_back(Pointer<Node>(tree.Get()));
     }
     root.AttachChild(forest.Get());
     trees_ = forest.Get();
@@ -336,10 +400,10 @@ void WinterSceneBuilder::AddSnow(SceneKit& kit, SceneNode& root) {
     emitter->SetName(String("Snow Cloud"));
     emitter->radius = 70.0f;
     snow->SetEmitter(emitter.Get());
-    snow->SetMaxParticles(6000);
+    snow->SetMaxParticles(3500);
     snow->emissionPeriod = 0.05f;
-    snow->burstSize = 10;
-    snow->burstSizeVariance = 3;
+    snow->burstSize = 6;
+    snow->burstSizeVariance = 2;
     snow->speed = 0.3f;
     snow->speedVariance = 0.2f;
     snow->acceleration = Vector3(0.15f, -0.9f, 0.05f);
@@ -360,9 +424,12 @@ void WinterSceneBuilder::AddSnow(SceneKit& kit, SceneNode& root) {
 }
 
 void WinterSceneBuilder::AddFrost(SceneKit& kit, SceneNode& root) {
-    // Frost in the corners of the view, as on a cold window pane.
+    // Frost creeping into the top left corner of the view, as on a cold window pane. Only the
+    // corner is covered: a blended full-screen plane costs a whole extra layer of pixels.
     Pointer<WindowPlane> frost(new WindowPlane());
     frost->SetName(String("Frosted Pane"));
+    frost->position = Vector2(0.0f, 0.6f);
+    frost->size = Vector2(0.3f, 0.4f);
     Pointer<TextureEffect> look(new TextureEffect());
     look->SetTexture(kit.TextureFor("Textures/frost.tga"));
     look->SetBlendEnabled(true);

@@ -12,7 +12,9 @@
 
 namespace nuv {
 
+class Light;
 class SceneNode;
+class VillageBuilder;
 
 // Assembles the winter village scene from the engine's classes: a snowfield by a frozen pond
 // that mirrors the village, under a starry sky, fir trees, the village (VillageBuilder), two
@@ -44,12 +46,15 @@ private:
     void AddDrifts(SceneKit& kit, SceneNode& root);
     void AddSnow(SceneKit& kit, SceneNode& root);
     void AddFrost(SceneKit& kit, SceneNode& root);
+    void AddShadows(SceneNode& world, Light* moon, const VillageBuilder& village, const std::vector<Node*>& figures);
+    void AddGlow(SceneNode& layer, const VillageBuilder& village);
 
     uint32_t seed_;
     bool withSounds_;
     std::vector<std::string> textureFiles_;
     Pointer<Node> sky_;
     Pointer<Node> trees_;
+    std::vector<Pointer<Node>> nearTrees_;
 };
 
 } // namespace nuv

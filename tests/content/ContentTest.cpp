@@ -141,15 +141,19 @@ TEST_F(EmbeddedContent, SceneLoadsWithTheObjectsTheHostLooksFor) {
     auto* ground = DynamicCast<Node>(root->FindByName("Snowfield"));
     ASSERT_NE(ground, nullptr);
 
-    // Every texture got its picture from the media archive.
+    // Every texture that names a file got its picture from the media archive (the others are
+    // drawn into by the renderer or filled by their controllers).
     Array<Object*> textures(8, 8);
     root->CollectByType(Texture::TYPE, textures);
-    ASSERT_GE(textures.GetCount(), 9);
+    int fromFiles = 0;
     for (int i = 0; i < textures.GetCount(); ++i) {
         auto* texture = static_cast<Texture*>(textures[i]);
         ASSERT_NE(texture->GetImage(), nullptr);
+        if (texture->GetImage()->GetFileName().IsEmpty()) continue;
+        ++fromFiles;
         EXPECT_TRUE(texture->GetImage()->HasPixels()) << texture->GetName().GetText();
     }
+    EXPECT_GE(fromFiles, 9);
 
     Array<Object*> directors(1, 1);
     root->CollectByType(ScreensaverController::TYPE, directors);

@@ -84,7 +84,8 @@ TEST_F(GeneratedScene, FileHoldsEveryConcreteClassItCanCarry) {
     // only); programs and render states belong to the effects' passes, which are made at run
     // time and never stored; bounds are made by the nodes themselves.
     const std::set<std::string> expected = {
-        "BoolAnimation", "Camera", "CameraCulledController", "ColorBuffer", "ColorEffect", "FPCamera", "Flare",
+        "BoolAnimation", "Camera", "CustomGlowPostRenderEffect", "PostRenderEffect", "RenderShadowmapEffectController",
+        "ShadowmapEffect", "CameraCulledController", "ColorBuffer", "ColorEffect", "FPCamera", "Flare",
         "FloatBuffer", "FresnelTextureController", "Garland", "Image", "IntBuffer", "Light", "LightmapTextureEffect",
         "Lines", "Node", "NodeAnimation", "NodeAnimationController", "NodeParticleSystem", "NoiseTextureController",
         "NormalmapTextureController", "NormalmapTextureEffect", "PointEmitter", "Points", "PostUpdateController",
@@ -126,9 +127,9 @@ TEST_F(GeneratedScene, ThePondMirrorsTheVillageButNotTheGround) {
                 pond->GetVertices() ? static_cast<Vector3Buffer*>(pond->GetVertices())->GetElements()[0].y : 1e9f, 1e-4f);
     std::set<std::string> mirrored;
     for (int i = 0; i < mirror->GetNodeCount(); ++i) mirrored.insert(mirror->GetNode(i)->GetName().GetText());
-    for (const char* name : {"House 1", "House 5", "Fir Trees", "Street Lamps", "Skater", "Snowman"})
+    for (const char* name : {"House 1", "House 5", "Village Fir", "Street Lamps", "Skater", "Snowman", "Heavens"})
         EXPECT_TRUE(mirrored.count(name)) << name;
-    for (const char* name : {"Snowfield", "Frozen Pond", "Sprite Particle System 7185254"})
+    for (const char* name : {"Snowfield", "Village Ground", "Frozen Pond", "Sprite Particle System 7185254"})
         EXPECT_FALSE(mirrored.count(name)) << name;
     // The ice texture says where it mirrors: its alpha is neither all clear nor all opaque.
     Texture* base = ice->GetTexture();
