@@ -71,7 +71,7 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     moon->SetLightType(Light::kDirectional);
     moon->SetAmbient(Color(0.18f, 0.2f, 0.3f));
     moon->SetDiffuse(Color(0.45f, 0.5f, 0.7f));
-    moon->GetLocalTransform().SetRotation(SceneKit::LookRotation(Vector3(0, 0, 0), Vector3(-0.4f, -1.0f, 0.6f)));
+    moon->GetLocalTransform().SetRotation(SceneKit::LookRotation(Vector3(0, 0, 0), Vector3(-0.5f, -0.6f, 0.65f)));
     world->AttachChild(moon.Get());
     kit.AddLight(moon.Get());
     VillageBuilder village(kit);
@@ -134,6 +134,7 @@ void WinterSceneBuilder::AddShadows(SceneNode& world, Light* moon, const Village
     shadows->SetShadowLight(moon);
     shadows->SetShadowColor(Color(0.0f, 0.02f, 0.08f, 0.45f));
     shadows->SetFiltering(false);  // the filtered lookup costs too much over the whole ground
+    shadows->SetDepthBias(60000);  // about a tenth of a unit over the focus of the village
     if (auto* ground = DynamicCast<GeometryNode>(world.FindByName(String("Village Ground")))) shadows->AddNode(ground);
     for (const Pointer<GeometryNode>& surface : village.GetShadowSurfaces()) shadows->AddNode(surface.Get());
     for (Node* figure : figures)
@@ -223,17 +224,24 @@ void WinterSceneBuilder::AddGround(SceneKit& kit, SceneNode& root) {
     const int cells = 48, inner = 6;  // the middle is 2 x inner cells each way
     const float half = SceneKit::kGroundHalf, step = 2.0f * half / float(cells);
     Mesh village, fields;
-    for (Mesh* mesh : {&village, &fields})
-        for (int j = 0; j <= cells; ++j)
-            for (int i = 0; i <= cells; ++i) {
-                const float x = -half + float(i) * step, z = -half + float(j) * step;
-                mesh->Vertex({x, SceneKit::GroundHeight(x, z), z}, {float(i) * 0.5f, float(j) * 0.5f});
-            }
+    // Each node keeps only the grid points its cells use, so its bound (and the shadows' focus
+    // on the middle) is no larger than it must be.
+    std::vector<int> villageIndex(size_t((cells + 1) * (cells + 1)), -1), fieldsIndex(villageIndex);
+    auto point = [&](Mesh& mesh, std::vector<int>& index, int i, int j) {
+        int& slot = index[size_t(j * (cells + 1) + i)];
+        if (slot < 0) {
+            const float x = -half + float(i) * step, z = -half + float(j) * step;
+            slot = mesh.Vertex({x, SceneKit::GroundHeight(x, z), z}, {float(i) * 0.5f, float(j) * 0.5f});
+        }
+        return slot;
+    };
     for (int j = 0; j < cells; ++j)
         for (int i = 0; i < cells; ++i) {
             const bool middle = std::abs(2 * i + 1 - cells) < 2 * inner && std::abs(2 * j + 1 - cells) < 2 * inner;
             Mesh& mesh = middle ? village : fields;
-            const int a = j * (cells + 1) + i, b = a + 1, c = a + cells + 1, d = c + 1;
+            std::vector<int>& index = middle ? villageIndex : fieldsIndex;
+            const int a = point(mesh, index, i, j), b = point(mesh, index, i + 1, j);
+            const int c = point(mesh, index, i, j + 1), d = point(mesh, index, i + 1, j + 1);
             mesh.Triangle(a, c, b, {0, 1, 0});
             mesh.Triangle(b, c, d, {0, 1, 0});
         }
