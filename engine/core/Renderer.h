@@ -169,6 +169,8 @@ public:
     // Makes the renderer report no more than these levels, texture units and shadow maps, so
     // that every fallback can be exercised on any machine.
     void LimitCaps(int vertexLevel, int pixelLevel, int textureUnits, bool shadowMaps);
+    // Without point sprites, sprites are drawn as camera-facing quads.
+    void LimitPointSprites(bool pointSprites);
 
     const Color& GetClearColor() const { return clearColor_; }
     bool GetReverseCull() const { return reverseCull_ != 0; }
@@ -283,6 +285,7 @@ private:
     int limitPixelLevel_ = -1;
     int limitTextureUnits_ = -1;
     int limitShadowMaps_ = -1;
+    int limitPointSprites_ = -1;
 };
 
 } // namespace nuv

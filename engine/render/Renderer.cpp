@@ -206,6 +206,11 @@ void Renderer::LimitCaps(int vertexLevel, int pixelLevel, int textureUnits, bool
     ApplyLimits();
 }
 
+void Renderer::LimitPointSprites(bool pointSprites) {
+    limitPointSprites_ = pointSprites ? 1 : 0;
+    ApplyLimits();
+}
+
 void Renderer::ApplyLimits() {
     // "None" is numerically the largest level, so it is handled before taking the smaller.
     auto lower = [](int32_t level, int limit) {
@@ -219,6 +224,7 @@ void Renderer::ApplyLimits() {
     if (caps_.pixelLevel == RendererCaps::kLevelNone) caps_.vertexLevel = RendererCaps::kLevelNone;
     if (limitTextureUnits_ >= 0) caps_.textureUnits = std::min(caps_.textureUnits, int32_t(limitTextureUnits_));
     if (limitShadowMaps_ == 0) caps_.shadowMaps = 0;
+    if (limitPointSprites_ == 0) caps_.pointSprites = 0;
 }
 
 bool Renderer::IsRenderTarget(const BaseTexture* texture) const {

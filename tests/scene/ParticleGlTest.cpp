@@ -37,6 +37,14 @@ protected:
         const Rgb c = At(x, y);
         return c.r + c.g + c.b > 60;
     }
+    // Lit pixels in the row through (x, y), counted outwards from it.
+    int Width(int x, int y) {
+        if (!Lit(x, y)) return 0;
+        int left = x, right = x;
+        while (left > 0 && Lit(left - 1, y)) --left;
+        while (right < kSize - 1 && Lit(right + 1, y)) ++right;
+        return right - left + 1;
+    }
 };
 
 TEST_F(GlSprites, SnowFlakesAreDrawnWhereTheyAre) {
@@ -73,7 +81,7 @@ TEST_F(GlSprites, FlareGlowsAtItsPosition) {
     Begin();
     Pointer<Flare> flare(new Flare);
     flare->color = Color(1.0f, 0.5f, 0.0f, 1.0f);
-    flare->size = 1.0f;
+    flare->size = 0.2f;
     flare->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 1.0f));
     flare->UpdateTree(0.0, true);
     flare->CullAndRender(*renderer);
@@ -101,6 +109,7 @@ TEST_F(GlSprites, GarlandChasesItsDarkGroup) {
     garland->GetPalette().Append(Color(0, 0, 1, 1));
     garland->SetLine(line.Get());
     garland->blinkPeriod = 1.0f;
+    garland->lampSize = 0.1f;
     const Rgb colours[3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
 
     for (int moment = 0; moment < 2; ++moment) {
@@ -116,6 +125,83 @@ TEST_F(GlSprites, GarlandChasesItsDarkGroup) {
         }
         renderer->EndFrame();
     }
+}
+
+TEST_F(GlSprites, EverySpriteHasItsOwnSize) {
+    ASSERT_TRUE(renderer->GetCaps().pointSprites);
+    Begin();
+    Pointer<Flare> small(new Flare), large(new Flare);
+    small->size = 0.1f;
+    large->size = 0.4f;
+    small->color = large->color = Color(1, 1, 1, 1);
+    small->GetLocalTransform().SetTranslation(Vector3(-0.5f, 0.0f, 2.0f));
+    large->GetLocalTransform().SetTranslation(Vector3(0.5f, 0.0f, 2.0f));
+    for (Flare* flare : {small.Get(), large.Get()}) {
+        flare->UpdateTree(0.0, true);
+        flare->CullAndRender(*renderer);
+    }
+    renderer->FlushDeferred();
+    // Size times the viewport height over the distance: 3.1 and 12.4 pixels.
+    int x = 0, y = 0;
+    PixelOf(Vector3(-0.5f, 0.0f, 2.0f), x, y);
+    const int smallWidth = Width(x, y);
+    PixelOf(Vector3(0.5f, 0.0f, 2.0f), x, y);
+    const int largeWidth = Width(x, y);
+    EXPECT_GE(smallWidth, 2);
+    EXPECT_LE(smallWidth, 5);
+    EXPECT_GE(largeWidth, 10);
+    EXPECT_LE(largeWidth, 15);
+    renderer->EndFrame();
+}
+
+TEST_F(GlSprites, WithoutPointSpritesSnowAndFlaresAreQuads) {
+    renderer->LimitPointSprites(false);
+    Begin();
+    std::srand(5);
+    Pointer<SpriteParticleSystem> snow(new SpriteParticleSystem);
+    Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter);
+    emitter->radius = 0.6f;
+    snow->SetEmitter(emitter.Get());
+    snow->SetMaxParticles(12);
+    snow->burstSize = 12;
+    snow->emissionPeriod = 100.0f;
+    snow->speed = 0.0f;
+    snow->startSize = 0.1f;
+    snow->endSize = 0.1f;
+    snow->endColor = Color(1, 1, 1, 1);
+    snow->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 2.0f));
+    snow->UpdateTree(0.01, true);
+    snow->CullAndRender(*renderer);
+    renderer->FlushDeferred();
+    ASSERT_NE(snow->GetVertices(), nullptr);
+    EXPECT_EQ(snow->GetVertices()->GetCount(), 12 * 6) << "six corners a flake";
+    EXPECT_EQ(snow->GetPointSizes(), nullptr);
+    int lit = 0;
+    for (const auto* p = snow->GetLiveParticles(); p; p = p->next) {
+        int x = 0, y = 0;
+        PixelOf(p->position, x, y);
+        if (x < 1 || y < 1 || x >= kSize - 1 || y >= kSize - 1) continue;
+        EXPECT_TRUE(Lit(x, y)) << "flake at pixel " << x << ", " << y;
+        ++lit;
+    }
+    EXPECT_GT(lit, 6);
+    renderer->EndFrame();
+
+    // A flare quad is the size of the flare in the world: 0.4 at a distance of 2 is 7.7 pixels.
+    Begin();
+    Pointer<Flare> flare(new Flare);
+    flare->size = 0.4f;
+    flare->color = Color(1, 1, 1, 1);
+    flare->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 2.0f));
+    flare->UpdateTree(0.0, true);
+    flare->CullAndRender(*renderer);
+    renderer->FlushDeferred();
+    int x = 0, y = 0;
+    PixelOf(Vector3(0.0f, 0.0f, 2.0f), x, y);
+    EXPECT_GE(Width(x, y), 6);
+    EXPECT_LE(Width(x, y), 10);
+    renderer->EndFrame();
+    renderer->LimitPointSprites(true);
 }
 
 Pointer<WindowPlane> Plane(const Color& color) {

@@ -280,8 +280,12 @@ int GlRenderer::DestroyDevice() {
     while (GetRenderTargetDepth() > 0) PopTarget();
     ReleaseAll();
     if (gammaProgram_) glDeleteProgram(gammaProgram_);
+    if (spriteProgram_) glDeleteProgram(spriteProgram_);
     glDeleteTextures(2, gammaTextures_);
     gammaProgram_ = 0;
+    spriteProgram_ = 0;
+    spriteProgramFailed_ = false;
+    programPointSize_ = false;
     gammaTextures_[0] = gammaTextures_[1] = 0;
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
     context_ = nullptr;
@@ -486,6 +490,7 @@ constexpr GLuint kBlendIndicesAttribute = 7;
 
 void GlRenderer::BindPointSizes(FloatBuffer* buffer) {
     Resource* resource = BufferObject(buffer, false);
+    pointSizesBound_ = resource != nullptr;
     if (!resource) {
         glDisableVertexAttribArray(kPointSizeAttribute);
         return;
@@ -741,6 +746,45 @@ GLuint GlRenderer::ProgramFor() {
     return program;
 }
 
+GLuint GlRenderer::SpriteProgram() {
+    if (spriteProgram_ || spriteProgramFailed_) return spriteProgram_;
+    // The size of a sprite is its own size times the viewport height over its distance from the
+    // eye, as the fixed pipeline scales its one size. With no fragment shader attached the
+    // fixed-function texture stages and fog still colour the sprite.
+    static const char* const kSource =
+        "#version 120\n"
+        "attribute float nuvPointSize;\n"
+        "uniform float viewportHeight;\n"
+        "void main() {\n"
+        "    vec4 eye = gl_ModelViewMatrix * gl_Vertex;\n"
+        "    gl_Position = gl_ProjectionMatrix * eye;\n"
+        "    gl_FrontColor = gl_Color;\n"
+        "    gl_BackColor = gl_Color;\n"
+        "    gl_TexCoord[0] = gl_TextureMatrix[0] * gl_MultiTexCoord0;\n"
+        "    gl_FogFragCoord = abs(eye.z);\n"
+        "    gl_PointSize = max(nuvPointSize, 0.0) * viewportHeight / max(length(eye.xyz), 1e-6);\n"
+        "}\n";
+    const GLuint shader = glCreateShader(GL_VERTEX_SHADER);
+    glShaderSource(shader, 1, &kSource, nullptr);
+    glCompileShader(shader);
+    GLuint program = glCreateProgram();
+    glAttachShader(program, shader);
+    glBindAttribLocation(program, kPointSizeAttribute, "nuvPointSize");
+    glLinkProgram(program);
+    glDeleteShader(shader);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        // The sprites keep the fixed pipeline's single size.
+        glDeleteProgram(program);
+        program = 0;
+        spriteProgramFailed_ = true;
+        LogWarning("Размеры точек по вершинам недоступны.");
+    }
+    spriteProgram_ = program;
+    return program;
+}
+
 void GlRenderer::SetVertexShader(VertexShader* shader) {
     vertexShader_ = shader && shader->GetProgramText() ? shader : nullptr;
 }
@@ -795,13 +839,16 @@ void GlRenderer::BeginPass(Pass* pass) {
 }
 
 void GlRenderer::PrepareDraw() {
-    const GLuint program = ProgramFor();
+    GLuint program = ProgramFor();
+    const bool ownRegisters = program != 0;
+    const bool spriteSizes = !program && pointSizesBound_ && block_ && block_->pointSpritesEnabled;
+    if (spriteSizes) program = SpriteProgram();
     glMatrixMode(GL_PROJECTION);
     const bool inTarget = GetRenderTargetDepth() > 0;
     // Programs transform with their own registers and read from the sign of the projection's
     // second diagonal entry whether they draw into a target; that sign must not depend on what
     // the fixed-function projection happens to be.
-    const Matrix4& base = program ? Matrix4::Identity() : projection_;
+    const Matrix4& base = ownRegisters ? Matrix4::Identity() : projection_;
     const Matrix4 projection = inTarget ? base * kDepthToGl * kFlipY : base * kDepthToGl;
     glLoadMatrixf(projection.Data());
     glFrontFace(inTarget ? GL_CCW : GL_CW);
@@ -845,7 +892,14 @@ void GlRenderer::PrepareDraw() {
 
     if (program || programInUse_) glUseProgram(program);
     programInUse_ = program != 0;
-    if (program) {
+    const bool pointSize = program != 0 && program == spriteProgram_;
+    if (pointSize != programPointSize_) {
+        if (pointSize) glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);
+        else glDisable(GL_VERTEX_PROGRAM_POINT_SIZE);
+        programPointSize_ = pointSize;
+    }
+    if (pointSize) glUniform1f(glGetUniformLocation(program, "viewportHeight"), GLfloat(viewportHeight_));
+    if (ownRegisters) {
         const GLint vc = glGetUniformLocation(program, "vc");
         const GLint pc = glGetUniformLocation(program, "pc");
         if (vc >= 0) glUniform4fv(vc, 256, vertexConstants_);

@@ -123,6 +123,7 @@ private:
     void PopTarget();
 
     GLuint ProgramFor();
+    GLuint SpriteProgram();
     GLuint CompileShader(Shader& shader, GLenum type);
     void PrepareDraw();
     void DrawRange(int primitiveType, int count, bool indexed);
@@ -164,6 +165,12 @@ private:
     uint16_t gammaRamp_[256] = {};
     bool gammaOnFrame_ = false;
     GLuint gammaProgram_ = 0;
+    // Fixed-function sprites with a point size per vertex: the fixed pipeline has one size for
+    // all points, so a vertex program sizes them and fixed-function fragment stages do the rest.
+    GLuint spriteProgram_ = 0;
+    bool spriteProgramFailed_ = false;
+    bool pointSizesBound_ = false;
+    bool programPointSize_ = false;
     GLuint gammaTextures_[2] = {0, 0};
 };
 
