@@ -95,9 +95,11 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     // The ice mirrors what stands round it; the ground and the snow are left out.
     if (auto* ice = DynamicCast<SnowIceEffect>(DynamicCast<Triangles>(pond.Get())->GetEffect()))
         if (RenderScreenspaceReflectTextureController* mirror = MirrorOf(*ice)) {
-            for (const Pointer<Node>& node : village.GetSolidNodes()) mirror->AddNode(node.Get());
-            for (Node* node : {sky_.Get(), static_cast<Node*>(skater.Get()), static_cast<Node*>(snowman.Get())})
-                mirror->AddNode(node);
+            // The mirror is the dearest pass of the frame: it takes what stands by the shore and
+            // can be seen in the ice (not the fire's particles, nor the snowman behind the lane).
+            for (const Pointer<Node>& node : village.GetSolidNodes())
+                if (node.Get() != village.GetCampFire()) mirror->AddNode(node.Get());
+            for (Node* node : {sky_.Get(), static_cast<Node*>(skater.Get())}) mirror->AddNode(node);
             // Of the forest, only the firs near enough to the shore to show in the ice.
             for (const Pointer<Node>& fir : nearTrees_) mirror->AddNode(fir.Get());
         }
@@ -134,7 +136,7 @@ void WinterSceneBuilder::AddShadows(SceneNode& world, Light* moon, const Village
     shadows->SetShadowLight(moon);
     shadows->SetShadowColor(Color(0.0f, 0.02f, 0.08f, 0.45f));
     shadows->SetFiltering(false);  // the filtered lookup costs too much over the whole ground
-    shadows->SetDepthBias(60000);  // about a tenth of a unit over the focus of the village
+    shadows->SetDepthBias(60000);  // about half a unit over the depth of the village
     if (auto* ground = DynamicCast<GeometryNode>(world.FindByName(String("Village Ground")))) shadows->AddNode(ground);
     for (const Pointer<GeometryNode>& surface : village.GetShadowSurfaces()) shadows->AddNode(surface.Get());
     for (Node* figure : figures)
@@ -379,7 +381,7 @@ void WinterSceneBuilder::AddTrees(SceneKit& kit, SceneNode& root) {
         tree->AttachChild(stem.Get());
         tree->AttachChild(top.Get());
         forest->AttachChild(tree.Get());
-        if (distance < 80.0f) nearTrees_.push_back(Pointer<Node>(tree.Get()));
+        if (distance < 70.0f) nearTrees_.push_back(Pointer<Node>(tree.Get()));
     }
     root.AttachChild(forest.Get());
     trees_ = forest.Get();
