@@ -446,7 +446,7 @@ void WinterSceneBuilder::AddFrost(SceneKit& kit, SceneNode& root) {
     look->depthTest = 0;
     look->depthWrite = 0;
     frost->SetEffect(look.Get());
-    // Its frame-time step runs before the next frame's drawing, like the mirrors'.
+    // The pane's post-update step: it has nothing to prepare before the frame is drawn.
     Pointer<PostUpdateController> step(new PostUpdateController());
     step->SetName(String("Pane Step"));
     frost->AddController(step.Get());
