@@ -35,6 +35,7 @@
 
 #ifndef _WIN32
 #include "app/SdlInput.h"
+#include "app/linux/SettingsDialog.h"
 #include "render/gl/GlRenderer.h"
 #include <SDL.h>
 #endif
@@ -298,9 +299,16 @@ int ScreensaverApp::Run() {
     switch (mode_) {
     case kModeConfigure:
         LogInfo("Запущен режим конфигурирования.");
+#ifdef _WIN32
         // The settings dialog is not part of this build: say so instead of failing silently.
         LogError("Диалог настроек недоступен.");
         return 1;
+#else
+        // 0: the dialog could not be shown.
+        return RunConfigureDialog(defaults_, &settings_, strings_, registryPath_, webSiteUrl_, parentWindow_) == 0
+                   ? 1
+                   : 0;
+#endif
     case kModePreview:
         return RunPreview();
     case kModeSaver:
