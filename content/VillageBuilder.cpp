@@ -347,7 +347,7 @@ void VillageBuilder::AddGarland(SceneNode& parent, const std::string& name, cons
         garland->GetPalette().Append(c);
     garland->SetLine(wire.Get());
     garland->blinkPeriod = 0.8f;
-    garland->lampSize = 0.35f;
+    garland->lampSize = 0.25f;  // a bulb about a quarter of a unit across
     if (auto* sprites = DynamicCast<SpriteEffect>(garland->GetEffect())) {
         sprites->SetTexture(kit_.TextureFor("Textures/bulb.tga"));
         sprites->destinationBlend = 1;  // lamps add light

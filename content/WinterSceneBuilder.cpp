@@ -420,9 +420,9 @@ void WinterSceneBuilder::AddSnow(SceneKit& kit, SceneNode& root) {
     snow->accelerationVariance = Vector3(0.2f, 0.2f, 0.2f);
     snow->lifetime = 24.0f;
     snow->lifetimeVariance = 4.0f;
-    snow->startSize = 0.35f;
-    snow->startSizeVariance = 0.1f;
-    snow->endSize = 0.3f;
+    snow->startSize = 0.16f;  // flakes a few centimetres across, in a unit of about a metre
+    snow->startSizeVariance = 0.05f;
+    snow->endSize = 0.13f;
     snow->startColor = Color(1.0f, 1.0f, 1.0f, 0.9f);
     snow->endColor = Color(1.0f, 1.0f, 1.0f, 0.0f);
     snow->GetLocalTransform().SetTranslation({0.0f, 45.0f, 15.0f});
