@@ -5,6 +5,7 @@
 #include "core/ColorBuffer.h"
 #include "core/Vector3Buffer.h"
 #include "core/Vector4.h"
+#include "render/ColorEffect.h"
 #include "render/PixelShader.h"
 #include "render/SpriteEffect.h"
 #include "render/Texture.h"
@@ -241,6 +242,27 @@ TEST_F(GlSprites, WindowPlaneCoversTheTopRightQuarterOverOrUnderTheScene) {
     renderer->FlushDeferred();
     EXPECT_TRUE(Near(48, 48, {128, 128, 0}));
     EXPECT_TRUE(Near(16, 16, {0, 255, 0}));
+    renderer->EndFrame();
+}
+
+TEST_F(GlSprites, WindowPlaneWithAProgramLandsOnItsScreenRectangle) {
+    // A colour effect draws through its vertex program, which reads the camera's matrices.
+    ASSERT_NE(renderer->GetCaps().vertexLevel, RendererCaps::kLevelNone);
+    Pointer<WindowPlane> plane(new WindowPlane);
+    Pointer<ColorEffect> effect(new ColorEffect);
+    effect->SetColor(Color(0, 0, 1, 1));
+    effect->depthTest = 0;
+    effect->cullEnabled = 0;
+    plane->SetEffect(effect.Get());
+    plane->position = Vector2(0.0f, 0.5f);
+    plane->size = Vector2(0.5f, 0.5f);
+    Begin();
+    plane->CullAndRender(*renderer);
+    renderer->FlushDeferred();
+    EXPECT_TRUE(Near(16, 48, {0, 0, 255}));
+    EXPECT_TRUE(Near(48, 48, {0, 0, 0}));
+    EXPECT_TRUE(Near(16, 16, {0, 0, 0}));
+    EXPECT_TRUE(Near(48, 16, {0, 0, 0}));
     renderer->EndFrame();
 }
 
