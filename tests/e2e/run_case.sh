@@ -141,19 +141,6 @@ password)
     expect_no_line "Создание системного окна"
     expect_no_error
     ;;
-configure)
-    # No switch: the settings mode, which has no dialog in this build and says so.
-    in_xvfb "$program"
-    status=$?
-    [ $status -eq 0 ] || fail "exit status $status"
-    expect_order "INFO. Режим скринсейвера 3." \
-        "INFO. Сейвер создан." \
-        "INFO. Запущен режим конфигурирования." \
-        "ERROR. Работа скринсейвера завершена некорректно." \
-        "INFO. Скринсейвер завершил работу." \
-        "INFO. Конец лога."
-    expect_no_line "Создание системного окна"
-    ;;
 missing_media)
     # Without the media archive the start stops, and the shutdown and the log's end still run.
     in_xvfb "$program_nomedia" /s
