@@ -134,7 +134,7 @@ void WinterSceneBuilder::AddShadows(SceneNode& world, Light* moon, const Village
     Pointer<ShadowmapEffect> shadows(new ShadowmapEffect());
     shadows->SetName(String("Moon Shadows"));
     shadows->SetShadowLight(moon);
-    shadows->SetShadowColor(Color(0.0f, 0.02f, 0.08f, 0.45f));
+    shadows->SetShadowColor(Color(0.0f, 0.02f, 0.08f, 0.35f));  // moonlight shadows on snow are soft
     shadows->SetFiltering(false);  // the filtered lookup costs too much over the whole ground
     shadows->SetDepthBias(60000);  // about half a unit over the depth of the village
     if (auto* ground = DynamicCast<GeometryNode>(world.FindByName(String("Village Ground")))) shadows->AddNode(ground);
