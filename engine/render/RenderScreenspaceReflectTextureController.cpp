@@ -23,23 +23,6 @@ namespace {
 // Set while a reflection is drawn: a mirror seen in another mirror is not drawn again.
 bool gDrawingReflection = false;
 
-Vector3 Normalized(const Vector3& v) {
-    const float length = std::sqrt(Dot(v, v));
-    return length > 0.0f ? Vector3(v.x / length, v.y / length, v.z / length) : v;
-}
-
-// The upright basis of step 3, before the reflection.
-Matrix4 UprightView(const Vector3& position, const Vector3& forward, float h) {
-    const Vector3 p(position.x, 2.0f * h - position.y, position.z);
-    const Vector3 f = Normalized(Vector3(forward.x, -forward.y, forward.z));
-    Vector3 right = Normalized(Cross(Vector3(0.0f, 1.0f, 0.0f), f));
-    // Looking straight up or down: any horizontal axis will do.
-    if (Dot(right, right) == 0.0f) right = Vector3(1.0f, 0.0f, 0.0f);
-    const Vector3 up = Cross(f, right);
-    return Matrix4(right.x, up.x, f.x, 0.0f, right.y, up.y, f.y, 0.0f, right.z, up.z, f.z, 0.0f, -Dot(right, p),
-                   -Dot(up, p), -Dot(f, p), 1.0f);
-}
-
 } // namespace
 
 RenderScreenspaceReflectTextureController::RenderScreenspaceReflectTextureController() = default;
@@ -58,24 +41,23 @@ Matrix4 RenderScreenspaceReflectTextureController::Reflection(float h) {
     return Matrix4(1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 2.0f * h, 0, 1);
 }
 
-Matrix4 RenderScreenspaceReflectTextureController::MirroredView(const Vector3& position, const Vector3& forward,
-                                                                float h) {
-    return Reflection(h) * UprightView(position, forward, h);
+Matrix4 RenderScreenspaceReflectTextureController::MirroredView(const Matrix4& cameraView, float h) {
+    return Reflection(h) * cameraView;
 }
 
-Matrix4 RenderScreenspaceReflectTextureController::ObliqueProjection(const Matrix4& uprightView,
+Matrix4 RenderScreenspaceReflectTextureController::ObliqueProjection(const Matrix4& mirroredView,
                                                                      const Matrix4& projection, float h) {
     // A plane (as a column) maps into clip space by the inverse of the row-vector transform.
-    const float plane[4] = {0.0f, -1.0f, 0.0f, h + 0.8f};
-    // A near plane must have the eye on its far side; with the eye on the kept side (the eye
-    // above the mirror, as usual) it would cut away the whole reflection, so the projection
-    // stays as it is.
+    // The view takes the world as it is, so the kept side is above the surface: y >= h - 0.8.
+    const float plane[4] = {0.0f, 1.0f, 0.0f, 0.8f - h};
+    // A near plane must have the eye on its far side; with the eye on the kept side it would
+    // cut away the whole reflection, so the projection stays as it is.
     Matrix4 toWorld;
-    if (uprightView.Inverse(toWorld) != 0) return projection;
+    if (mirroredView.Inverse(toWorld) != 0) return projection;
     const Vector3 eye = toWorld.GetTranslation();
     if (plane[1] * eye.y + plane[3] >= 0.0f) return projection;
     Matrix4 inverse;
-    if ((uprightView * projection).Inverse(inverse) != 0) return projection;
+    if ((mirroredView * projection).Inverse(inverse) != 0) return projection;
     float c[4];
     for (int j = 0; j < 4; ++j)
         c[j] = inverse.m[j][0] * plane[0] + inverse.m[j][1] * plane[1] + inverse.m[j][2] * plane[2] +
@@ -130,9 +112,9 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
 
     const float h = reference_ ? reference_->GetWorldTransform().GetTranslation().y : 0.0f;
     const Matrix4 lensProjection = camera->GetProjection();
-    const Matrix4 upright = UprightView(camera->GetPosition(), camera->GetForward(), h);
-    camera->SetView(Reflection(h) * upright);
-    camera->SetProjection(ObliqueProjection(upright, lensProjection, h));
+    const Matrix4 mirrored = MirroredView(view, h);
+    camera->SetView(mirrored);
+    camera->SetProjection(ObliqueProjection(mirrored, lensProjection, h));
     camera->SetViewProjection(camera->GetView() * camera->GetProjection());
     gDrawingReflection = true;
 

@@ -42,14 +42,14 @@ public:
     Node* GetNode(int index) const;
     void AddNode(Node* node);
 
-
-    // The camera at (x, 2h - y, z) facing its forward direction with the height negated, on an
-    // upright basis; times the reflection about y = h on its left.
-    static Matrix4 MirroredView(const Vector3& position, const Vector3& forward, float h);
-    // The projection whose near plane is the clip plane (0, -1, 0, h + 0.8) of the mirrored
-    // view-projection; unchanged when the plane's last clip component is 0, or when the eye is
-    // on the side of the plane that is kept (no near plane can have it there).
-    static Matrix4 ObliqueProjection(const Matrix4& uprightView, const Matrix4& projection, float h);
+    // The camera's view of the world reflected about y = h: the mirror image exactly where the
+    // camera sees the mirror, so the surface looks it up at its own screen position.
+    static Matrix4 MirroredView(const Matrix4& cameraView, float h);
+    // The projection whose near plane is the mirror, lowered by 0.8, so that nothing below the
+    // surface shows in the reflection; unchanged when the plane's last clip component is 0, or
+    // when the mirrored eye lies on the kept side (the camera within 0.8 of the surface: no
+    // near plane can have the eye there).
+    static Matrix4 ObliqueProjection(const Matrix4& mirroredView, const Matrix4& projection, float h);
     static Matrix4 Reflection(float h);
 
 private:

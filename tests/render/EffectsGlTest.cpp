@@ -234,10 +234,12 @@ TEST_F(EffectFrames, WaterShowsWhatItsControllerDrewIntoTheReflection) {
     Pointer<ColorEffect> red(new ColorEffect);
     red->SetColor(Color(1, 0, 0, 1));
     Pointer<Triangles> quad = Mesh(red.Get());
-    // Above the eye, in the upper half of the view.
+    // Above the eye at the far end of the water, in the upper half of the view; its mirror
+    // image about the water (y = -1) lies 2.5 to 4 below the eye, rows 4 to 14 of the frame.
     auto* v = static_cast<Vector3Buffer*>(quad->GetVertices())->GetElements();
     v[0].y = v[3].y = 0.5f;
     v[1].y = v[2].y = 2.0f;
+    for (int i = 0; i < 4; ++i) v[i].z = 11.0f;
     quad->GetVertices()->MarkDirty();
     quad->UpdateTree(0.0, false);
 
@@ -255,13 +257,15 @@ TEST_F(EffectFrames, WaterShowsWhatItsControllerDrewIntoTheReflection) {
         EXPECT_FALSE(renderer->GetReverseCull());
         // The reflection follows the viewport at half its size.
         EXPECT_EQ(water->GetReflectionMap()->GetImage()->GetWidth(), kSize / 2);
-        return At(32, 12);
+        return At(32, 9);
     };
     const Rgb empty = frameWith(false);
     EXPECT_LT(empty.r, 20);
     const Rgb mirrored = frameWith(true);
     EXPECT_GT(mirrored.r, 150);
     EXPECT_LT(mirrored.g, 60);
+    // Not the view turned upside down about its middle: that would put the quad at rows 18 to 28.
+    EXPECT_LT(At(32, 22).r, 60);
 }
 
 // The application's side of the skinning hooks: the controller skins on the CPU while active,

@@ -445,34 +445,53 @@ TEST(TextureControllers, FresnelRampWithEqualIndicesFallsFromFullToAlmostNothing
 }
 
 TEST(TextureControllers, ReflectionMirrorsTheCameraAboutTheReferenceHeight) {
-    // A level camera: a point on the mirror plane keeps its depth and sideways place, and its
-    // height in the view turns around.
+    // The mirror image lies where the camera sees the mirror: a point on the mirror plane stays
+    // where it is in the view, a point above it shows where its image below the plane would be,
+    // at any camera height (the surface looks the picture up at its own screen position).
     for (float h : {0.0f, 1.5f}) {
-        const Vector3 eye(1.0f, 4.0f, -2.0f);
-        const Matrix4 mirrored = RenderScreenspaceReflectTextureController::MirroredView(eye, Vector3(0, 0, 1), h);
-        const Vector3 onPlane(3.0f, h, 6.0f);
-        const Vector3 seen = mirrored.TransformPoint(onPlane);
-        EXPECT_NEAR(seen.x, onPlane.x - eye.x, 1e-4f);
-        EXPECT_NEAR(seen.y, eye.y - h, 1e-4f);
-        EXPECT_NEAR(seen.z, onPlane.z - eye.z, 1e-4f);
-        // Points above the plane come out as their mirror images below it would.
-        const Vector3 above(3.0f, h + 2.0f, 6.0f);
-        EXPECT_NEAR(mirrored.TransformPoint(above).y, eye.y - h - 2.0f, 1e-4f);
+        for (float eyeHeight : {2.0f, 4.0f, 34.0f}) {
+            Camera camera;
+            camera.GetLocalTransform().SetTranslation(Vector3(1.0f, eyeHeight, -2.0f));
+            // Tilted down, as a camera over a pond would be.
+            camera.GetLocalTransform().SetRotation(Quaternion(0.2588190f, 0.0f, 0.0f, 0.9659258f));
+            camera.UpdateTree(0.0, false);
+            const Matrix4& view = camera.GetView();
+            const Matrix4 mirrored = RenderScreenspaceReflectTextureController::MirroredView(view, h);
+            const Vector3 onPlane(3.0f, h, 6.0f);
+            const Vector3 seen = mirrored.TransformPoint(onPlane);
+            const Vector3 real = view.TransformPoint(onPlane);
+            EXPECT_NEAR(seen.x, real.x, 1e-3f);
+            EXPECT_NEAR(seen.y, real.y, 1e-3f);
+            EXPECT_NEAR(seen.z, real.z, 1e-3f);
+            const Vector3 image = view.TransformPoint(Vector3(3.0f, h - 2.0f, 6.0f));
+            const Vector3 mirroredAbove = mirrored.TransformPoint(Vector3(3.0f, h + 2.0f, 6.0f));
+            EXPECT_NEAR(mirroredAbove.y, image.y, 1e-3f) << "h " << h << ", eye at " << eyeHeight;
+            EXPECT_NEAR(mirroredAbove.z, image.z, 1e-3f);
+        }
     }
 
-    // An eye above the mirror is on the kept side of the clip plane: no oblique near plane then,
-    // which would clip the whole reflection away; well below it the near plane tilts.
-    Camera camera;
-    camera.UpdateMatrices();
-    const Matrix4& projection = camera.GetProjection();
-    const Matrix4 aboveView = RenderScreenspaceReflectTextureController::MirroredView(Vector3(0, 3, 0), Vector3(0, 0, 1), 0);
-    const Matrix4 above = RenderScreenspaceReflectTextureController::ObliqueProjection(
-        RenderScreenspaceReflectTextureController::Reflection(0) * aboveView, projection, 0.0f);
-    EXPECT_EQ(std::memcmp(above.Data(), projection.Data(), sizeof(float) * 16), 0);
-    const Matrix4 belowView = RenderScreenspaceReflectTextureController::MirroredView(Vector3(0, 3, 0), Vector3(0, 0, 1), 5.0f);
-    const Matrix4 below = RenderScreenspaceReflectTextureController::ObliqueProjection(
-        RenderScreenspaceReflectTextureController::Reflection(5.0f) * belowView, projection, 5.0f);
-    EXPECT_NE(std::memcmp(below.Data(), projection.Data(), sizeof(float) * 16), 0);
+    // A camera within 0.8 of the mirror has its mirrored eye on the kept side of the clip
+    // plane: no oblique near plane then, which would clip the whole reflection away; higher up
+    // the near plane tilts onto the mirror.
+    Camera low, high;
+    low.GetLocalTransform().SetTranslation(Vector3(0, 0.5f, 0));
+    high.GetLocalTransform().SetTranslation(Vector3(0, 3, 0));
+    low.UpdateTree(0.0, false);
+    high.UpdateTree(0.0, false);
+    const Matrix4& projection = low.GetProjection();
+    const Matrix4 near = RenderScreenspaceReflectTextureController::ObliqueProjection(
+        RenderScreenspaceReflectTextureController::MirroredView(low.GetView(), 0.0f), projection, 0.0f);
+    EXPECT_EQ(std::memcmp(near.Data(), projection.Data(), sizeof(float) * 16), 0);
+    const Matrix4 mirror = RenderScreenspaceReflectTextureController::MirroredView(high.GetView(), 0.0f);
+    const Matrix4 tilted = RenderScreenspaceReflectTextureController::ObliqueProjection(mirror, projection, 0.0f);
+    EXPECT_NE(std::memcmp(tilted.Data(), projection.Data(), sizeof(float) * 16), 0);
+    // What lies 0.8 under the surface is on the new near plane (clip depth 0), what is above
+    // it in front of the camera stays inside the depth range.
+    const Vector4 under = Vector4(0.0f, -0.8f, 5.0f, 1.0f) * (mirror * tilted);
+    EXPECT_NEAR(under.z / under.w, 0.0f, 1e-3f);
+    const Vector4 above = Vector4(0.0f, 1.0f, 5.0f, 1.0f) * (mirror * tilted);
+    EXPECT_GT(above.z / above.w, 0.0f);
+    EXPECT_LT(above.z / above.w, 1.0f);
 
     Pointer<RenderScreenspaceReflectTextureController> controller(new RenderScreenspaceReflectTextureController);
     Pointer<Node> reference(new Node), a(new Node), b(new Node);
