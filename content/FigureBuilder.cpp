@@ -197,7 +197,20 @@ Pointer<SceneNode> FigureBuilder::AddSkater(SceneNode& root) {
     figure->GetLocalTransform().SetTranslation({radius, SceneKit::kIceHeight, 2.0f});
     root.AttachChild(figure.Get());
 
-    // A lamp on a pole by the pond follows the skater round.
+    // A lamp on a pole by the pond follows the skater round. It aims at a mark that runs the
+    // same laps rather than at the figure: the figure's skin is lit by the lamp, and a lamp
+    // that held the figure would keep the whole skater alive in a reference loop.
+    Pointer<Node> mark(new Node());
+    mark->SetName(String("Skater Mark"));
+    Pointer<NodeAnimationController> markLaps(new NodeAnimationController());
+    markLaps->SetName(String("Skater Mark Laps"));
+    markLaps->AddAnimation(lap.Get());
+    markLaps->AddFrame(lap.Get(), 0.0, 1.0);
+    markLaps->SetPeriod(kLapSeconds);
+    mark->AddController(markLaps.Get());
+    mark->GetLocalTransform().SetTranslation({radius, SceneKit::kIceHeight + 1.0f, 2.0f});
+    root.AttachChild(mark.Get());
+
     Pointer<Light> spot(new Light());
     spot->SetName(String("Pond Spotlight"));
     spot->SetLightType(Light::kSpot);
@@ -208,7 +221,7 @@ Pointer<SceneNode> FigureBuilder::AddSkater(SceneNode& root) {
     spot->GetLocalTransform().SetTranslation({-6.0f, 12.0f, -30.0f});
     Pointer<TargetLightController> follow(new TargetLightController());
     follow->SetName(String("Pond Spotlight Aim"));
-    follow->SetTarget(figure.Get());
+    follow->SetTarget(mark.Get());
     spot->AddController(follow.Get());
     root.AttachChild(spot.Get());
     for (int i = 0; i < figure->GetChildCount(); ++i)
