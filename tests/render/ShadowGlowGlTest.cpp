@@ -16,6 +16,9 @@
 #include "render/RenderShadowmapEffectController.h"
 #include "render/ShadowmapEffect.h"
 #include "render/Texture.h"
+#include "render/TextureLightingEffect.h"
+#include "media/image/Image.h"
+#include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
@@ -26,6 +29,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace nuv::test {
 namespace {
@@ -146,6 +150,39 @@ TEST_F(ShadowGlowFrames, ACasterDarkensTheFloorBelowItWithTheShadowColour) {
     shadow->SetShadowColor(Color(0, 0, 0, 0));
     DrawScene(*scene.root);
     EXPECT_TRUE(Near(32, 19, {255, 255, 255}));
+    renderer->EndFrame();
+}
+
+TEST_F(ShadowGlowFrames, AFixedFunctionFloorIsDarkenedAllOver) {
+    // The fixed pipeline and the shadow program each compute the floor's depth in their own
+    // way; the darkening pass must still cover every pixel of the shadow, not a scatter of them.
+    ShadowScene scene = MakeShadowScene();
+    Pointer<Image> white(new Image(String("white"), 1, 1, Image::kRgb));
+    std::memset(white->GetPixels(), 255, 3);
+    Pointer<Texture> texture(new Texture);
+    texture->SetImage(white.Get());
+    Pointer<Light> sky(new Light);
+    sky->SetLightType(Light::kDirectional);
+    sky->SetAmbient(Color(1, 1, 1, 1));
+    sky->UpdateTree(0.0, false);
+    Pointer<TextureLightingEffect> lit(new TextureLightingEffect);
+    lit->SetTexture(texture.Get());
+    lit->AddLight(sky.Get());
+    lit->cullEnabled = 0;
+    scene.floor->SetEffect(lit.Get());
+    scene.floor->GetLocalTransform().SetTranslation(Vector3(0.37f, 0.0f, 0.53f));
+    AddShadows(scene);
+    DrawScene(*scene.root);
+    const Rgb bright = At(52, 19);
+    int dark = 0, total = 0;
+    std::string map;
+    for (int y = 18; y <= 20; ++y)
+        for (int x = 28; x <= 35; ++x, ++total) {
+            const bool isDark = 4 * int(At(x, y).r) < 3 * int(bright.r);
+            dark += isDark ? 1 : 0;
+            map += isDark ? '#' : '.';
+        }
+    EXPECT_EQ(dark, total) << "lit floor red " << int(bright.r) << ", shadow rows 18-20: " << map;
     renderer->EndFrame();
 }
 

@@ -286,6 +286,8 @@ int GlRenderer::DestroyDevice() {
     spriteProgram_ = 0;
     spriteProgramFailed_ = false;
     programPointSize_ = false;
+    shadowBias_ = false;
+    equalDepthOffset_ = false;
     gammaTextures_[0] = gammaTextures_[1] = 0;
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
     context_ = nullptr;
@@ -887,7 +889,21 @@ void GlRenderer::PrepareDraw() {
     if (block_) {
         const bool reverse = block_->cullEnabled && GetReverseCull();
         glCullFace((block_->cullOrder == 0) != reverse ? GL_FRONT : GL_BACK);
-        glDepthFunc(GetEqualDepth() ? GL_EQUAL : GlStateMapping::Comparison(block_->depthComparison));
+        const bool nearlyEqual =
+            !GetEqualDepth() && !shadowBias_ && block_->depthComparison == RenderStateBlock::kEqual;
+        if (nearlyEqual != equalDepthOffset_) {
+            if (nearlyEqual) {
+                glEnable(GL_POLYGON_OFFSET_FILL);
+                glPolygonOffset(-1.0f, -4.0f);
+            } else {
+                glPolygonOffset(0, 0);
+                glDisable(GL_POLYGON_OFFSET_FILL);
+            }
+            equalDepthOffset_ = nearlyEqual;
+        }
+        glDepthFunc(GetEqualDepth() ? GL_EQUAL
+                    : nearlyEqual   ? GL_LEQUAL
+                                    : GlStateMapping::Comparison(block_->depthComparison));
     }
 
     if (program || programInUse_) glUseProgram(program);
@@ -1247,6 +1263,8 @@ void GlRenderer::SetShadowmapTarget(BaseTexture* texture, int depthBias, float s
         PopTarget();
         glPolygonOffset(0, 0);
         glDisable(GL_POLYGON_OFFSET_FILL);
+        shadowBias_ = false;
+        equalDepthOffset_ = false;
         return;
     }
     // Without a picture the map takes the current viewport's size.
@@ -1264,6 +1282,8 @@ void GlRenderer::SetShadowmapTarget(BaseTexture* texture, int depthBias, float s
     // One unit of the depth bias is 2^-24 of the depth range, the offset unit of a 24-bit buffer.
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(slopeScaledBias, GLfloat(depthBias));
+    shadowBias_ = true;
+    equalDepthOffset_ = false;
 }
 
 void GlRenderer::SetViewport(const Vector2& position, const Vector2& size) {

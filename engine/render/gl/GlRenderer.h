@@ -171,6 +171,12 @@ private:
     bool spriteProgramFailed_ = false;
     bool pointSizesBound_ = false;
     bool programPointSize_ = false;
+    // Drawing into a shadow map: the polygon offset carries the map's depth bias.
+    bool shadowBias_ = false;
+    // A pass asking for equal depth draws again over what an effect drew before, through
+    // another program; GL does not promise those depths are bit-identical, so "equal" is taken
+    // as "in front or level, pulled forward by a few depth units".
+    bool equalDepthOffset_ = false;
     GLuint gammaTextures_[2] = {0, 0};
 };
 
