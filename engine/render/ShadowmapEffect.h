@@ -16,7 +16,7 @@ class Renderer;
 class SphereBoundingVolume;
 class Texture;
 class Triangles;
-class Vector3;
+struct Vector3;
 
 // One light casts the shadows of a list of geometry nodes onto themselves and each other: each
 // frame the depth of the nodes seen from the light goes into a hardware shadow map (see
