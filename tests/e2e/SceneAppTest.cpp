@@ -1,6 +1,7 @@
 // The scene application's own decisions, without a window: the scene options applied to a loaded
 // scene, the input that ends a run, and the fade without a shot controller.
 
+#include "../core/TestSupport.h"
 #include "app/SceneScreensaverApp.h"
 #include "core/Engine.h"
 #include "core/IntBuffer.h"
@@ -114,6 +115,32 @@ TEST_F(SceneAppTest, OptionsOffRemoveSnowAndReplaceIce) {
 TEST_F(SceneAppTest, MissingSceneFileFails) {
     EXPECT_EQ(app->CreateSceneData(), 1);
     EXPECT_EQ(app->GetSceneRoot(), nullptr);
+}
+
+TEST_F(SceneAppTest, DamagedSceneFilesFailWithTheLoadError) {
+    // A scene cut short, and bytes that are no scene at all: the load fails cleanly, says so,
+    // and leaves no scene behind.
+    Pointer<SceneNode> root(new SceneNode());
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(root->AttachChild(Pointer<SceneNode>(new SceneNode()).Get()), 0);
+    Stream stream(0, 1024);
+    ASSERT_EQ(SceneFile::Write(stream, root.Get()), 0);
+    const std::vector<uint8_t> whole(stream.GetData(), stream.GetData() + stream.GetPosition());
+    const std::vector<std::vector<uint8_t>> damaged = {
+        std::vector<uint8_t>(whole.begin(), whole.begin() + long(whole.size() / 2)),
+        std::vector<uint8_t>(200, 0xA5),
+    };
+    for (const std::vector<uint8_t>& bytes : damaged) {
+        Rar2Writer writer;
+        ASSERT_EQ(writer.AddFile("Main.STR", bytes.data(), bytes.size(), 0), 0);
+        Pointer<MemoryFile> archive(new MemoryFile(String("Media.rar2")));
+        std::vector<uint8_t> packed = writer.GetBytes();
+        archive->SetContent(std::move(packed));
+        ASSERT_EQ(FileManager::AttachArchive(archive.Get(), String("")), 0);
+        test::LogRecorder log;
+        EXPECT_EQ(app->CreateSceneData(), 1);
+        EXPECT_EQ(app->GetSceneRoot(), nullptr);
+        EXPECT_TRUE(log.ContainsText("Невозможно загрузить данные скринсейвера из файла.")) << bytes.size() << " bytes";
+    }
 }
 
 TEST_F(SceneAppTest, InputThatEndsTheRun) {
