@@ -1,5 +1,7 @@
 #include "RenderCommand.h"
 
+#include "MediaSource.h"
+
 #include "core/Engine.h"
 #include "core/Log.h"
 #include "core/MessageOutput.h"
@@ -127,89 +129,6 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
     return true;
 }
 
-bool ReadWhole(const fs::path& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return bool(in) || in.eof();
-}
-
-// A folder on disk becomes a folder of memory files, the way an archive is attached.
-bool AttachDiskFolder(const fs::path& path, Folder& into, std::ostream& err) {
-    std::error_code ec;
-    std::vector<fs::directory_entry> entries;
-    for (const auto& entry : fs::directory_iterator(path, ec)) entries.push_back(entry);
-    if (ec) {
-        err << "nuvtool render: cannot read folder '" << path.string() << "'\n";
-        return false;
-    }
-    // Byte order of names, so the tree is the same on every run.
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
-    for (const auto& entry : entries) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_symlink(ec)) continue;
-        if (entry.is_directory(ec)) {
-            auto* folder = new Folder(String(name.c_str()));
-            if (into.AttachFolder(folder) != 0) {
-                delete folder;
-                continue;
-            }
-            if (!AttachDiskFolder(entry.path(), *folder, err)) return false;
-        } else if (entry.is_regular_file(ec)) {
-            std::vector<uint8_t> bytes;
-            if (!ReadWhole(entry.path(), bytes)) {
-                err << "nuvtool render: cannot read '" << entry.path().string() << "'\n";
-                return false;
-            }
-            Pointer<MemoryFile> file(new MemoryFile(String(name.c_str())));
-            file->SetContent(std::move(bytes));
-            into.AttachFile(file.Get());
-        }
-    }
-    return true;
-}
-
-bool AttachMedia(const std::string& media, std::ostream& err) {
-    std::error_code ec;
-    const fs::path path(media);
-    if (fs::is_directory(path, ec)) {
-        auto* top = new Folder(String(path.filename().string().c_str()));
-        if (FileManager::GetRoot()->AttachFolder(top) != 0) {
-            delete top;
-            return false;
-        }
-        return AttachDiskFolder(path, *top, err);
-    }
-    std::vector<uint8_t> bytes;
-    if (!fs::is_regular_file(path, ec) || !ReadWhole(path, bytes)) {
-        err << "nuvtool render: cannot read media '" << media << "'\n";
-        return false;
-    }
-    Pointer<MemoryFile> archive(new MemoryFile(String(path.filename().string().c_str())));
-    archive->SetContent(std::move(bytes));
-    if (FileManager::AttachArchive(archive.Get(), String()) != 0) {
-        err << "nuvtool render: '" << media << "' is not an archive this engine reads\n";
-        return false;
-    }
-    return true;
-}
-
-// The scene by its path in the media, or a file on disk.
-int LoadScene(const std::string& scene, Pointer<Object>& root, std::ostream& err) {
-    File* inMedia = FileManager::FindFile(String(scene.c_str()));
-    if (inMedia) return CodecManager::LoadSceneFile(inMedia, root);
-    std::vector<uint8_t> bytes;
-    std::error_code ec;
-    if (!fs::is_regular_file(scene, ec) || !ReadWhole(scene, bytes)) {
-        err << "nuvtool render: no scene '" << scene << "' in the media or on disk\n";
-        return 2;
-    }
-    Pointer<MemoryFile> file(new MemoryFile(String(fs::path(scene).filename().string().c_str())));
-    file->SetContent(std::move(bytes));
-    return CodecManager::LoadSceneFile(file.Get(), root);
-}
-
 Camera* FindCamera(Object& root, const std::string& name) {
     if (!name.empty()) return DynamicCast<Camera>(root.FindByName(String(name.c_str())));
     Array<Object*> cameras(4, 16);
@@ -296,9 +215,9 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                                   "STRSceneCodec", "RAR2FileCodec"})
             CodecManager::GetCodec(String(codec), nullptr);
         Pointer<Object> root;
-        if (!o.media.empty() && !AttachMedia(o.media, err)) {
+        if (!o.media.empty() && !MediaSource::Attach(o.media, "nuvtool render", err)) {
             result = kExitUsage;
-        } else if (const int status = LoadScene(o.scene, root, err); status != 0 || !root) {
+        } else if (const int status = MediaSource::LoadScene(o.scene, root, "nuvtool render", err); status != 0 || !root) {
             if (status != 2) err << "nuvtool render: '" << o.scene << "' is not a readable scene\n";
             result = status == 2 ? kExitUsage : kExitFailed;
         } else if (Node* node = DynamicCast<Node>(root.Get()); !node) {

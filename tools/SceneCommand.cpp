@@ -1,12 +1,13 @@
 #include "SceneCommand.h"
 
+#include "MediaSource.h"
+
 #include "core/Controller.h"
 #include "core/Engine.h"
 #include "core/Log.h"
 #include "core/MessageOutput.h"
 #include "core/Pointer.h"
-#include "media/MemoryFile.h"
-#include "media/StrSceneCodec.h"
+#include "media/CodecManager.h"
 #include "render/SceneNodeEffect.h"
 #include "scene/BoundingVolume.h"
 #include "scene/SceneNode.h"
@@ -89,11 +90,13 @@ void SceneCommand::Dump(Object* root, std::ostream& out) {
 }
 
 void SceneCommand::PrintHelp(std::ostream& out) {
-    out << "usage: nuvtool scene dump FILE.STR\n"
+    out << "usage: nuvtool scene dump SCENE [--media DIR|ARCHIVE]\n"
            "  Loads a scene file and prints its object tree (class, name and ID of every node,\n"
            "  controller and scene effect, one line each, children indented under their group,\n"
            "  empty child slots shown), then the number of objects of each class reachable\n"
            "  from the root (the bounds that nodes make for themselves are not counted).\n"
+           "  SCENE is a .STR file on disk or, with --media, a path inside the media (a folder or a\n"
+           "  RAR 2.0 archive) whose pictures the scene's textures load, such as Main.STR.\n"
            "exit status: 0 done, 1 the file is not a readable scene, 2 bad arguments or unreadable file\n";
 }
 
@@ -102,21 +105,25 @@ int SceneCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
         PrintHelp(out);
         return kExitOk;
     }
-    if (args.size() != 2 || args[0] != "dump") {
+    std::string scene, media;
+    bool usage = args.empty() || args[0] != "dump";
+    for (size_t i = 1; i < args.size() && !usage; ++i) {
+        if (args[i] == "--media" && i + 1 < args.size() && media.empty()) {
+            media = args[++i];
+        } else if (!args[i].empty() && args[i][0] != '-' && scene.empty()) {
+            scene = args[i];
+        } else {
+            usage = true;
+        }
+    }
+    if (usage || scene.empty()) {
         PrintHelp(err);
         return kExitUsage;
     }
-    const std::string& path = args[1];
     std::error_code ec;
-    std::ifstream in(path, std::ios::binary);
-    if (!fs::is_regular_file(path, ec) || !in) {
-        err << "nuvtool scene: cannot read '" << path << "'\n";
+    if (media.empty() && !fs::is_regular_file(scene, ec)) {
+        err << "nuvtool scene: cannot read '" << scene << "'\n";
         return kExitUsage;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() > size_t(INT32_MAX)) {
-        err << "nuvtool scene: '" << path << "' is too large\n";
-        return kExitFailed;
     }
 
     EngineRun engine;
@@ -125,12 +132,16 @@ int SceneCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
         return kExitFailed;
     }
     LogToStream log(err);
-    Pointer<MemoryFile> file(new MemoryFile(String(fs::path(path).filename().string().c_str())));
-    file->SetContent(std::move(bytes));
-    StrSceneCodec codec;
+    // The codecs the program makes at start: scenes, archives and pictures by extension.
+    for (const char* codec : {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec", "STRSceneCodec",
+                              "RAR2FileCodec"})
+        CodecManager::GetCodec(String(codec), nullptr);
+    if (!media.empty() && !MediaSource::Attach(media, "nuvtool scene", err)) return kExitUsage;
     Pointer<Object> root;
-    if (codec.Load(file.Get(), root) != 0 || !root) {
-        err << "nuvtool scene: '" << path << "' is not a readable scene file\n";
+    const int status = MediaSource::LoadScene(scene, root, "nuvtool scene", err);
+    if (status == 2) return kExitUsage;
+    if (status != 0 || !root) {
+        err << "nuvtool scene: '" << scene << "' is not a readable scene file\n";
         return kExitFailed;
     }
     Dump(root.Get(), out);

@@ -3,10 +3,17 @@
 
 #include "core/SceneFile.h"
 #include "core/Stream.h"
+#include "media/image/BmpImageCodec.h"
+#include "media/image/Image.h"
+#include "media/rarwriter/Rar2Writer.h"
+#include "render/Texture.h"
+#include "render/TextureEffect.h"
+#include "scene/Triangles.h"
 #include "scene/SceneNode.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -113,7 +120,7 @@ TEST_F(SceneCommandTest, RefusesBadArgumentsAndBadFiles) {
     EXPECT_EQ(Run({"dump", (folder / "missing.STR").string()}), SceneCommand::kExitUsage);
     EXPECT_EQ(Run({"dump", folder.string()}), SceneCommand::kExitUsage);
     EXPECT_EQ(Run({"--help"}), SceneCommand::kExitOk);
-    EXPECT_NE(out.str().find("nuvtool scene dump FILE.STR"), std::string::npos);
+    EXPECT_NE(out.str().find("nuvtool scene dump SCENE [--media DIR|ARCHIVE]"), std::string::npos);
 
     Pointer<SceneNode> root(new SceneNode());
     std::vector<uint8_t> bytes = SceneBytes(root.Get());
@@ -123,6 +130,40 @@ TEST_F(SceneCommandTest, RefusesBadArgumentsAndBadFiles) {
     // The load's own reason comes first.
     EXPECT_NE(err.str().find("Невозможно загрузить"), std::string::npos);
     EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(SceneCommandTest, TheScenesPicturesComeFromItsMediaArchive) {
+    // A textured scene whose picture travels beside it in an archive, as the program's media.
+    Pointer<Image> picture(new Image(String("pic.bmp"), 2, 2, Image::kRgb));
+    std::fill(picture->GetPixels(), picture->GetPixels() + 12, uint8_t(200));
+    std::vector<uint8_t> bmp;
+    ASSERT_EQ(BmpImageCodec().Encode(*picture, bmp), 0);
+    picture->SetFileName(String("pic.bmp"));
+    Pointer<Texture> texture(new Texture());
+    texture->SetName(String("Pic"));
+    texture->SetImage(picture.Get());
+    Pointer<TextureEffect> effect(new TextureEffect());
+    effect->SetTexture(texture.Get());
+    Pointer<Triangles> quad(new Triangles());
+    quad->SetName(String("Quad"));
+    quad->SetEffect(effect.Get());
+    Pointer<SceneNode> root(new SceneNode());
+    root->AttachChild(quad.Get());
+    const std::vector<uint8_t> scene = SceneBytes(root.Get());
+    Rar2Writer writer;
+    ASSERT_EQ(writer.AddFile("Main.STR", scene.data(), scene.size(), 0), 0);
+    ASSERT_EQ(writer.AddFile("pic.bmp", bmp.data(), bmp.size(), 0), 0);
+    const std::string archive = Write("Media.rar2", writer.GetBytes());
+
+    ASSERT_EQ(Run({"dump", "Main.STR", "--media", archive}), SceneCommand::kExitOk) << err.str();
+    EXPECT_NE(out.str().find("Nuv.Triangles \"Quad\""), std::string::npos) << out.str();
+    // Without its media the picture is missing and the scene does not load.
+    EXPECT_EQ(Run({"dump", Write("Main.STR", scene)}), SceneCommand::kExitFailed);
+    // A path that is in neither place, media that is not an archive, and a second scene.
+    EXPECT_EQ(Run({"dump", "Other.STR", "--media", archive}), SceneCommand::kExitUsage);
+    EXPECT_NE(err.str().find("no scene 'Other.STR'"), std::string::npos);
+    EXPECT_EQ(Run({"dump", "Main.STR", "--media", Write("junk.rar2", {1, 2, 3})}), SceneCommand::kExitUsage);
+    EXPECT_EQ(Run({"dump", "Main.STR", "Two.STR", "--media", archive}), SceneCommand::kExitUsage);
 }
 
 } // namespace

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/Pointer.h"
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace nuv {
+
+class Object;
+
+// Where the commands that load scenes find the files a scene names: a RAR archive or a folder
+// on disk attached under the file manager's root, as the program attaches its archives.
+class MediaSource {
+public:
+    // The whole file; false when it cannot be read.
+    static bool ReadWhole(const std::filesystem::path& path, std::vector<uint8_t>& bytes);
+    // Attaches a folder (as memory files, names in byte order) or an archive. False, with a
+    // line on err starting with tool, when it cannot be read or is no archive.
+    static bool Attach(const std::string& media, const char* tool, std::ostream& err);
+    // The scene by its path in the attached media, or else a file on disk. 0; 2 when there is
+    // no such scene (said on err); the loader's status otherwise.
+    static int LoadScene(const std::string& scene, Pointer<Object>& root, const char* tool, std::ostream& err);
+};
+
+} // namespace nuv
