@@ -1,6 +1,7 @@
 #include "render/programs/GlslPrograms.h"
 
-// Each text is whole (GLSL 1.20 has no include), so the shared helpers repeat:
+// GLSL 1.20 has no include: the helpers that programs share are spliced into their texts as
+// adjacent string literals, so each program is still one whole text:
 // - Transform4: registers r..r+3 hold matrix rows for row vectors.
 // - ToGl: our clip depth runs 0..1 where GL's runs -1..1, and targets are drawn upside down
 //   (the renderer flips their projection, whose sign tells the program which case it is in).
@@ -11,24 +12,75 @@
 //   others only with a positive weight, and an index that is no bone adds nothing.
 // - Water: the difference of two scrolled layers of one normal map distorts the projective
 //   lookup into the reflection; it vanishes when both layers sit on the same coordinates.
+#define NUV_GLSL_TRANSFORM \
+    "vec4 Transform4(vec4 p, int r) {\n" \
+    "    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];\n" \
+    "}\n" \
+    "vec4 ToGl(vec4 c) {\n" \
+    "    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;\n" \
+    "    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);\n" \
+    "}\n"
+
+#define NUV_GLSL_FOG \
+    "// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.\n" \
+    "float Fog(vec4 p, int viewRow, vec4 params) {\n" \
+    "    float depth = Transform4(p, viewRow).z;\n" \
+    "    float d = max(params.x * depth, 0.0);\n" \
+    "    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));\n" \
+    "}\n"
+
+#define NUV_GLSL_SWAY \
+    "float PolySin(float x) {\n" \
+    "    x = x - 6.2831853 * floor(x / 6.2831853 + 0.5);\n" \
+    "    float x2 = x * x;\n" \
+    "    return x * (1.0 + x2 * (-1.6666667e-1 + x2 * (8.3333333e-3 + x2 * (-1.9841270e-4 + x2 * 2.7557319e-6))));\n" \
+    "}\n" \
+    "// Displaced along x and z in proportion to the height, so the ground (y = 0) stays put.\n" \
+    "vec4 Sway(vec4 p) {\n" \
+    "    vec4 s = vc[10];\n" \
+    "    float dx = s.x * PolySin(0.5077 * p.x + s.y * s.z - 0.421 * p.z);\n" \
+    "    float dz = s.x * PolySin(1.31415 * s.y * s.z + 0.3 * p.y - 0.6 * p.z);\n" \
+    "    return vec4(p.x + dx * p.y, p.y, p.z + dz * p.y, p.w);\n" \
+    "}\n"
+
+#define NUV_GLSL_SKIN \
+    "attribute vec4 nuvBlendWeights;\n" \
+    "attribute vec4 nuvBlendIndices;\n" \
+    "vec4 Skin(vec4 p) {\n" \
+    "    vec4 r = vec4(0.0);\n" \
+    "    for (int j = 0; j < 4; ++j) {\n" \
+    "        float w = nuvBlendWeights[j];\n" \
+    "        int b = int(nuvBlendIndices[j]);\n" \
+    "        if ((j == 0 || w > 0.0) && b >= 0 && b < 50) r += w * Transform4(p, 8 + 4 * b);\n" \
+    "    }\n" \
+    "    return vec4(r.xyz, 1.0);\n" \
+    "}\n"
+
+#define NUV_GLSL_FOGGED \
+    "vec4 Fogged(vec4 c) {\n" \
+    "    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);\n" \
+    "}\n"
+
+#define NUV_GLSL_WATER \
+    "varying vec3 nuvScreen;\n" \
+    "varying vec2 nuvUvA;\n" \
+    "varying vec2 nuvUvB;\n" \
+    "varying vec3 nuvEye;\n" \
+    "vec4 Water(sampler2D normals, sampler2D reflection) {\n" \
+    "    vec3 n = (texture2D(normals, nuvUvA).xyz - texture2D(normals, nuvUvB).xyz) * pc[0].x;\n" \
+    "    vec2 screen = nuvScreen.xy / nuvScreen.z * vec2(0.5, -0.5) + n.xz + 0.5;\n" \
+    "    vec4 r = texture2D(reflection, screen);\n" \
+    "    vec3 e = normalize(nuvEye);\n" \
+    "    float f = clamp(dot(n, e), 0.0, 1.0);\n" \
+    "    return vec4(r.rgb + f * f, e.x * e.x + e.z * e.z) * gl_Color;\n" \
+    "}\n"
+
 namespace nuv {
 
 const char* const GlslPrograms::kPlainVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG R"(
 void main() {
     vec4 p = gl_Vertex;
     gl_Position = ToGl(Transform4(p, 0));
@@ -42,32 +94,7 @@ void main() {
 const char* const GlslPrograms::kSwayVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
-float PolySin(float x) {
-    x = x - 6.2831853 * floor(x / 6.2831853 + 0.5);
-    float x2 = x * x;
-    return x * (1.0 + x2 * (-1.6666667e-1 + x2 * (8.3333333e-3 + x2 * (-1.9841270e-4 + x2 * 2.7557319e-6))));
-}
-// Displaced along x and z in proportion to the height, so the ground (y = 0) stays put.
-vec4 Sway(vec4 p) {
-    vec4 s = vc[10];
-    float dx = s.x * PolySin(0.5077 * p.x + s.y * s.z - 0.421 * p.z);
-    float dz = s.x * PolySin(1.31415 * s.y * s.z + 0.3 * p.y - 0.6 * p.z);
-    return vec4(p.x + dx * p.y, p.y, p.z + dz * p.y, p.w);
-}
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG NUV_GLSL_SWAY R"(
 void main() {
     vec4 p = gl_Vertex;
     gl_Position = ToGl(Transform4(Sway(p), 0));
@@ -81,31 +108,7 @@ void main() {
 const char* const GlslPrograms::kSkinnedVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
-attribute vec4 nuvBlendWeights;
-attribute vec4 nuvBlendIndices;
-vec4 Skin(vec4 p) {
-    vec4 r = vec4(0.0);
-    for (int j = 0; j < 4; ++j) {
-        float w = nuvBlendWeights[j];
-        int b = int(nuvBlendIndices[j]);
-        if ((j == 0 || w > 0.0) && b >= 0 && b < 50) r += w * Transform4(p, 8 + 4 * b);
-    }
-    return vec4(r.xyz, 1.0);
-}
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG NUV_GLSL_SKIN R"(
 void main() {
     vec4 p = Skin(gl_Vertex);
     gl_Position = ToGl(Transform4(p, 0));
@@ -120,20 +123,7 @@ void main() {
 const char* const GlslPrograms::kWaterVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG R"(
 varying vec3 nuvScreen;
 varying vec2 nuvUvA;
 varying vec2 nuvUvB;
@@ -157,20 +147,7 @@ void main() {
 const char* const GlslPrograms::kIceVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG R"(
 varying vec3 nuvScreen;
 varying vec2 nuvUvA;
 varying vec2 nuvUvB;
@@ -195,19 +172,7 @@ void main() {
 const char* const GlslPrograms::kSnowVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG R"(
 varying vec3 nuvNoise;
 varying vec3 nuvView;
 void main() {
@@ -225,20 +190,7 @@ void main() {
 const char* const GlslPrograms::kLitPlainVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG R"(
 varying vec3 nuvPos;
 varying vec3 nuvNormal;
 varying vec3 nuvEye;
@@ -257,33 +209,7 @@ void main() {
 const char* const GlslPrograms::kLitSwayVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
-float PolySin(float x) {
-    x = x - 6.2831853 * floor(x / 6.2831853 + 0.5);
-    float x2 = x * x;
-    return x * (1.0 + x2 * (-1.6666667e-1 + x2 * (8.3333333e-3 + x2 * (-1.9841270e-4 + x2 * 2.7557319e-6))));
-}
-// Displaced along x and z in proportion to the height, so the ground (y = 0) stays put.
-vec4 Sway(vec4 p) {
-    vec4 s = vc[10];
-    float dx = s.x * PolySin(0.5077 * p.x + s.y * s.z - 0.421 * p.z);
-    float dz = s.x * PolySin(1.31415 * s.y * s.z + 0.3 * p.y - 0.6 * p.z);
-    return vec4(p.x + dx * p.y, p.y, p.z + dz * p.y, p.w);
-}
-
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG NUV_GLSL_SWAY R"(
 varying vec3 nuvPos;
 varying vec3 nuvNormal;
 varying vec3 nuvEye;
@@ -302,32 +228,7 @@ void main() {
 const char* const GlslPrograms::kLitSkinnedVertex = R"(#version 120
 uniform vec4 vc[256];
 varying float nuvFog;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
-// 1 / e^((density * view depth)^exponent), the exponent clamped as lit clamps it.
-float Fog(vec4 p, int viewRow, vec4 params) {
-    float depth = Transform4(p, viewRow).z;
-    float d = max(params.x * depth, 0.0);
-    return 1.0 / exp(pow(d, clamp(params.y, -128.0, 128.0)));
-}
-
-attribute vec4 nuvBlendWeights;
-attribute vec4 nuvBlendIndices;
-vec4 Skin(vec4 p) {
-    vec4 r = vec4(0.0);
-    for (int j = 0; j < 4; ++j) {
-        float w = nuvBlendWeights[j];
-        int b = int(nuvBlendIndices[j]);
-        if ((j == 0 || w > 0.0) && b >= 0 && b < 50) r += w * Transform4(p, 8 + 4 * b);
-    }
-    return vec4(r.xyz, 1.0);
-}
-
+)" NUV_GLSL_TRANSFORM NUV_GLSL_FOG NUV_GLSL_SKIN R"(
 varying vec3 nuvPos;
 varying vec3 nuvNormal;
 varying vec3 nuvEye;
@@ -347,9 +248,7 @@ void main() {
 const char* const GlslPrograms::kColorPixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
+)" NUV_GLSL_FOGGED R"(
 void main() {
     gl_FragColor = Fogged(gl_Color);
 }
@@ -358,9 +257,7 @@ void main() {
 const char* const GlslPrograms::kTexturePixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
+)" NUV_GLSL_FOGGED R"(
 uniform sampler2D s0;
 void main() {
     gl_FragColor = Fogged(texture2D(s0, gl_TexCoord[0].xy) * gl_Color);
@@ -370,9 +267,7 @@ void main() {
 const char* const GlslPrograms::kLightmapPixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
+)" NUV_GLSL_FOGGED R"(
 uniform sampler2D s0;
 uniform sampler2D s1;
 void main() {
@@ -384,22 +279,7 @@ void main() {
 const char* const GlslPrograms::kWaterPixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
-
-varying vec3 nuvScreen;
-varying vec2 nuvUvA;
-varying vec2 nuvUvB;
-varying vec3 nuvEye;
-vec4 Water(sampler2D normals, sampler2D reflection) {
-    vec3 n = (texture2D(normals, nuvUvA).xyz - texture2D(normals, nuvUvB).xyz) * pc[0].x;
-    vec2 screen = nuvScreen.xy / nuvScreen.z * vec2(0.5, -0.5) + n.xz + 0.5;
-    vec4 r = texture2D(reflection, screen);
-    vec3 e = normalize(nuvEye);
-    float f = clamp(dot(n, e), 0.0, 1.0);
-    return vec4(r.rgb + f * f, e.x * e.x + e.z * e.z) * gl_Color;
-}
+)" NUV_GLSL_FOGGED NUV_GLSL_WATER R"(
 uniform sampler2D s0;
 uniform sampler2D s1;
 void main() {
@@ -410,22 +290,7 @@ void main() {
 const char* const GlslPrograms::kIcePixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
-
-varying vec3 nuvScreen;
-varying vec2 nuvUvA;
-varying vec2 nuvUvB;
-varying vec3 nuvEye;
-vec4 Water(sampler2D normals, sampler2D reflection) {
-    vec3 n = (texture2D(normals, nuvUvA).xyz - texture2D(normals, nuvUvB).xyz) * pc[0].x;
-    vec2 screen = nuvScreen.xy / nuvScreen.z * vec2(0.5, -0.5) + n.xz + 0.5;
-    vec4 r = texture2D(reflection, screen);
-    vec3 e = normalize(nuvEye);
-    float f = clamp(dot(n, e), 0.0, 1.0);
-    return vec4(r.rgb + f * f, e.x * e.x + e.z * e.z) * gl_Color;
-}
+)" NUV_GLSL_FOGGED NUV_GLSL_WATER R"(
 uniform sampler2D s0;
 uniform sampler2D s1;
 uniform sampler2D s2;
@@ -438,9 +303,7 @@ void main() {
 const char* const GlslPrograms::kSnowPixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
+)" NUV_GLSL_FOGGED R"(
 uniform sampler2D s0;
 uniform sampler3D s1;
 varying vec3 nuvNoise;
@@ -458,10 +321,7 @@ void main() {
 const char* const GlslPrograms::kPointLightPixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
-
+)" NUV_GLSL_FOGGED R"(
 uniform sampler2D s0;
 varying vec3 nuvPos;
 varying vec3 nuvNormal;
@@ -486,10 +346,7 @@ void main() {
 const char* const GlslPrograms::kDirectionalLightPixel = R"(#version 120
 uniform vec4 pc[32];
 varying float nuvFog;
-vec4 Fogged(vec4 c) {
-    return vec4(mix(gl_Fog.color.rgb, c.rgb, clamp(nuvFog, 0.0, 1.0)), c.a);
-}
-
+)" NUV_GLSL_FOGGED R"(
 uniform sampler2D s0;
 varying vec3 nuvPos;
 varying vec3 nuvNormal;
@@ -513,13 +370,7 @@ void main() {
 const char* const GlslPrograms::kShadowVertex = R"(#version 120
 uniform vec4 vc[256];
 varying vec4 nuvShadow;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
+)" NUV_GLSL_TRANSFORM R"(
 void main() {
     vec4 p = gl_Vertex;
     gl_Position = ToGl(Transform4(p, 0));
@@ -531,13 +382,7 @@ void main() {
 const char* const GlslPrograms::kShadowSwayVertex = R"(#version 120
 uniform vec4 vc[256];
 varying vec4 nuvShadow;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
+)" NUV_GLSL_TRANSFORM R"(
 float PolySin(float x) {
     x = x - 6.2831853 * floor(x / 6.2831853 + 0.5);
     float x2 = x * x;
@@ -563,13 +408,7 @@ uniform vec4 vc[256];
 attribute vec4 nuvBlendWeights;
 attribute vec4 nuvBlendIndices;
 varying vec4 nuvShadow;
-vec4 Transform4(vec4 p, int r) {
-    return p.x * vc[r] + p.y * vc[r + 1] + p.z * vc[r + 2] + p.w * vc[r + 3];
-}
-vec4 ToGl(vec4 c) {
-    float flip = gl_ProjectionMatrix[1][1] < 0.0 ? -1.0 : 1.0;
-    return vec4(c.x, c.y * flip, 2.0 * c.z - c.w, c.w);
-}
+)" NUV_GLSL_TRANSFORM R"(
 vec4 Skin(vec4 p) {
     vec4 r = vec4(0.0);
     for (int j = 0; j < 4; ++j) {
