@@ -46,34 +46,45 @@ protected:
         while (right < kSize - 1 && Lit(right + 1, y)) ++right;
         return right - left + 1;
     }
+    // Twelve still flakes in a ball of 0.6 two units in front of the eye, drawn.
+    Pointer<SpriteParticleSystem> DrawSnow(unsigned seed) {
+        std::srand(seed);
+        Pointer<SpriteParticleSystem> snow(new SpriteParticleSystem);
+        Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter);
+        emitter->radius = 0.6f;
+        snow->SetEmitter(emitter.Get());
+        snow->SetMaxParticles(12);
+        snow->burstSize = 12;
+        snow->emissionPeriod = 100.0f;
+        snow->speed = 0.0f;
+        snow->startSize = 0.1f;
+        snow->endSize = 0.1f;
+        snow->endColor = Color(1, 1, 1, 1);
+        snow->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 2.0f));
+        snow->UpdateTree(0.01, true);
+        snow->CullAndRender(*renderer);
+        renderer->FlushDeferred();
+        return snow;
+    }
+    // How many flakes inside the frame light their pixel; every one must.
+    int LitFlakes(const SpriteParticleSystem& snow) {
+        int lit = 0;
+        for (const auto* p = snow.GetLiveParticles(); p; p = p->next) {
+            int x = 0, y = 0;
+            PixelOf(p->position, x, y);
+            if (x < 1 || y < 1 || x >= kSize - 1 || y >= kSize - 1) continue;
+            EXPECT_TRUE(Lit(x, y)) << "flake at pixel " << x << ", " << y;
+            ++lit;
+        }
+        return lit;
+    }
 };
 
 TEST_F(GlSprites, SnowFlakesAreDrawnWhereTheyAre) {
     ASSERT_TRUE(renderer->GetCaps().pointSprites);
     Begin();
-    std::srand(3);
-    Pointer<SpriteParticleSystem> snow(new SpriteParticleSystem);
-    Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter);
-    emitter->radius = 0.6f;
-    snow->SetEmitter(emitter.Get());
-    snow->SetMaxParticles(12);
-    snow->burstSize = 12;
-    snow->emissionPeriod = 100.0f;
-    snow->speed = 0.0f;
-    snow->endColor = Color(1, 1, 1, 1);
-    snow->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 2.0f));
-    snow->UpdateTree(0.01, true);
-    snow->CullAndRender(*renderer);
-    renderer->FlushDeferred();
-    int lit = 0;
-    for (const auto* p = snow->GetLiveParticles(); p; p = p->next) {
-        int x = 0, y = 0;
-        PixelOf(p->position, x, y);
-        if (x < 1 || y < 1 || x >= kSize - 1 || y >= kSize - 1) continue;
-        EXPECT_TRUE(Lit(x, y)) << "flake at pixel " << x << ", " << y;
-        ++lit;
-    }
-    EXPECT_GT(lit, 6);
+    Pointer<SpriteParticleSystem> snow = DrawSnow(3);
+    EXPECT_GT(LitFlakes(*snow), 6);
     EXPECT_TRUE(Near(0, 0, {0, 0, 0})) << "the corner stays dark";
     renderer->EndFrame();
 }
@@ -158,34 +169,11 @@ TEST_F(GlSprites, EverySpriteHasItsOwnSize) {
 TEST_F(GlSprites, WithoutPointSpritesSnowAndFlaresAreQuads) {
     renderer->LimitPointSprites(false);
     Begin();
-    std::srand(5);
-    Pointer<SpriteParticleSystem> snow(new SpriteParticleSystem);
-    Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter);
-    emitter->radius = 0.6f;
-    snow->SetEmitter(emitter.Get());
-    snow->SetMaxParticles(12);
-    snow->burstSize = 12;
-    snow->emissionPeriod = 100.0f;
-    snow->speed = 0.0f;
-    snow->startSize = 0.1f;
-    snow->endSize = 0.1f;
-    snow->endColor = Color(1, 1, 1, 1);
-    snow->GetLocalTransform().SetTranslation(Vector3(0.0f, 0.0f, 2.0f));
-    snow->UpdateTree(0.01, true);
-    snow->CullAndRender(*renderer);
-    renderer->FlushDeferred();
+    Pointer<SpriteParticleSystem> snow = DrawSnow(5);
     ASSERT_NE(snow->GetVertices(), nullptr);
     EXPECT_EQ(snow->GetVertices()->GetCount(), 12 * 6) << "six corners a flake";
     EXPECT_EQ(snow->GetPointSizes(), nullptr);
-    int lit = 0;
-    for (const auto* p = snow->GetLiveParticles(); p; p = p->next) {
-        int x = 0, y = 0;
-        PixelOf(p->position, x, y);
-        if (x < 1 || y < 1 || x >= kSize - 1 || y >= kSize - 1) continue;
-        EXPECT_TRUE(Lit(x, y)) << "flake at pixel " << x << ", " << y;
-        ++lit;
-    }
-    EXPECT_GT(lit, 6);
+    EXPECT_GT(LitFlakes(*snow), 6);
     renderer->EndFrame();
 
     // A flare quad is the size of the flare in the world: 0.4 at a distance of 2 is 7.7 pixels.
