@@ -2,6 +2,8 @@
 # Cross-builds the third-party libraries of the Windows build from Debian's source packages and
 # caches them, so that a second run costs nothing:
 #   $NUV_WIN_DEPS (default ~/.cache/halvane/win64)/libjpeg-turbo   static libjpeg (interface 62)
+#   $NUV_WIN_DEPS/vorbis                                            static libogg, libvorbis, libvorbisfile
+#                                                                   and libvorbisenc (the sound library, tests)
 # The sources come from `apt-get source`, which needs a deb-src entry beside the deb one; the
 # entry is added once (as root) in a file of its own.
 # Usage: scripts/build-win-deps.sh
@@ -71,4 +73,30 @@ build_libjpeg() {
     echo "build-win-deps: libjpeg-turbo built into $prefix"
 }
 
+# build_cmake_static NAME SOURCE PREFIX [cmake options...] - configures, builds and installs a static library.
+build_cmake_static() {
+    local name="$1" src="$2" prefix="$3"
+    shift 3
+    local build="$src_root/build-$name-win64"
+    rm -rf "$build"
+    cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+        -DCMAKE_POSITION_INDEPENDENT_CODE=ON "$@" >/dev/null
+    ninja -C "$build" -j"$NUV_JOBS" install >/dev/null
+}
+
+build_vorbis() {
+    local prefix="$deps/vorbis"
+    [[ -f "$prefix/lib/libvorbisfile.a" && -f "$prefix/lib/libvorbisenc.a" && -f "$prefix/lib/libogg.a" ]] && return 0
+    local ogg vorbis
+    ogg=$(fetch_source libogg)
+    vorbis=$(fetch_source libvorbis)
+    build_cmake_static libogg "$ogg" "$prefix" -DINSTALL_DOCS=OFF
+    # The toolchain only searches the mingw root: libogg is named by its files.
+    build_cmake_static libvorbis "$vorbis" "$prefix" -DOGG_INCLUDE_DIR="$prefix/include" \
+        -DOGG_LIBRARY="$prefix/lib/libogg.a"
+    echo "build-win-deps: libogg and libvorbis built into $prefix"
+}
+
 build_libjpeg
+build_vorbis

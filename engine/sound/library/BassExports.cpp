@@ -1,16 +1,22 @@
 // The library's exported C calls: each forwards to the device and records its error code
 // for BASS_ErrorGetCode (per thread, as callers expect).
 #include "sound/library/BassApi.h"
-#include "sound/library/SoundDevice.h"
 
+// The device: OpenAL Soft on Linux, the software mix on the wave output on Windows.
+#ifdef _WIN32
+#include "sound/library/win32/WaveOutDevice.h"
+#define NUV_BASS_EXPORT extern "C" __declspec(dllexport)
+using SoundDevice = nuv::WaveOutDevice;
+#else
+#include "sound/library/SoundDevice.h"
 #define NUV_BASS_EXPORT extern "C" __attribute__((visibility("default")))
+using nuv::SoundDevice;
+#endif
 
 using nuv::Bass3DVector;
 using nuv::BassBool;
 using nuv::BassDword;
 using nuv::BassHandle;
-using nuv::SoundDevice;
-
 namespace {
 
 thread_local int tError = nuv::kBassOk;
