@@ -18,6 +18,8 @@ PACKAGES=(
     libopenal-dev libvorbis-dev libogg-dev
     # Windows cross build and its tests under Wine
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
+    # the Windows sound test: Wine plays through ALSA, whose file output records it
+    libasound2
     # witnesses in tests: archives, images, sound
     unar imagemagick sox
     # the OpenGL renderer: SDL2 windows, GL through libepoxy, Mesa's software rasteriser
