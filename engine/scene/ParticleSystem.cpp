@@ -8,6 +8,7 @@
 #include "scene/PointEmitter.h"
 #include "scene/RuntimeBuffersDetached.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <new>
 
@@ -27,6 +28,11 @@ Color NotNegative(const Color& c) {
 
 Vector3 NotNegative(const Vector3& v) {
     return {NotNegative(v.x), NotNegative(v.y), NotNegative(v.z)};
+}
+
+// Gravity and wind point any way; only values that are not numbers are dropped.
+float Finite(float value) {
+    return std::isfinite(value) ? value : 0.0f;
 }
 
 } // namespace
@@ -241,7 +247,8 @@ int ParticleSystem::Load(Stream& stream) {
         LogError("Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
         return 1;
     }
-    // Everything but the speed is clamped to 0 from below (a negative speed flies backwards).
+    // Everything but the speed and the acceleration is clamped to 0 from below: a negative speed
+    // flies backwards, and the acceleration is gravity and wind, which point down and sideways.
     emissionPeriod = NotNegative(emissionPeriod);
     emissionPeriodVariance = NotNegative(emissionPeriodVariance);
     burstSize = burstSize > 0 ? burstSize : 0;
@@ -251,7 +258,7 @@ int ParticleSystem::Load(Stream& stream) {
     endColor = NotNegative(endColor);
     endColorVariance = NotNegative(endColorVariance);
     speedVariance = NotNegative(speedVariance);
-    acceleration = NotNegative(acceleration);
+    acceleration = Vector3(Finite(acceleration.x), Finite(acceleration.y), Finite(acceleration.z));
     accelerationVariance = NotNegative(accelerationVariance);
     lifetime = NotNegative(lifetime);
     lifetimeVariance = NotNegative(lifetimeVariance);

@@ -484,7 +484,8 @@ TEST(ParticleSystemFile, HostileNumbersAreClampedAndBounded) {
         EXPECT_EQ(system->GetMaxParticles(), 0);
         EXPECT_EQ(system->emissionPeriodVariance, 0.0f);
         EXPECT_EQ(system->startColor, Color(0, 0, 0, 0));
-        EXPECT_EQ(system->acceleration, Vector3());
+        EXPECT_EQ(system->acceleration, Vector3(-3.0f, -3.0f, -3.0f)) << "gravity and wind keep their sign";
+        EXPECT_EQ(system->accelerationVariance, Vector3());
         EXPECT_EQ(system->speedVariance, 0.0f);
         EXPECT_EQ(system->endSizeVariance, 0.0f);
         system->UpdateWorld(1.0);
@@ -512,6 +513,38 @@ TEST(ParticleSystemFile, HostileNumbersAreClampedAndBounded) {
         EXPECT_LE(system->GetLiveCount(), 100);
     }
     EXPECT_TRUE(log.ContainsText("ограничен до 65536"));
+}
+
+// Snow saved with gravity, loaded back and left to fall: over a few simulated seconds the
+// flakes' mean height goes down, by about what the gravity gives.
+TEST(ParticleSystemFile, LoadedGravityPullsTheParticlesDown) {
+    Pointer<ParticleSystem> snow(new ParticleSystem);
+    snow->SetMaxParticles(400);
+    snow->emissionPeriod = 0.1f;
+    snow->burstSize = 10;
+    snow->speed = 0.0f;
+    snow->acceleration = Vector3(0.15f, -0.9f, 0.05f);
+    snow->accelerationVariance = Vector3(0.2f, 0.2f, 0.2f);
+    snow->lifetime = 60.0f;
+    Pointer<ParticleSystem> loaded = Loaded<ParticleSystem>(Saved(snow.Get()));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->acceleration, snow->acceleration);
+    auto meanHeight = [](ParticleSystem& system) {
+        double sum = 0;
+        int n = 0;
+        for (const ParticleSystem::Particle* p = system.GetLiveParticles(); p; p = p->next, ++n) sum += p->position.y;
+        return n > 0 ? sum / n : 0.0;
+    };
+    std::srand(5);
+    loaded->UpdateWorld(0.01);  // the first burst, at the emitter
+    const int born = loaded->GetLiveCount();
+    ASSERT_GT(born, 0);
+    loaded->SetEmissionPaused(true);
+    for (int i = 0; i < 300; ++i) loaded->UpdateWorld(0.01);
+    EXPECT_EQ(loaded->GetLiveCount(), born);
+    // 3 s under 0.9 units/s^2: about 4 units down (the variance moves single flakes only).
+    EXPECT_LT(meanHeight(*loaded), -3.0);
+    EXPECT_GT(meanHeight(*loaded), -5.5);
 }
 
 TEST(ParticleSystemFile, EmitterAnglesAreOrderedOnLoading) {
