@@ -409,23 +409,27 @@ void WinterSceneBuilder::AddSnow(SceneKit& kit, SceneNode& root) {
     Pointer<SphereVolumeEmitter> emitter(new SphereVolumeEmitter());
     emitter->SetName(String("Snow Cloud"));
     emitter->radius = 70.0f;
+    // Flakes leave the cloud downwards (the node is turned over, so its +Y points down), within
+    // a narrow cone, and drift with the wind while gravity pulls them on.
+    emitter->maxAngle = 0.45f;
     snow->SetEmitter(emitter.Get());
-    snow->SetMaxParticles(3500);
+    snow->SetMaxParticles(11000);
     snow->emissionPeriod = 0.05f;
-    snow->burstSize = 6;
-    snow->burstSizeVariance = 2;
-    snow->speed = 0.3f;
-    snow->speedVariance = 0.2f;
-    snow->acceleration = Vector3(0.15f, -0.9f, 0.05f);
-    snow->accelerationVariance = Vector3(0.2f, 0.2f, 0.2f);
-    snow->lifetime = 24.0f;
-    snow->lifetimeVariance = 4.0f;
-    snow->startSize = 0.16f;  // flakes a few centimetres across, in a unit of about a metre
-    snow->startSizeVariance = 0.05f;
-    snow->endSize = 0.13f;
-    snow->startColor = Color(1.0f, 1.0f, 1.0f, 0.9f);
-    snow->endColor = Color(1.0f, 1.0f, 1.0f, 0.0f);
-    snow->GetLocalTransform().SetTranslation({0.0f, 45.0f, 15.0f});
+    snow->burstSize = 25;
+    snow->burstSizeVariance = 5;
+    snow->speed = 1.1f;
+    snow->speedVariance = 0.35f;
+    snow->acceleration = Vector3(0.12f, -0.15f, 0.05f);
+    snow->accelerationVariance = Vector3(0.12f, 0.05f, 0.12f);
+    snow->lifetime = 22.0f;
+    snow->lifetimeVariance = 3.0f;
+    snow->startSize = 0.22f;  // flakes a few centimetres across, in a unit of about a metre
+    snow->startSizeVariance = 0.07f;
+    snow->endSize = 0.18f;
+    snow->startColor = Color(1.0f, 1.0f, 1.0f, 1.0f);
+    snow->endColor = Color(1.0f, 1.0f, 1.0f, 0.35f);
+    snow->GetLocalTransform().SetTranslation({0.0f, 38.0f, 5.0f});
+    snow->GetLocalTransform().SetRotation(Quaternion::FromAxisAngle(Vector3(1.0f, 0.0f, 0.0f), 3.1415927f));
     if (auto* sprites = DynamicCast<SpriteEffect>(snow->GetEffect())) {
         sprites->SetTexture(kit.TextureFor("Textures/flake.tga"));
         sprites->SetBlendEnabled(true);

@@ -23,6 +23,7 @@
 #include "render/gl/GlRenderer.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"
+#include "scene/ParticleSystem.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,7 @@ struct Options {
     int height = 600;
     int frames = 1;
     double step = 1.0 / 30.0;
+    bool warmUp = false;
     std::string out = ".";
 };
 
@@ -112,6 +114,8 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
                 err << "nuvtool render: --step is 0 to 10 seconds\n";
                 return false;
             }
+        } else if (a == "--warm-up") {
+            o.warmUp = true;
         } else if (!a.empty() && a[0] == '-') {
             err << "nuvtool render: unknown option " << a << "\n";
             return false;
@@ -172,16 +176,29 @@ int WriteFrame(GlRenderer& renderer, const Options& o, int index, std::ostream& 
 
 const WindowCalls kWindowCalls{&CreateSystemWindow, &DestroySystemWindow};
 
+// As the screensaver starts: every particle system restarts and runs 30 simulated seconds, so
+// the snow has been falling for a while at the first frame.
+void WarmUpParticles(Node& root) {
+    Array<Object*> systems;
+    root.CollectByType(ParticleSystem::TYPE, systems);
+    for (int i = 0; i < systems.GetCount(); ++i) static_cast<ParticleSystem*>(systems[i])->Reset();
+    if (systems.GetCount() == 0) return;
+    for (float t = 0.0f; t < 30.0f; t += 0.01f)
+        for (int i = 0; i < systems.GetCount(); ++i) static_cast<ParticleSystem*>(systems[i])->UpdateTree(0.01, true);
+}
+
 } // namespace
 
 void RenderCommand::PrintHelp(std::ostream& out) {
     out << "usage: nuvtool render SCENE [--media DIR|ARCHIVE] [--camera NAME] [--size WxH]\n"
-           "                      [--frames N] [--step SECONDS] [--format tga|bmp|jpg] [--out DIR]\n"
+           "                      [--frames N] [--step SECONDS] [--warm-up] [--format tga|bmp|jpg] [--out DIR]\n"
            "  Loads SCENE (a path inside the media, such as Main.STR, or a .STR file on disk), draws it\n"
            "  offscreen through the OpenGL module and writes frame_0000.tga, frame_0001.tga, ... into\n"
            "  DIR (default: the current folder). The media is a folder or a RAR 2.0 archive whose files\n"
            "  the scene refers to. The camera is the node of that name, or the first camera found.\n"
            "  Each frame advances the scene by --step seconds (default 1/30); size defaults to 800x600.\n"
+           "  --warm-up runs every particle system 30 simulated seconds before the first frame, as the\n"
+           "  screensaver does.\n"
            "exit status: 0 done, 1 the scene, camera or renderer failed, 2 bad arguments or input\n";
 }
 
@@ -237,6 +254,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                 } else {
                     result = kExitOk;
                     node->UpdateTree(0.0, true);
+                    if (o.warmUp) WarmUpParticles(*node);
                     for (int frame = 0; frame < o.frames && result == kExitOk; ++frame) {
                         if (frame > 0) node->UpdateTree(o.step, true);
                         renderer->SetCamera(camera);

@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -174,6 +176,38 @@ TEST_F(EmbeddedContent, SceneLoadsWithTheObjectsTheHostLooksFor) {
     for (int step = 0; step < 300; ++step) root->UpdateTree(0.02, true);
     EXPECT_GE(director->GetCurrent(), 0);
     EXPECT_GT(snow->GetLiveCount(), 100);
+}
+
+// The shipped snow falls: started as the host starts it (30 simulated seconds), the flakes
+// then alive are lower on average a few seconds later, and fall at a snowflake's pace.
+TEST_F(EmbeddedContent, TheSnowFalls) {
+    Pointer<Object> loaded;
+    ASSERT_EQ(CodecManager::LoadSceneFile(FileManager::FindFile("Main.STR"), loaded), 0);
+    auto* root = DynamicCast<SceneNode>(loaded.Get());
+    ASSERT_NE(root, nullptr);
+    auto* snow = DynamicCast<SpriteParticleSystem>(root->FindByName("Sprite Particle System 7185254"));
+    ASSERT_NE(snow, nullptr);
+    EXPECT_LT(snow->acceleration.y, 0.0f) << "the scene file keeps the gravity";
+    root->UpdateTree(0.0, true);
+    snow->Reset();
+    for (float t = 0.0f; t < 30.0f; t += 0.01f) snow->UpdateTree(0.01, true);
+    auto meanHeight = [&] {
+        double sum = 0;
+        int n = 0;
+        for (auto* p = snow->GetLiveParticles(); p; p = p->next, ++n) sum += p->position.y;
+        return n ? sum / n : 0.0;
+    };
+    ASSERT_GT(snow->GetLiveCount(), 1000);
+    // No new flakes: those that die meanwhile are the oldest and lowest, which only lifts the mean.
+    snow->SetEmissionPaused(true);
+    const int live = snow->GetLiveCount();
+    const double before = meanHeight();
+    for (int i = 0; i < 150; ++i) snow->UpdateTree(0.02, true);
+    const double after = meanHeight();
+    std::printf("%d flakes, mean height %.2f, 3 s later %.2f (%d still alive)\n", live, before, after,
+                snow->GetLiveCount());
+    EXPECT_LT(after, before - 3.0) << "at least a metre a second";
+    EXPECT_GT(after, before - 30.0) << "not a stone's fall";
 }
 
 #if NUV_CONTENT_HAS_MUSIC
