@@ -17,14 +17,15 @@ if(NUV_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   endif()
 endif()
 
+# Every sanitizer report is fatal, so that no run that produced one can pass.
 if(NUV_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
 if(NUV_BUILD_FUZZ)
   # Every engine library is instrumented for coverage; only the fuzz targets link the driver.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

@@ -37,6 +37,10 @@ if ((${#names[@]} == 0)); then
     exit 0
 fi
 
+# Every sanitizer report ends the run as a failure (the build makes them fatal as well).
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1}"
+
 artifacts="$build/fuzz-artifacts"
 mkdir -p "$artifacts"
 scratch="$(mktemp -d)"
