@@ -1,5 +1,6 @@
 // Images in the running engine: the codec modules, choosing a codec by extension, loading
 // through the file tree, and what a scene file keeps of an image.
+#include "core/SceneFile.h"
 #include "core/Stream.h"
 #include "media/CodecManager.h"
 #include "media/FileManager.h"
@@ -169,6 +170,58 @@ TEST(Image, SceneKeepsSizeAndFormatOfAPictureMadeInMemory) {
     EXPECT_EQ(forged(60000, 60000, Image::kRgba), 1);  // nothing backs 14 GB of pixels
     EXPECT_EQ(forged(-4, 4, Image::kRgb), 1);
     EXPECT_EQ(forged(4, 4, 9), 1);
+}
+
+// Volumes whose stored sizes multiply past 64 bits, or past the limit, never load: the 65-byte
+// scene of the first case once loaded as a valid 2097152-cubed picture of no pixels.
+TEST(Image, ForgedVolumeSizesFailTheSceneLoad) {
+    struct Case {
+        int32_t width, height, depth, format;
+        int status;
+    };
+    const Case cases[] = {
+        {0x200000, 0x200000, 0x200000, Image::kWide, 1},  // 8 x 2^63 wraps to 0
+        {0x7fffffff, 0x7fffffff, 0x7fffffff, Image::kWide, 1},
+        {0x7fffffff, 0x7fffffff, 2, Image::kOneChannel, 1},
+        {65536, 65536, 0x10000, 4, 1},  // drawn only, still bounded
+        {1 << 20, 1 << 20, 1, 5, 1},
+        {2048, 2048, 1, 4, 0},  // a shadow map's size
+        {0, 0x7fffffff, 0x7fffffff, Image::kWide, 0},  // no pixels at all
+        {16, 16, 6, Image::kRgb, 0},
+    };
+    for (const Case& c : cases) {
+        // Version, the root's link and class name, its name "VI", no controllers, no file name.
+        Stream file(0, 128);
+        const int32_t version[3] = {0, 1, 2};
+        file.WriteInt3(version);
+        file.WriteInt(1);
+        file.WriteString("Nuv.VolumeImage");
+        file.WriteString("VI");
+        file.WriteInt(0);
+        file.WriteString("");
+        file.WriteInt(c.width);
+        file.WriteInt(c.height);
+        file.WriteInt(c.depth);
+        file.WriteInt(c.format);
+        ASSERT_EQ(file.GetPosition(), 65);
+        file.SetPosition(0);
+        test::LogRecorder log;
+        Pointer<Object> root;
+        EXPECT_EQ(SceneFile::Read(file, root), c.status) << c.width << "x" << c.height << "x" << c.depth;
+        if (c.status != 0) {
+            EXPECT_FALSE(root);
+            EXPECT_TRUE(log.ContainsText("Недопустимый размер или формат изображения"));
+        } else {
+            auto* volume = DynamicCast<VolumeImage>(root.Get());
+            ASSERT_NE(volume, nullptr);
+            EXPECT_EQ(volume->GetDepth(), c.depth);
+            EXPECT_EQ(volume->HasPixels(), volume->GetDataSize() > 0);
+        }
+    }
+    EXPECT_EQ(Image::CheckedSize(8, 0x200000, 0x200000, 0x200000, INT64_MAX), -1);
+    EXPECT_EQ(Image::CheckedSize(4, 3, 5, 7, 420), 420);
+    EXPECT_EQ(Image::CheckedSize(4, 3, 5, 7, 419), -1);
+    EXPECT_EQ(Image::CheckedSize(4, -3, 5, 7, 420), -1);
 }
 
 TEST(Image, CubeFileLoadsIntoAVolume) {

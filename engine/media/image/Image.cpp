@@ -43,8 +43,20 @@ int Image::GetBytesPerPixel(int format) {
 }
 
 int Image::GetDataSize() const {
-    const int64_t size = int64_t(GetBytesPerPixel(format_)) * width_ * height_;
-    return size > 0 && size <= INT_MAX ? int(size) : 0;
+    const int64_t size = CheckedSize(GetBytesPerPixel(format_), width_, height_, 1, INT_MAX);
+    return size > 0 ? int(size) : 0;
+}
+
+int64_t Image::CheckedSize(int bytesPerPixel, int width, int height, int depth, int64_t limit) {
+    if (bytesPerPixel < 0 || width < 0 || height < 0 || depth < 0) return -1;
+    // Each step is checked against the limit before it multiplies: forged sizes in a file
+    // would overflow even 64 bits (8 x 2^31 x 2^31 x 2^31) and wrap below the limit.
+    int64_t size = bytesPerPixel;
+    for (const int factor : {width, height, depth}) {
+        if (factor != 0 && size > limit / factor) return -1;
+        size *= factor;
+    }
+    return size <= limit ? size : -1;
 }
 
 std::unique_ptr<uint8_t[]> Image::AllocatePixels(int64_t size) {
@@ -146,11 +158,13 @@ int Image::AllocateLoaded(int width, int height, int format, int depth) {
     const char* name = GetName().GetText();
     // Negative or unknown values cannot describe a picture; a size beyond the limit can only
     // be forged, since nothing in the stream backs it.
-    const int64_t size = int64_t(GetBytesPerPixel(format)) * width * height * depth;
-    // Kinds 4 and 5 are pictures the renderer only draws into (shadow maps): a size, no pixels.
+    // Kinds 4 and 5 are pictures the renderer only draws into (shadow maps): a size, no pixels
+    // here, but the device still holds them, so their size is bounded as if they had 4 bytes.
     const bool drawnOnly = format == 4 || format == 5;
-    if (width < 0 || height < 0 || depth < 0 || (GetBytesPerPixel(format) == 0 && !drawnOnly) ||
-        size > kMaxLoadedDataSize) {
+    const int bytesPerPixel = GetBytesPerPixel(format);
+    const int64_t size = CheckedSize(bytesPerPixel, width, height, depth, kMaxLoadedDataSize);
+    if (size < 0 || (bytesPerPixel == 0 && !drawnOnly) ||
+        (drawnOnly && CheckedSize(kDrawnOnlyBytesPerPixel, width, height, depth, kMaxLoadedDataSize) < 0)) {
         LogError("Недопустимый размер или формат изображения %dx%dx%d, формат %d. ID[%d] Имя[%s]", width, height,
                  depth, format, GetId(), name);
         return 1;

@@ -27,6 +27,8 @@ public:
     // Nothing in a scene file justifies more pixel bytes than this: the pixels themselves are
     // never stored there, so a forged size must not turn into a huge allocation.
     static constexpr int64_t kMaxLoadedDataSize = int64_t(256) << 20;
+    // The bytes per pixel a picture that only the renderer draws into is bounded by.
+    static constexpr int kDrawnOnlyBytesPerPixel = 4;
 
     Image();
     // Allocates the pixel block, uninitialised; on failure logs it and keeps no pixels.
@@ -41,6 +43,9 @@ public:
 
     // Bytes per pixel times width times height (times depth for a volume).
     virtual int GetDataSize() const;
+    // bytesPerPixel x width x height x depth, or -1 when a factor is negative or the product
+    // exceeds limit; never overflows.
+    static int64_t CheckedSize(int bytesPerPixel, int width, int height, int depth, int64_t limit);
 
     // Decodes file with the codec chosen by its extension. 0; 3 for null or no codec; 1 when
     // the codec fails (the previous contents stay).
