@@ -200,6 +200,25 @@ TEST_F(NuvtoolTest, BadInputGivesClearMessagesAndExitCodes) {
     EXPECT_NE(out_.find("OK      Main.STR"), std::string::npos) << out_;
 }
 
+// An entry whose header CRC is wrong is never called OK, by test or by extract; its data,
+// which passes its own CRC, is still extracted.
+TEST_F(NuvtoolTest, HeaderCrcFailuresAreReported) {
+    Bytes archive = HandMadeArchive({{"good.txt", "fine"}, {"bad.txt", "data intact"}});
+    const size_t second = 7 + 13 + 32 + 8 + 4;  // marker, main header, first header, its name and data
+    ASSERT_EQ(archive[second + 2], 0x74);
+    archive[second] ^= 0x5A;
+    WriteFile(dir_ / "h.rar", archive);
+    EXPECT_EQ(Run("rar test " + Q(dir_ / "h.rar")), 1);
+    EXPECT_NE(out_.find("OK      good.txt"), std::string::npos) << out_;
+    EXPECT_EQ(out_.find("OK      bad.txt"), std::string::npos) << out_;
+    EXPECT_NE(err_.find("FAILED  bad.txt: header CRC mismatch"), std::string::npos) << err_;
+    EXPECT_NE(out_.find("tested 1 of 2 files, 1 failed"), std::string::npos) << out_;
+    EXPECT_EQ(Run("rar extract " + Q(dir_ / "h.rar") + " " + Q(dir_ / "x")), 1);
+    EXPECT_NE(err_.find("FAILED  bad.txt: header CRC mismatch"), std::string::npos) << err_;
+    EXPECT_EQ(ReadText(dir_ / "x" / "bad.txt"), "data intact");
+    EXPECT_EQ(ReadText(dir_ / "x" / "good.txt"), "fine");
+}
+
 TEST_F(NuvtoolTest, ExtractionNeverLeavesTheTarget) {
     const std::vector<std::pair<std::string, std::string>> entries = {
         {"..\\evil1.txt", "escape"},
