@@ -94,6 +94,39 @@ int Settings::ParseValue(const String& key, const String& value) {
     return 0;
 }
 
+namespace {
+
+bool ValidSize(int v) { return v >= 1 && v <= 16384; }
+bool ValidDepth(int v) { return v == 8 || v == 16 || v == 24 || v == 32; }
+bool ValidAntiAliasing(int v) { return v >= 0 && v <= 16; }
+
+int Clamp(int v, int low, int high) { return v < low ? low : v > high ? high : v; }
+
+} // namespace
+
+int Settings::ApplyLimits(const Settings& fallback) {
+    const Settings initial;
+    int corrected = 0;
+    const auto set = [&](int index, int value) {
+        if (GetValue(index) == value) return;
+        LogWarning("Значение параметра %s [%d] вне допустимых пределов, используется [%d].", kNames[index],
+                   GetValue(index), value);
+        SetValue(index, value);
+        ++corrected;
+    };
+    const auto orDefault = [&](int index, bool (*valid)(int)) {
+        if (valid(GetValue(index))) return;
+        set(index, valid(fallback.GetValue(index)) ? fallback.GetValue(index) : initial.GetValue(index));
+    };
+    set(7, Clamp(volume, 0, 100));
+    orDefault(8, ValidSize);
+    orDefault(9, ValidSize);
+    orDefault(10, ValidDepth);
+    orDefault(11, ValidAntiAliasing);
+    set(12, Clamp(gamma, -100, 100));
+    return corrected;
+}
+
 void Settings::Log() const {
     LogInfo("ShowFPS: %s", Bool(showFps));
     LogInfo("ExitOnMouseMove: %s", Bool(exitOnMouseMove));

@@ -42,6 +42,13 @@ public:
     // Index of a store name, or -1.
     static int FindValue(const char* name);
 
+    // Values a stored file may hold that no run can use are corrected, each with a warning in
+    // the log: Volume is clamped into 0..100 and Gamma into -100..100 (the dialog's ranges);
+    // a Width or Height outside 1..16384, a ColorDepth other than 8, 16, 24 or 32 and an
+    // AntiAliasing outside 0..16 take the value fallback holds (the defaults), or the member
+    // initialiser when that one is out of range too. Returns the number of values corrected.
+    int ApplyLimits(const Settings& fallback);
+
     // The info lines of the settings dump, options last.
     void Log() const;
 

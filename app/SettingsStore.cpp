@@ -40,12 +40,13 @@ bool ParseWholeInt(const char* p, const char* end, int* result) {
 
 } // namespace
 
-int SettingsStore::Parse(const char* text, size_t length, Settings* settings, int* badLine) {
-    // Applied to a copy, so a damaged file changes nothing at all.
-    Settings parsed = *settings;
+int SettingsStore::Parse(const char* text, size_t length, Settings* settings, std::vector<int>* badLines) {
+    // Each line stands on its own, as each stored value is read on its own: a damaged line
+    // costs its value and nothing else.
     const char* p = text;
     const char* end = text + length;
     int lineNumber = 0;
+    int bad = 0;
     while (p < end) {
         ++lineNumber;
         const char* lineEnd = p;
@@ -57,19 +58,19 @@ int SettingsStore::Parse(const char* text, size_t length, Settings* settings, in
             while (equals < contentEnd && *equals != '=') ++equals;
             int value = 0;
             if (equals == contentEnd || equals == p || !ParseWholeInt(equals + 1, contentEnd, &value)) {
-                if (badLine) *badLine = lineNumber;
-                return 1;
+                ++bad;
+                if (badLines) badLines->push_back(lineNumber);
+            } else {
+                // Names this program does not know (a later version's) are kept out, not refused.
+                const std::string name(p, equals);
+                const int index = Settings::FindValue(name.c_str());
+                if (index >= 0 && name.size() == std::char_traits<char>::length(Settings::GetValueName(index)))
+                    settings->SetValue(index, value);
             }
-            // Names this program does not know (a later version's) are kept out, not refused.
-            const std::string name(p, equals);
-            const int index = Settings::FindValue(name.c_str());
-            if (index >= 0 && name.size() == std::char_traits<char>::length(Settings::GetValueName(index)))
-                parsed.SetValue(index, value);
         }
         p = lineEnd < end ? lineEnd + 1 : end;
     }
-    *settings = parsed;
-    return 0;
+    return bad;
 }
 
 } // namespace nuv

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     nuv::ConfigTextReader reader(data, size);
@@ -28,12 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The store's text is zero-terminated when read from disk; give the parser the same.
     const std::string text(reinterpret_cast<const char*>(data), size);
+    // Whatever lines apply, what is formatted again reads back whole and the same.
     nuv::Settings settings;
-    int badLine = 0;
-    if (nuv::SettingsStore::Parse(text.c_str(), text.size(), &settings, &badLine) == 0) {
-        const std::string again = nuv::SettingsStore::Format(settings);
-        nuv::Settings reread;
-        nuv::SettingsStore::Parse(again.c_str(), again.size(), &reread, &badLine);
-    }
+    std::vector<int> badLines;
+    const int bad = nuv::SettingsStore::Parse(text.c_str(), text.size(), &settings, &badLines);
+    if (bad != int(badLines.size())) __builtin_trap();
+    const std::string again = nuv::SettingsStore::Format(settings);
+    nuv::Settings reread;
+    if (nuv::SettingsStore::Parse(again.c_str(), again.size(), &reread, nullptr) != 0 || reread != settings)
+        __builtin_trap();
     return 0;
 }

@@ -7,11 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -132,34 +136,193 @@ TEST_F(SettingsStoreTest, PartialAndForeignValues) {
     EXPECT_EQ(s, expected);
 }
 
-TEST_F(SettingsStoreTest, DamagedOrUnreadableStoreKeepsTheDefaults) {
+// Each line stands on its own: a malformed one costs its own value only, and is logged by
+// number; the file is left for the user to look at.
+TEST_F(SettingsStoreTest, MalformedLinesCostOnlyTheirOwnValue) {
     test::LogRecorder log;
     const std::string path = root_ + "/d.conf";
     Settings defaults;
     defaults.volume = 50;
-    const std::string texts[] = {"Volume=7\nWidth=abc\n", "Volume=7\nGarbage\n", "Volume=7\nWidth=99999999999\n",
-                                 "Volume=\n", "=4\n", "Volume= 7\n", std::string("Volume=7\0\n", 10)};
-    for (const std::string& text : texts) {
-        WriteFile(path, text);
+    struct Case {
+        std::string text;
+        int volume, width;
+        std::vector<int> badLines;
+    };
+    const Case cases[] = {
+        {"Volume=7\nWidth=abc\n", 7, 800, {2}},
+        {"Volume=7\nGarbage\nWidth=1024\n", 7, 1024, {2}},
+        {"Width=99999999999\nVolume=7\n", 7, 800, {1}},
+        {"Volume=\nWidth=640", 50, 640, {1}},
+        {"=4\r\nVolume= 7\r\nWidth=1280\r\n", 50, 1280, {1, 2}},
+        {std::string("Volume=7\0\nWidth=720\n", 20), 50, 720, {1}},
+        {"\xff\xfe garbage\n\n;comment\nVolume=9", 9, 800, {1, 3}},
+    };
+    for (const Case& c : cases) {
+        WriteFile(path, c.text);
         Settings s = defaults;
         log.lines.clear();
-        EXPECT_EQ(SettingsStore(path).Read(&s), 0) << text;
-        EXPECT_EQ(s, defaults) << text;
-        EXPECT_TRUE(log.ContainsText("повреждён")) << text;
-        // The damaged file is left for the user to look at, not overwritten.
-        EXPECT_EQ(ReadFile(path), text);
+        EXPECT_EQ(SettingsStore(path).Read(&s), 0) << c.text;
+        Settings expected = defaults;
+        expected.volume = c.volume;
+        expected.width = c.width;
+        EXPECT_EQ(s, expected) << c.text;
+        for (const int line : c.badLines)
+            EXPECT_TRUE(log.ContainsText("строка " + std::to_string(line) + ": не является значением")) << c.text;
+        EXPECT_EQ(ReadFile(path), c.text);
     }
-    // A folder where the file should be, and a file far too large.
-    const std::string folder = root_ + "/folder.conf";
-    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    // A file far too large to be the store's changes nothing and stays.
+    WriteFile(path, "Volume=3\n" + std::string(100000, '\n'));
     Settings s = defaults;
-    log.lines.clear();
-    EXPECT_EQ(SettingsStore(folder).Read(&s), 0);
-    EXPECT_EQ(s, defaults);
-    EXPECT_EQ(log.lines.size(), 1u);
-    WriteFile(path, std::string(100000, '\n'));
     EXPECT_EQ(SettingsStore(path).Read(&s), 0);
     EXPECT_EQ(s, defaults);
+    EXPECT_EQ(ReadFile(path).size(), 100009u);
+}
+
+TEST_F(SettingsStoreTest, OutOfRangeValuesTakeTheLimitsOrTheDefaults) {
+    test::LogRecorder log;
+    const std::string path = root_ + "/r.conf";
+    Settings defaults;
+    defaults.width = 1024;
+    defaults.height = 768;
+    struct Case {
+        const char* line;
+        int index, expected;
+    };
+    const Case cases[] = {
+        {"Volume=100000", 7, 100},      {"Volume=-5", 7, 0},          {"Volume=100", 7, 100},
+        {"Gamma=-500", 12, -100},       {"Gamma=101", 12, 100},       {"Gamma=-5", 12, -5},
+        {"Width=0", 8, 1024},           {"Width=-640", 8, 1024},      {"Width=100000", 8, 1024},
+        {"Height=0", 9, 768},           {"Height=1200", 9, 1200},     {"ColorDepth=7", 10, 32},
+        {"ColorDepth=16", 10, 16},      {"AntiAliasing=-1", 11, 0},   {"AntiAliasing=4", 11, 4},
+    };
+    for (const Case& c : cases) {
+        WriteFile(path, std::string(c.line) + "\n");
+        Settings s = defaults;
+        log.lines.clear();
+        ASSERT_EQ(SettingsStore(path).Read(&s), 0);
+        EXPECT_EQ(s.GetValue(c.index), c.expected) << c.line;
+        const bool corrected = std::string(c.line) != std::string(Settings::GetValueName(c.index)) + "=" +
+                                                          std::to_string(c.expected);
+        EXPECT_EQ(log.ContainsText("вне допустимых пределов"), corrected) << c.line;
+    }
+    // A default that is itself out of range gives way to the built-in value.
+    Settings broken;
+    broken.width = -1;
+    WriteFile(path, "Width=0\n");
+    ASSERT_EQ(SettingsStore(path).Read(&broken), 0);
+    EXPECT_EQ(broken.width, Settings().width);
+}
+
+// An empty store (a write killed before its first byte) is filled again; a temporary file that
+// a killed write left beside the store goes, one that a running write holds stays.
+TEST_F(SettingsStoreTest, EmptyStoreAndLeftoverTemporaries) {
+    test::LogRecorder log;
+    const std::string path = root_ + "/s.conf";
+    WriteFile(path, "");
+    Settings s;
+    s.volume = 33;
+    ASSERT_EQ(SettingsStore(path).Read(&s), 0);
+    EXPECT_EQ(ReadFile(path), SettingsStore::Format(s));
+    EXPECT_TRUE(log.ContainsText("пуст"));
+
+    WriteFile(path + ".Ab12Cd", "Volume=1\n");   // killed before its rename
+    WriteFile(path + ".Zz99zZ", "");             // killed before its first byte
+    WriteFile(path + ".bak", "keep");            // not ours
+    WriteFile(path + ".Ab12C", "keep");
+    WriteFile(root_ + "/other.conf.Ab12Cd", "keep");
+    WriteFile(path + ".Held00", "in progress");
+    const int held = open((path + ".Held00").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    Settings back;
+    ASSERT_EQ(SettingsStore(path).Read(&back), 0);
+    EXPECT_EQ(back, s);
+    std::vector<std::string> names = List(root_);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"other.conf.Ab12Cd", "s.conf", "s.conf.Ab12C", "s.conf.Held00",
+                                               "s.conf.bak"}));
+    close(held);
+    // Once let go, the next write clears it.
+    ASSERT_EQ(SettingsStore(path).Write(s), 0);
+    EXPECT_EQ(List(root_).size(), 4u);
+}
+
+// A store that exists but cannot be read fails the read with a clear message, and nothing is
+// written over it.
+TEST_F(SettingsStoreTest, UnreadableStoreTakesTheErrorPath) {
+    test::LogRecorder log;
+    const std::string folder = root_ + "/folder.conf";
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    Settings s;
+    EXPECT_EQ(SettingsStore(folder).Read(&s), 1);
+    EXPECT_EQ(s, Settings());
+    EXPECT_TRUE(log.Contains(kLogError, "Неудачна попытка открытия пути реестра [" + folder + "]."));
+    EXPECT_TRUE(log.ContainsText("не читается: a folder is in its place"));
+    EXPECT_TRUE(List(folder).empty());
+    const std::string fifo = root_ + "/fifo.conf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(SettingsStore(fifo).Read(&s), 1);
+    if (geteuid() != 0) {
+        // Permissions bind every user but root.
+        const std::string path = root_ + "/locked.conf";
+        WriteFile(path, "Volume=1\n");
+        ASSERT_EQ(chmod(path.c_str(), 0), 0);
+        EXPECT_EQ(SettingsStore(path).Read(&s), 1);
+        EXPECT_TRUE(log.ContainsText("Permission denied"));
+    }
+}
+
+// A settings folder that cannot be written: the run goes on with the defaults, and says once
+// that they cannot be saved.
+TEST_F(SettingsStoreTest, UnwritableFolderRunsWithTheDefaults) {
+    test::LogRecorder log;
+    WriteFile(root_ + "/file", "keep");
+    std::vector<std::string> paths = {root_ + "/file/s.conf"};
+    if (geteuid() != 0) {
+        ASSERT_EQ(mkdir((root_ + "/ro").c_str(), 0500), 0);
+        paths.push_back(root_ + "/ro/s.conf");
+    }
+    for (const std::string& path : paths) {
+        log.lines.clear();
+        Settings s;
+        s.volume = 12;
+        Settings expected = s;
+        EXPECT_EQ(SettingsStore(path).Read(&s), 0) << path;
+        EXPECT_EQ(s, expected);
+        EXPECT_TRUE(log.Contains(kLogError, "Невозможно записать в реестр значения по-умолчанию."));
+        int said = 0;
+        for (const std::string& line : log.lines) said += line.find("не могут быть сохранены") != std::string::npos;
+        EXPECT_EQ(said, 1) << path;
+    }
+    EXPECT_EQ(ReadFile(root_ + "/file"), "keep");
+}
+
+// Reads that return a few bytes at a time still give the whole text; more than the cap is refused.
+TEST(SettingsStoreText, ReadTextTakesShortReadsAndKeepsTheCap) {
+    const std::string text = "ShowFPS=1\nVolume=42\n" + std::string(5000, '\n');
+    for (const size_t step : {size_t(1), size_t(7), size_t(4096)}) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        std::thread writer([&] {
+            for (size_t i = 0; i < text.size(); i += step) {
+                const size_t n = std::min(step, text.size() - i);
+                if (write(fds[1], text.data() + i, n) != ssize_t(n)) break;
+            }
+            close(fds[1]);
+        });
+        std::string got;
+        EXPECT_EQ(SettingsStore::ReadText(fds[0], text.size(), &got), 0) << step;
+        writer.join();
+        close(fds[0]);
+        EXPECT_EQ(got, text) << step;
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], text.data(), 100), 100);
+    close(fds[1]);
+    std::string got;
+    EXPECT_EQ(SettingsStore::ReadText(fds[0], 99, &got), 1);
+    close(fds[0]);
 }
 
 TEST_F(SettingsStoreTest, FailedWriteLeavesNoTrace) {
@@ -171,13 +334,15 @@ TEST_F(SettingsStoreTest, FailedWriteLeavesNoTrace) {
     EXPECT_EQ(List(root_), std::vector<std::string>{"x.conf"});
     // A file in the folder's place.
     WriteFile(root_ + "/file", "keep");
-    EXPECT_EQ(SettingsStore(root_ + "/file/s.conf").Write(Settings()), 1);
+    SettingsStore blocked(root_ + "/file/s.conf");
+    EXPECT_EQ(blocked.Write(Settings()), 1);
+    EXPECT_FALSE(blocked.GetWriteError().empty());
     EXPECT_EQ(ReadFile(root_ + "/file"), "keep");
     EXPECT_TRUE(log.ContainsText("Неудачна попытка"));
     // And the first run reports it: a name that just fits, whose temporary name does not.
     log.lines.clear();
     Settings s;
-    EXPECT_EQ(SettingsStore(root_ + "/" + std::string(250, 'n')).Read(&s), 1);
+    EXPECT_EQ(SettingsStore(root_ + "/" + std::string(250, 'n')).Read(&s), 0);
     EXPECT_EQ(List(root_).size(), 2u);
     EXPECT_TRUE(log.Contains(kLogError, "Невозможно записать в реестр значения по-умолчанию."));
 }
