@@ -1,6 +1,7 @@
 #include "app/ScreensaverApp.h"
 
 #include "app/CommandLine.h"
+#include "app/DisplayPresence.h"
 #include "app/DisplayModeChoice.h"
 #include "app/InputManager.h"
 #include "app/OverlayText.h"
@@ -29,6 +30,7 @@
 #include <cfloat>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <new>
 #include <thread>
@@ -261,6 +263,27 @@ int ScreensaverApp::ReleaseEngine() {
 }
 
 int ScreensaverApp::CreateWindows() {
+#ifndef _WIN32
+    // Windows no one can see are no run: without a display SDL would draw offscreen unseen.
+    if (mode_ == kModePreview || IsFullMode(mode_)) {
+        const char* driver = "";
+        switch (DisplayPresence::Check(&driver)) {
+        case DisplayPresence::kDisplay:
+            break;
+        case DisplayPresence::kHeadlessRequested:
+            LogWarning("Дисплея нет: запуск без вывода на экран, видеодрайвер [%s].", driver);
+            std::fprintf(stderr, "halvane: headless run (SDL video driver '%s'): nothing is shown on a screen\n",
+                         driver);
+            break;
+        case DisplayPresence::kNone:
+            LogError("Нет дисплея: полноэкранному режиму и предпросмотру нужен дисплей X11 или Wayland.");
+            std::fprintf(stderr, "halvane: no display: a full-screen or preview run needs an X11 or Wayland display "
+                                 "(DISPLAY or WAYLAND_DISPLAY); SDL_VIDEODRIVER=offscreen asks for a headless run\n");
+            exitStatus_ = 1;
+            return 1;
+        }
+    }
+#endif
     if (mode_ == kModePreview)
         return preview_.Create(parentWindow_, strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION"));
     if (!IsFullMode(mode_)) return 0;

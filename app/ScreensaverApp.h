@@ -61,6 +61,9 @@ public:
     const Settings& GetSettings() const { return settings_; }
     Settings& GetSettings() { return settings_; }
     const FrameRateCounter& GetFrameRateCounter() const { return frameRate_; }
+    // The process's exit status: 0, or 1 when the run could not take place for a reason the
+    // user must fix (no display for a full-screen or preview run).
+    int GetExitStatus() const { return exitStatus_; }
 
     // The overlay camera's projection: the unit square onto the whole screen.
     static const float kOverlayProjection[16];
@@ -111,6 +114,7 @@ private:
     ScreensaverMode mode_ = kModeConfigure;
     int64_t parentWindow_ = 0;
     bool running_ = false;
+    int exitStatus_ = 0;
     bool engineStarted_ = false;
     bool rendererCreated_ = false;
     bool cursorHidden_ = false;

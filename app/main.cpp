@@ -7,6 +7,9 @@
 #include "core/Pointer.h"
 #include "platform/Folders.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -35,8 +38,16 @@ int main(int argc, char** argv) {
         CreateFolders(folder);
         const std::string path = JoinPath(folder, "NuvLog.txt");
         output = new (std::nothrow) FileMessageOutput(String(path.c_str()), String());
+        const int openError = errno;
         if (output) RegisterMessageOutput(output.Get());
+        // The run goes on without a log, but not without saying so.
+        if (!output || !output->IsOpen())
+            std::fprintf(stderr, "halvane: cannot write the log %s (%s); running without a log\n", path.c_str(),
+                         std::strerror(openError));
+    } else {
+        std::fprintf(stderr, "halvane: no data folder (XDG_DATA_HOME, HOME) for the log; running without a log\n");
     }
+    int status = 0;
     try {
         Pointer<SceneScreensaverApp> app(new SceneScreensaverApp());
         app->SetCommandLine(CommandLine::FromArguments(argc, argv));
@@ -50,6 +61,7 @@ int main(int argc, char** argv) {
                 LogInfo("Работа скринсейвера завершена корректно.");
         }
         if (app->Destroy() != 0) LogError("Ошибка при окончании работы скринсейвера.");
+        status = app->GetExitStatus();
         ShowCursor();
         app.Reset();
         LogInfo("Конец лога.");
@@ -59,5 +71,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The output stays registered: unregistering logs a line of its own after the log's end.
-    return 0;
+    return status;
 }

@@ -27,7 +27,8 @@ if [[ -x "$halvane" ]]; then
     fi
     shot="$(realpath "$build")/screenshot.png"
     seconds="${NUV_RUN_SECONDS:-12}"
-    echo "== no display here: the screensaver runs for $seconds s on a virtual 1024x768 display"
+    echo "== no display here: headless picture mode. The screensaver runs for $seconds s on a virtual"
+    echo "   1024x768 display (Xvfb) that nobody sees, and a picture of what it drew is saved."
     rm -f "$shot"
     # The screensaver in the background, a picture of the screen near the end, then the same
     # ending a user's key press would give it: a termination request, handled like a close.
