@@ -2,6 +2,11 @@
 
 namespace nuv {
 
+const DisplayMode* DisplayModeChoice::Desktop(const DisplayMode* modes, int count, int index) {
+    if (!modes || index < 0 || index >= count || !modes[index].fullScreen) return nullptr;
+    return &modes[index];
+}
+
 const DisplayMode* DisplayModeChoice::Choose(const DisplayMode* modes, int count, const DisplayMode* desktop,
                                              const Settings& settings) {
     if (settings.useDesktopSettings || !modes) return desktop;

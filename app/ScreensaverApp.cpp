@@ -292,13 +292,18 @@ int ScreensaverApp::CreateWindows() {
     const int desktop = renderer ? DesktopModeIndex(renderer) : -1;
     const int count = renderer ? renderer->GetModeCount() : 0;
     const DisplayMode* chosen =
-        count > 0 ? DisplayModeChoice::Choose(renderer->GetMode(0), count,
-                                              desktop >= 0 ? renderer->GetMode(desktop) : nullptr, settings_)
-                  : nullptr;
+        count > 0
+            ? DisplayModeChoice::Choose(renderer->GetMode(0), count,
+                                        DisplayModeChoice::Desktop(renderer->GetMode(0), count, desktop), settings_)
+            : nullptr;
     if (!chosen) {
         LogError("Невозможно найти подходящий видео режим.");
         return 1;
     }
+    if (!settings_.useDesktopSettings && (chosen->width != settings_.width || chosen->height != settings_.height ||
+                                          chosen->colorBits != settings_.colorDepth))
+        LogWarning("Режим %dx%dx%d недоступен; используется режим рабочего стола %dx%dx%d.", settings_.width,
+                   settings_.height, settings_.colorDepth, chosen->width, chosen->height, chosen->colorBits);
     const int modeIndex = int(chosen - renderer->GetMode(0));
     const char* title = strings_.Get("AppName", "3D SCREENSAVER");
     if (renderer->Open(modeIndex, title, reinterpret_cast<void*>(intptr_t(parentWindow_)), 0, 0, 640, 480) != 0) {

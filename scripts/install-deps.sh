@@ -28,6 +28,8 @@ PACKAGES=(
     libgtk-3-dev
     # desktop tests under a virtual display
     xvfb xauth xdotool
+    # display-mode switching: an X server with a dummy screen that can change its mode, and xrandr
+    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 )
 
 # One dpkg-query for the whole list; unknown packages simply do not appear in its output.

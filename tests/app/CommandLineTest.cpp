@@ -106,5 +106,21 @@ TEST(DisplayModeChoice, SettingsOrDesktop) {
     EXPECT_EQ(DisplayModeChoice::Choose(modes, 5, nullptr, s), nullptr);
 }
 
+// A desktop mode missing from the list leaves no mode to run in: never the windowed record.
+TEST(DisplayModeChoice, TheDesktopIsAFullScreenRecordOrUnknown) {
+    const DisplayMode modes[] = {Mode(800, 600, 32), Mode(1024, 768, 32), Mode(0, 0, 32, false)};
+    EXPECT_EQ(DisplayModeChoice::Desktop(modes, 3, 1), &modes[1]);
+    for (int index : {2, -1, 3}) EXPECT_EQ(DisplayModeChoice::Desktop(modes, 3, index), nullptr) << index;
+    EXPECT_EQ(DisplayModeChoice::Desktop(nullptr, 0, 0), nullptr);
+    Settings s;
+    s.useDesktopSettings = true;
+    EXPECT_EQ(DisplayModeChoice::Choose(modes, 3, DisplayModeChoice::Desktop(modes, 3, 2), s), nullptr);
+    s.useDesktopSettings = false;
+    s.width = 800;
+    s.height = 600;
+    s.colorDepth = 32;
+    EXPECT_EQ(DisplayModeChoice::Choose(modes, 3, DisplayModeChoice::Desktop(modes, 3, 2), s), &modes[0]);
+}
+
 } // namespace
 } // namespace nuv

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace nuv {
@@ -14,6 +15,7 @@ namespace {
 struct WindowGroup {
     SDL_Window* first = nullptr;
     std::vector<SDL_Window*> others;
+    bool switched = false; // the first window changed its display's mode
 };
 std::vector<WindowGroup> gGroups;
 
@@ -37,6 +39,47 @@ void AskForGlBuffers(int bits) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+}
+
+// Puts back the desktop mode of a display that a full-screen window switched, at the latest
+// when the process ends: an X server keeps a changed mode after its client is gone.
+void RestoreDisplayModes() {
+    for (WindowGroup& group : gGroups)
+        if (group.switched && group.first) SDL_SetWindowFullscreen(group.first, 0);
+}
+
+// A full-screen window on the first display in the mode width x height, when that is not the
+// desktop's mode and the display can take it; null otherwise (the reason logged).
+SDL_Window* SwitchedWindow(const String& title, int width, int height) {
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0) return nullptr;
+    if (desktop.w == width && desktop.h == height) return nullptr;
+    SDL_DisplayMode wanted{};
+    wanted.w = width;
+    wanted.h = height;
+    SDL_DisplayMode mode{};
+    if (!SDL_GetClosestDisplayMode(0, &wanted, &mode) || mode.w != width || mode.h != height) {
+        LogWarning("Дисплей не может переключиться в режим %dx%d; работа в режиме рабочего стола %dx%d.", width, height,
+                   desktop.w, desktop.h);
+        return nullptr;
+    }
+    // A screensaver keeps its mode while another window takes the focus.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_Rect bounds{0, 0, width, height};
+    SDL_GetDisplayBounds(0, &bounds);
+    SDL_Window* window = SDL_CreateWindow(title.GetText(), bounds.x, bounds.y, width, height,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);
+    SDL_DisplayMode current{};
+    if (!window || SDL_GetCurrentDisplayMode(0, &current) != 0 || current.w != width || current.h != height) {
+        LogWarning("Дисплей не может переключиться в режим %dx%d; работа в режиме рабочего стола %dx%d.", width, height,
+                   desktop.w, desktop.h);
+        if (window) SDL_DestroyWindow(window);
+        return nullptr;
+    }
+    LogInfo("Режим дисплея переключён на %dx%d.", width, height);
+    static const bool restoreAtExit = std::atexit(RestoreDisplayModes) == 0;
+    (void)restoreAtExit;
+    return window;
 }
 
 } // namespace
@@ -79,17 +122,17 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         return 0;
     }
 
-    // Full screen: a borderless window over each display's bounds (without a window manager a
-    // full-screen window may keep its first size), the first at the requested size.
+    // Full screen. The first display is switched to the requested mode when that differs from
+    // the desktop's; where the display cannot switch, the run keeps the desktop mode. Each display
+    // then gets a borderless window over its bounds (without a window manager a full-screen window
+    // may keep its first size), the first one drawn on.
     WindowGroup group;
+    group.first = SwitchedWindow(title, width, height);
+    group.switched = group.first != nullptr;
     const int displays = SDL_GetNumVideoDisplays();
-    for (int i = 0; i < displays; ++i) {
+    for (int i = group.first ? 1 : 0; i < displays; ++i) {
         SDL_Rect bounds{0, 0, width, height};
         if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
-        if (!group.first) {
-            bounds.w = width;
-            bounds.h = height;
-        }
         SDL_Window* created = SDL_CreateWindow(title.GetText(), bounds.x, bounds.y, bounds.w > 0 ? bounds.w : width,
                                                bounds.h > 0 ? bounds.h : height,
                                                (group.first ? 0u : unsigned(SDL_WINDOW_OPENGL)) |
