@@ -38,7 +38,6 @@
 #ifndef _WIN32
 #include "app/SdlInput.h"
 #include "app/linux/SettingsDialog.h"
-#include "render/gl/GlRenderer.h"
 #include <SDL.h>
 #endif
 
@@ -82,11 +81,7 @@ void Wait(int milliseconds) {
 
 // The desktop mode among the renderer's modes, or -1 when the renderer cannot tell.
 int DesktopModeIndex(Renderer* renderer) {
-#ifndef _WIN32
-    if (auto* gl = dynamic_cast<GlRenderer*>(renderer)) return gl->GetDefaultMode();
-#endif
-    (void)renderer;
-    return -1;
+    return renderer ? renderer->GetDefaultMode() : -1;
 }
 
 bool IsFullMode(ScreensaverMode mode) {

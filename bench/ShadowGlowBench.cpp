@@ -14,7 +14,7 @@
 #include "render/CustomGlowPostRenderEffect.h"
 #include "render/RenderShadowmapEffectController.h"
 #include "render/ShadowmapEffect.h"
-#include "render/gl/GlRenderer.h"
+#include "core/Renderer.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
 #include "scene/SceneNode.h"
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     if (InitializeEngine() != 0) return 1;
     Renderer::SetWindowCalls(&kWindowCalls);
     if (ModuleManager::CreateRenderer("OpenGL") != 0) return 1;
-    auto* renderer = static_cast<GlRenderer*>(ModuleManager::GetRenderer());
+    Renderer* renderer = ModuleManager::GetRenderer();
     if (renderer->Open(renderer->GetModeCount() - 1, String("Bench"), nullptr, 0, 0, 800, 600) != 0) return 1;
     SDL_GL_SetSwapInterval(0);
 

@@ -20,7 +20,6 @@
 #include "media/image/JpgImageCodec.h"
 #endif
 #include "platform/SystemWindow.h"
-#include "render/gl/GlRenderer.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"
 #include "scene/ParticleSystem.h"
@@ -37,6 +36,12 @@ namespace nuv {
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+const char* const kRendererModule = "DirectX9";
+#else
+const char* const kRendererModule = "OpenGL";
+#endif
 
 struct Options {
     std::string scene;
@@ -133,6 +138,13 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
     return true;
 }
 
+// The first windowed record: the picture takes the size asked for, whatever the display's.
+int WindowedMode(const Renderer& renderer) {
+    for (int i = 0; i < renderer.GetModeCount(); ++i)
+        if (renderer.GetMode(i)->fullScreen == 0) return i;
+    return -1;
+}
+
 Camera* FindCamera(Object& root, const std::string& name) {
     if (!name.empty()) return DynamicCast<Camera>(root.FindByName(String(name.c_str())));
     Array<Object*> cameras(4, 16);
@@ -140,7 +152,7 @@ Camera* FindCamera(Object& root, const std::string& name) {
     return cameras.IsEmpty() ? nullptr : static_cast<Camera*>(cameras[0]);
 }
 
-int WriteFrame(GlRenderer& renderer, const Options& o, int index, std::ostream& err) {
+int WriteFrame(Renderer& renderer, const Options& o, int index, std::ostream& err) {
     int width = 0, height = 0;
     std::vector<uint8_t> rgba;
     if (!renderer.ReadFrame(width, height, rgba)) {
@@ -243,11 +255,11 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
             err << "nuvtool render: no camera " << (o.camera.empty() ? "in the scene" : "'" + o.camera + "'") << "\n";
         } else {
             Renderer::SetWindowCalls(&kWindowCalls);
-            if (ModuleManager::CreateRenderer(String("OpenGL")) != 0) {
-                err << "nuvtool render: the OpenGL renderer could not be made\n";
+            if (ModuleManager::CreateRenderer(String(kRendererModule)) != 0) {
+                err << "nuvtool render: the " << kRendererModule << " renderer could not be made\n";
             } else {
-                auto* renderer = static_cast<GlRenderer*>(ModuleManager::GetRenderer());
-                const int windowed = renderer->GetModeCount() - 1;
+                Renderer* renderer = ModuleManager::GetRenderer();
+                const int windowed = WindowedMode(*renderer);
                 if (renderer->Open(windowed, String("nuvtool render"), nullptr, 0, 0, o.width, o.height) != 0) {
                     err << "nuvtool render: the renderer could not open a " << o.width << "x" << o.height
                         << " picture\n";

@@ -11,7 +11,6 @@
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "platform/Resources.h"
-#include "render/gl/GlRenderer.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>
@@ -93,8 +92,7 @@ void SetWidgetText(GtkWidget* widget, const char* text) {
 
 // The desktop's mode among the renderer's modes; -1 when the renderer cannot tell.
 int CurrentModeIndex(Renderer* renderer) {
-    if (auto* gl = dynamic_cast<GlRenderer*>(renderer)) return gl->GetDefaultMode();
-    return -1;
+    return renderer ? renderer->GetDefaultMode() : -1;
 }
 
 } // namespace

@@ -102,7 +102,7 @@ struct WindowCalls {
 class Renderer : public DeviceResourceCache {
 public:
     // Primitive types of geometry.
-    enum Primitive : int { kPointList = 0, kLineList, kLineStrip, kTriangleList, kTriangleStrip };
+    enum Primitive : int { kPointList = 0, kLineList, kLineStrip, kTriangleList, kTriangleStrip, kPrimitiveCount };
     // Clear flags.
     static constexpr int kClearColor = 1;
     static constexpr int kClearDepth = 2;
@@ -162,6 +162,8 @@ public:
 
     int GetModeCount() const { return int(modes_.size()); }
     const DisplayMode* GetMode(int index) const;
+    // The mode that matches the desktop (the windowed record when none does); -1 without modes.
+    int GetDefaultMode() const { return defaultMode_; }
     void* GetWindow() const { return window_; }
 
     // The device's capabilities, lowered by any limits set below.
@@ -239,9 +241,23 @@ public:
     virtual void SetViewport(const Vector2& position, const Vector2& size) = 0;
     virtual void SetGamma(int brightness) = 0;
 
+    // --- What hosts, tools and tests ask of any device ---
+    // Reads the colour of the current target as RGBA rows, bottom row first (the gamma ramp
+    // applied where the device applies it to the frame); false without a device.
+    virtual bool ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba) = 0;
+    // The visible samples the last EndQuery counted for query; -1 when it never ran.
+    virtual int GetQueryResult(const Object* query) const = 0;
+    // How a program's build errors reach the user; null restores the device's message box.
+    using MessageFunction = void (*)(const char* text);
+    static void SetMessageFunction(MessageFunction function);
+
 protected:
     // For the device: the mode list, the capabilities it found, the colour of the last clear.
     void AddMode(const DisplayMode& mode);
+    void SetDefaultMode(int index) { defaultMode_ = index; }
+    // A program's build errors: to the function set above, else to the device's message box.
+    void ShowMessage(const char* text);
+    virtual void ShowMessageBox(const char* text) = 0;
     void SetDeviceCaps(const RendererCaps& caps);
     void SetClearColor(const Color& color) { clearColor_ = color; }
     // The render-target stack: a push saves the device's current surfaces; a pop first draws
@@ -266,6 +282,7 @@ private:
     void ApplyLimits();
 
     std::vector<DisplayMode> modes_;
+    int defaultMode_ = -1;
     void* window_ = nullptr;
     Pointer<Camera> camera_;
     Pointer<GeometryNode> currentGeometry_;

@@ -9,7 +9,7 @@
 #include "render/RenderStateBlock.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
-#include "render/programs/GlslPrograms.h"
+#include "render/programs/ShaderPrograms.h"
 #include "scene/GeometryNode.h"
 
 #include <new>
@@ -49,12 +49,12 @@ void BasicEffectPass::Refresh() {
     const int vertexLevel = renderer ? renderer->GetCaps().vertexLevel : RendererCaps::kLevelNone;
     // Skinning needs the registers of vs_2_0; at vs_1_1 the CPU skins and the plain text serves.
     skinned_ = !effect->swayEnabled && effect->GetSkinController() && (vertexLevel == 1 || vertexLevel == 2);
-    const char* vertex = skinned_                ? GlslPrograms::kSkinnedVertex
-                         : effect->swayEnabled ? GlslPrograms::kSwayVertex
-                                                 : GlslPrograms::kPlainVertex;
-    const char* pixel = kind_ == kColor     ? GlslPrograms::kColorPixel
-                        : kind_ == kTexture ? GlslPrograms::kTexturePixel
-                                            : GlslPrograms::kLightmapPixel;
+    const ShaderPrograms::Program vertex = skinned_                ? ShaderPrograms::kSkinnedVertex
+                         : effect->swayEnabled ? ShaderPrograms::kSwayVertex
+                                                 : ShaderPrograms::kPlainVertex;
+    const ShaderPrograms::Program pixel = kind_ == kColor     ? ShaderPrograms::kColorPixel
+                        : kind_ == kTexture ? ShaderPrograms::kTexturePixel
+                                            : ShaderPrograms::kLightmapPixel;
     EffectConstants::SelectText(vertexShader_.Get(), renderer, vertex);
     EffectConstants::SelectText(pixelShader_.Get(), renderer, pixel);
 }

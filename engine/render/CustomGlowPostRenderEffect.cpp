@@ -12,7 +12,7 @@
 #include "render/RenderStateBlock.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
-#include "render/programs/GlslPrograms.h"
+#include "render/programs/ShaderPrograms.h"
 #include "scene/Node.h"
 #include "scene/Triangles.h"
 
@@ -113,10 +113,10 @@ public:
     void Refresh() override {
         Pass::Refresh();
         const Renderer* renderer = ModuleManager::GetRenderer();
-        EffectConstants::SelectText(quadVertex_.Get(), renderer, GlslPrograms::kScreenQuadVertex);
-        EffectConstants::SelectText(downsample_.Get(), renderer, GlslPrograms::kDownsamplePixel);
-        EffectConstants::SelectText(blur_.Get(), renderer, GlslPrograms::kBlurPixel);
-        EffectConstants::SelectText(composite_.Get(), renderer, GlslPrograms::kCompositePixel);
+        EffectConstants::SelectText(quadVertex_.Get(), renderer, ShaderPrograms::kScreenQuadVertex);
+        EffectConstants::SelectText(downsample_.Get(), renderer, ShaderPrograms::kDownsamplePixel);
+        EffectConstants::SelectText(blur_.Get(), renderer, ShaderPrograms::kBlurPixel);
+        EffectConstants::SelectText(composite_.Get(), renderer, ShaderPrograms::kCompositePixel);
     }
 
     int Apply() override {

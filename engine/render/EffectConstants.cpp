@@ -90,10 +90,17 @@ void EffectConstants::SetFixedMatrices(Renderer& renderer, const GeometryNodeEff
     renderer.SetWorldMatrix(World(effect));
 }
 
-void EffectConstants::SelectText(Shader* shader, const Renderer* renderer, const char* glsl) {
+void EffectConstants::SelectText(Shader* shader, const Renderer* renderer, ShaderPrograms::Program program) {
     if (!shader) return;
-    const bool isGlsl = renderer && renderer->GetCaps().shadingLanguage == RendererCaps::kLanguageGlsl;
-    shader->SetProgramText(isGlsl ? glsl : nullptr);
+    for (int language = 0; language < RendererCaps::kLanguageCount; ++language)
+        for (int level = 0; level < ShaderPrograms::kLevelCount; ++level)
+            shader->SetLevelText(language, level, ShaderPrograms::Text(program, language, level));
+    if (!renderer) {
+        shader->SetProgramText(nullptr);
+        return;
+    }
+    const RendererCaps& caps = renderer->GetCaps();
+    shader->SelectLevel(caps.shadingLanguage, ShaderPrograms::IsVertex(program) ? caps.vertexLevel : caps.pixelLevel);
 }
 
 Vector3 EffectConstants::ToObjectSpace(const GeometryNodeEffect& effect, const Vector3& point) {

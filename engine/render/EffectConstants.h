@@ -3,6 +3,7 @@
 #include "core/Matrix4.h"
 #include "core/Vector3.h"
 #include "core/Vector4.h"
+#include "render/programs/ShaderPrograms.h"
 
 namespace nuv {
 
@@ -59,9 +60,10 @@ public:
     static void SetPlain(Renderer& renderer, const GeometryNodeEffect& effect, const View& view);
     // Fixed-function draw: projection, view and world matrices.
     static void SetFixedMatrices(Renderer& renderer, const GeometryNodeEffect& effect);
-    // Sets the shader's text for the renderer's language (GLSL texts only so far; none for
-    // another language, which leaves the shader without a program).
-    static void SelectText(Shader* shader, const Renderer* renderer, const char* glsl);
+    // Gives the shader the program's texts of every language and level and makes the one of the
+    // renderer's language and level current (the vertex or pixel level, by the program's kind);
+    // without such a text the shader has no program and binds nothing.
+    static void SelectText(Shader* shader, const Renderer* renderer, ShaderPrograms::Program program);
     // Point x matrix with w = 1, and the inverse of the world transform applied to a point.
     static Vector3 ToObjectSpace(const GeometryNodeEffect& effect, const Vector3& point);
 };

@@ -16,19 +16,43 @@ class RenderStateBlock : public Object {
 public:
     static constexpr int kStageCount = 8;
 
-    // Blend factors.
-    enum : int32_t {
+    // The engine's enumerations; each ends with its count, which every device's mapping table
+    // is checked against when it is compiled (see StateTable).
+    enum BlendFactor : int32_t {
         kBlendZero = 0, kBlendOne, kBlendSrcColor, kBlendInvSrcColor, kBlendSrcAlpha, kBlendInvSrcAlpha,
-        kBlendDestColor, kBlendInvDestColor, kBlendDestAlpha, kBlendInvDestAlpha
+        kBlendDestColor, kBlendInvDestColor, kBlendDestAlpha, kBlendInvDestAlpha, kBlendFactorCount
     };
-    // Comparisons.
-    enum : int32_t { kNever = 0, kLess, kLessEqual, kEqual, kNotEqual, kGreater, kGreaterEqual, kAlways };
-    // Stencil operations.
-    enum : int32_t { kKeep = 0, kZero, kReplace, kInvert, kIncrement, kDecrement };
-    // Fog modes.
-    enum : int32_t { kFogLinear = 0, kFogExp, kFogExp2 };
-    // Address modes.
-    enum : int32_t { kClamp = 0, kWrap, kBorder };
+    enum Comparison : int32_t {
+        kNever = 0, kLess, kLessEqual, kEqual, kNotEqual, kGreater, kGreaterEqual, kAlways, kComparisonCount
+    };
+    enum StencilOperation : int32_t { kKeep = 0, kZero, kReplace, kInvert, kIncrement, kDecrement, kStencilOperationCount };
+    enum FogMode : int32_t { kFogLinear = 0, kFogExp, kFogExp2, kFogModeCount };
+    enum AddressMode : int32_t { kClamp = 0, kWrap, kBorder, kAddressModeCount };
+    // The winding that is culled when culling is on.
+    enum CullOrder : int32_t { kClockwise = 0, kCounterClockwise, kCullOrderCount };
+    enum Shading : int32_t { kShadeFlat = 0, kShadeSmooth, kShadingCount };
+    enum MagFilter : int32_t { kMagNearest = 0, kMagLinear, kMagFilterCount };
+    // The first two use no mip-maps; the rest name the texel filter, then the mip-map one.
+    enum MinFilter : int32_t {
+        kMinNearest = 0, kMinLinear, kMinNearestMipNearest, kMinNearestMipLinear, kMinLinearMipNearest,
+        kMinLinearMipLinear, kMinFilterCount
+    };
+    enum TextureFunction : int32_t {
+        kFunctionReplace = 0, kFunctionDecal, kFunctionModulate, kFunctionBlend, kFunctionAdd, kFunctionCombine,
+        kTextureFunctionCount
+    };
+    enum CombineOperation : int32_t {
+        kCombineReplace = 0, kCombineModulate, kCombineAdd, kCombineSubtract, kCombineAddSigned,
+        kCombineInterpolate, kCombineOperationCount
+    };
+    enum ArgumentSource : int32_t { kSourceTexture = 0, kSourcePrimary, kSourceConstant, kSourcePrevious, kArgumentSourceCount };
+    enum ArgumentOperand : int32_t {
+        kOperandColor = 0, kOperandInvColor, kOperandAlpha, kOperandInvAlpha, kArgumentOperandCount
+    };
+    enum TexCoordGeneration : int32_t {
+        kTexGenNone = 0, kTexGenReflection, kTexGenNormal, kTexGenPosition, kTexGenSphere, kTexGenProjected,
+        kTexCoordGenerationCount
+    };
 
     struct TextureStage {
         int32_t magFilter = 1;        // 0 nearest, 1 linear

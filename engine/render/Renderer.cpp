@@ -19,6 +19,7 @@ namespace {
 // Filled in by the sound system and the host; the renderer only reads them.
 const ListenerCalls* gListenerCalls = nullptr;
 const WindowCalls* gWindowCalls = nullptr;
+Renderer::MessageFunction gMessageFunction = nullptr;
 
 // Window planes (and what derives from them) are drawn after the sorted blended geometry. The
 // class lives with the scene's special nodes, so it is recognised by its type record's name.
@@ -41,6 +42,17 @@ void Renderer::SetListenerCalls(const ListenerCalls* calls) {
 
 void Renderer::SetWindowCalls(const WindowCalls* calls) {
     gWindowCalls = calls;
+}
+
+void Renderer::SetMessageFunction(MessageFunction function) {
+    gMessageFunction = function;
+}
+
+void Renderer::ShowMessage(const char* text) {
+    if (gMessageFunction)
+        gMessageFunction(text);
+    else
+        ShowMessageBox(text);
 }
 
 int Renderer::Open(int modeIndex, const String& title, void* parentWindow, int x, int y, int width, int height) {

@@ -15,7 +15,7 @@
 #include "render/RenderStateBlock.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
-#include "render/programs/GlslPrograms.h"
+#include "render/programs/ShaderPrograms.h"
 #include "scene/Camera.h"
 #include "scene/GeometryNode.h"
 #include "scene/Light.h"
@@ -93,11 +93,11 @@ public:
     void Refresh() override {
         Pass::Refresh();
         const Renderer* renderer = ModuleManager::GetRenderer();
-        EffectConstants::SelectText(vertex_.Get(), renderer, GlslPrograms::kShadowVertex);
-        EffectConstants::SelectText(sway_.Get(), renderer, GlslPrograms::kShadowSwayVertex);
-        EffectConstants::SelectText(skinned_.Get(), renderer, GlslPrograms::kShadowSkinnedVertex);
-        EffectConstants::SelectText(single_.Get(), renderer, GlslPrograms::kShadowPixel);
-        EffectConstants::SelectText(filtered_.Get(), renderer, GlslPrograms::kShadowFilteredPixel);
+        EffectConstants::SelectText(vertex_.Get(), renderer, ShaderPrograms::kShadowVertex);
+        EffectConstants::SelectText(sway_.Get(), renderer, ShaderPrograms::kShadowSwayVertex);
+        EffectConstants::SelectText(skinned_.Get(), renderer, ShaderPrograms::kShadowSkinnedVertex);
+        EffectConstants::SelectText(single_.Get(), renderer, ShaderPrograms::kShadowPixel);
+        EffectConstants::SelectText(filtered_.Get(), renderer, ShaderPrograms::kShadowFilteredPixel);
     }
 
     int Apply() override {

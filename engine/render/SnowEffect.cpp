@@ -14,7 +14,7 @@
 #include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "render/VolumeTexture.h"
-#include "render/programs/GlslPrograms.h"
+#include "render/programs/ShaderPrograms.h"
 #include "scene/GeometryNode.h"
 
 #include <cstdio>
@@ -35,8 +35,8 @@ public:
         GeometryNodeEffectPass::Refresh();
         if (RenderStateBlock* block = GetStateBlock()) block->stages[1].magFilter = block->stages[1].minFilter = 0;
         const Renderer* renderer = ModuleManager::GetRenderer();
-        EffectConstants::SelectText(vertexShader_.Get(), renderer, GlslPrograms::kSnowVertex);
-        EffectConstants::SelectText(pixelShader_.Get(), renderer, GlslPrograms::kSnowPixel);
+        EffectConstants::SelectText(vertexShader_.Get(), renderer, ShaderPrograms::kSnowVertex);
+        EffectConstants::SelectText(pixelShader_.Get(), renderer, ShaderPrograms::kSnowPixel);
     }
 
     int Apply() override {

@@ -10,7 +10,7 @@
 #include "render/Technique.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
-#include "render/programs/GlslPrograms.h"
+#include "render/programs/ShaderPrograms.h"
 #include "scene/GeometryNode.h"
 #include "scene/Light.h"
 
@@ -52,14 +52,14 @@ public:
         const Renderer* renderer = ModuleManager::GetRenderer();
         const int level = renderer ? renderer->GetCaps().vertexLevel : RendererCaps::kLevelNone;
         skinned_ = !effect->swayEnabled && effect->GetSkinController() && (level == 1 || level == 2);
-        const char* vertex = effect->swayEnabled ? GlslPrograms::kLitSwayVertex
-                             : skinned_          ? GlslPrograms::kLitSkinnedVertex
-                                                 : GlslPrograms::kLitPlainVertex;
+        const ShaderPrograms::Program vertex = effect->swayEnabled ? ShaderPrograms::kLitSwayVertex
+                             : skinned_          ? ShaderPrograms::kLitSkinnedVertex
+                                                 : ShaderPrograms::kLitPlainVertex;
         const Light* light = effect->GetLight(index_);
         const bool directional = light && light->GetLightType() == Light::kDirectional;
         EffectConstants::SelectText(vertexShader_.Get(), renderer, vertex);
         EffectConstants::SelectText(pixelShader_.Get(), renderer,
-                                    directional ? GlslPrograms::kDirectionalLightPixel : GlslPrograms::kPointLightPixel);
+                                    directional ? ShaderPrograms::kDirectionalLightPixel : ShaderPrograms::kPointLightPixel);
     }
 
     int Apply() override {

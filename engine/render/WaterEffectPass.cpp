@@ -8,7 +8,7 @@
 #include "render/RenderStateBlock.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
-#include "render/programs/GlslPrograms.h"
+#include "render/programs/ShaderPrograms.h"
 #include "scene/GeometryNode.h"
 
 #include <cmath>
@@ -34,8 +34,8 @@ void WaterEffectPass::Refresh() {
         stage.addressU = stage.addressV = stage.addressW = RenderStateBlock::kClamp;
     }
     const Renderer* renderer = ModuleManager::GetRenderer();
-    EffectConstants::SelectText(vertexShader_.Get(), renderer, ice_ ? GlslPrograms::kIceVertex : GlslPrograms::kWaterVertex);
-    EffectConstants::SelectText(pixelShader_.Get(), renderer, ice_ ? GlslPrograms::kIcePixel : GlslPrograms::kWaterPixel);
+    EffectConstants::SelectText(vertexShader_.Get(), renderer, ice_ ? ShaderPrograms::kIceVertex : ShaderPrograms::kWaterVertex);
+    EffectConstants::SelectText(pixelShader_.Get(), renderer, ice_ ? ShaderPrograms::kIcePixel : ShaderPrograms::kWaterPixel);
 }
 
 int WaterEffectPass::Apply() {

@@ -63,6 +63,9 @@ public:
     int GetViewportHeight() override { return viewportHeight_; }
     void SetViewport(const Vector2& position, const Vector2& size) override;
     void SetGamma(int brightness) override;
+    bool ReadFrame(int&, int&, std::vector<uint8_t>&) override { return false; }
+    int GetQueryResult(const Object*) const override { return -1; }
+    void ShowMessageBox(const char* text) override { Note(std::string("message:") + text); }
 
     void Note(const std::string& word) { calls += word + " "; }
 

@@ -30,12 +30,6 @@ namespace nuv {
 
 namespace {
 
-void ShowMessageBox(const char* text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "", text, nullptr);
-}
-
-GlRenderer::MessageFunction gMessageFunction = &ShowMessageBox;
-
 const char* TrueFalse(bool value) {
     return value ? "true" : "false";
 }
@@ -78,8 +72,8 @@ int FullChain(int width, int height, int depth = 1) {
 
 } // namespace
 
-void GlRenderer::SetMessageFunction(MessageFunction function) {
-    gMessageFunction = function ? function : &ShowMessageBox;
+void GlRenderer::ShowMessageBox(const char* text) {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "", text, nullptr);
 }
 
 GlRenderer::GlRenderer() {
@@ -135,16 +129,18 @@ void GlRenderer::BuildModes() {
                                 return a.width == b.width && a.height == b.height && a.bits == b.bits;
                             }),
                 sizes.end());
+    int defaultMode = -1;
     SDL_DisplayMode desktop{};
     const bool haveDesktop = displays > 0 && SDL_GetDesktopDisplayMode(0, &desktop) == 0;
     for (const Size& size : sizes) {
-        if (haveDesktop && defaultMode_ < 0 && size.width == desktop.w && size.height == desktop.h &&
+        if (haveDesktop && defaultMode < 0 && size.width == desktop.w && size.height == desktop.h &&
             size.bits == (SDL_BITSPERPIXEL(desktop.format) == 16 ? 16 : 32))
-            defaultMode_ = GetModeCount();
+            defaultMode = GetModeCount();
         AddMode(record(size.width, size.height, true, size.bits));
     }
-    if (defaultMode_ < 0) defaultMode_ = GetModeCount();
+    if (defaultMode < 0) defaultMode = GetModeCount();
     AddMode(record(0, 0, false, 32));
+    SetDefaultMode(defaultMode);
 }
 
 int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* parentWindow, int /*x*/, int /*y*/,
@@ -697,7 +693,7 @@ GLuint GlRenderer::CompileShader(Shader& shader, GLenum type) {
             glDeleteShader(name);
             name = 0;
             LogError("%s", log.data());
-            gMessageFunction(log.data());
+            ShowMessage(log.data());
         }
         known = compiledShaders_.emplace(std::move(key), name).first;
     }
@@ -732,7 +728,7 @@ GLuint GlRenderer::ProgramFor() {
         std::vector<char> log(size_t(std::max(size, 1)) + 1, '\0');
         glGetProgramInfoLog(program, GLsizei(log.size()), nullptr, log.data());
         LogError("%s", log.data());
-        gMessageFunction(log.data());
+        ShowMessage(log.data());
         glDeleteProgram(program);
         programs_[key] = 0;
         return 0;

@@ -23,15 +23,8 @@ public:
     GlRenderer();
     ~GlRenderer() override;
 
-    // The mode that matches the desktop (the windowed record when none does); -1 without modes.
-    int GetDefaultMode() const { return defaultMode_; }
-    // The visible samples the last EndQuery counted for query; -1 when it never ran.
-    int GetQueryResult(const Object* query) const;
-    // Reads the colour of the current target, rows bottom first; false without a device.
-    bool ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba);
-    // How a program's compiler text reaches the user; the default is a message box.
-    using MessageFunction = void (*)(const char* text);
-    static void SetMessageFunction(MessageFunction function);
+    int GetQueryResult(const Object* query) const override;
+    bool ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba) override;
 
     int CreateDevice(int modeIndex, const String& title, void* parentWindow, int x, int y, int width,
                      int height) override;
@@ -82,6 +75,9 @@ public:
     void SetViewport(const Vector2& position, const Vector2& size) override;
     void SetGamma(int brightness) override;
 
+protected:
+    void ShowMessageBox(const char* text) override;
+
 private:
     enum class Kind { kVertexBuffer, kIndexBuffer, kTexture, kCube, kVolume, kTarget, kCubeTarget, kShadowMap,
                       kShader, kQuery, kState };
@@ -131,7 +127,6 @@ private:
 
     void* window_ = nullptr;
     void* context_ = nullptr;
-    int defaultMode_ = -1;
     int backWidth_ = 0;
     int backHeight_ = 0;
     bool foreignWindow_ = false;

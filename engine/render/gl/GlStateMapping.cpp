@@ -1,13 +1,13 @@
 #include "render/gl/GlStateMapping.h"
 
+#include "core/Renderer.h"
+#include "render/StateTable.h"
+
 namespace nuv {
 
 namespace {
 
-template <size_t N>
-GLenum Pick(const GLenum (&table)[N], int32_t value, GLenum fallback) {
-    return value >= 0 && size_t(value) < N ? table[value] : fallback;
-}
+using RS = RenderStateBlock;
 
 void SetColor(GLenum what, const Color& c) {
     const GLfloat v[4] = {c.r, c.g, c.b, c.a};
@@ -16,12 +16,12 @@ void SetColor(GLenum what, const Color& c) {
 
 GLenum CombineSource(int32_t source) {
     static const GLenum kTable[] = {GL_TEXTURE, GL_PRIMARY_COLOR, GL_CONSTANT, GL_PREVIOUS};
-    return Pick(kTable, source, GL_PREVIOUS);
+    return StateTable::Map<RS::kArgumentSourceCount>(kTable, source, GLenum(GL_PREVIOUS));
 }
 
 GLenum ColorOperand(int32_t operand) {
     static const GLenum kTable[] = {GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
-    return Pick(kTable, operand, GL_SRC_COLOR);
+    return StateTable::Map<RS::kArgumentOperandCount>(kTable, operand, GLenum(GL_SRC_COLOR));
 }
 
 // The alpha combiner reads alpha only: "colour" and "alpha" operands both mean the alpha.
@@ -57,22 +57,22 @@ GLenum GlStateMapping::BlendFactor(int32_t factor) {
     static const GLenum kTable[] = {GL_ZERO,      GL_ONE,           GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR,
                                     GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR,
                                     GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA};
-    return Pick(kTable, factor, GL_ONE);
+    return StateTable::Map<RS::kBlendFactorCount>(kTable, factor, GLenum(GL_ONE));
 }
 
 GLenum GlStateMapping::Comparison(int32_t comparison) {
     static const GLenum kTable[] = {GL_NEVER, GL_LESS, GL_LEQUAL, GL_EQUAL, GL_NOTEQUAL, GL_GREATER, GL_GEQUAL, GL_ALWAYS};
-    return Pick(kTable, comparison, GL_ALWAYS);
+    return StateTable::Map<RS::kComparisonCount>(kTable, comparison, GLenum(GL_ALWAYS));
 }
 
 GLenum GlStateMapping::StencilOperation(int32_t operation) {
     static const GLenum kTable[] = {GL_KEEP, GL_ZERO, GL_REPLACE, GL_INVERT, GL_INCR, GL_DECR};
-    return Pick(kTable, operation, GL_KEEP);
+    return StateTable::Map<RS::kStencilOperationCount>(kTable, operation, GLenum(GL_KEEP));
 }
 
 GLenum GlStateMapping::Address(int32_t mode) {
     static const GLenum kTable[] = {GL_CLAMP_TO_EDGE, GL_REPEAT, GL_CLAMP_TO_BORDER};
-    return Pick(kTable, mode, GL_REPEAT);
+    return StateTable::Map<RS::kAddressModeCount>(kTable, mode, GLenum(GL_REPEAT));
 }
 
 GLenum GlStateMapping::MinFilter(int32_t filter, bool mipmapped) {
@@ -82,7 +82,7 @@ GLenum GlStateMapping::MinFilter(int32_t filter, bool mipmapped) {
                                     GL_NEAREST_MIPMAP_LINEAR,
                                     GL_LINEAR_MIPMAP_NEAREST,
                                     GL_LINEAR_MIPMAP_LINEAR};
-    const GLenum chosen = Pick(kTable, filter, GL_LINEAR);
+    const GLenum chosen = StateTable::Map<RS::kMinFilterCount>(kTable, filter, GLenum(GL_LINEAR));
     if (mipmapped) return chosen;
     // A texture with one level would be incomplete under a mip-map filter.
     return chosen == GL_NEAREST || chosen == GL_NEAREST_MIPMAP_NEAREST || chosen == GL_NEAREST_MIPMAP_LINEAR
@@ -92,7 +92,7 @@ GLenum GlStateMapping::MinFilter(int32_t filter, bool mipmapped) {
 
 GLenum GlStateMapping::Primitive(int primitiveType) {
     static const GLenum kTable[] = {GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP};
-    return Pick(kTable, primitiveType, GL_TRIANGLES);
+    return StateTable::Map<Renderer::kPrimitiveCount>(kTable, primitiveType, GLenum(GL_TRIANGLES));
 }
 
 void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int textureUnits) {
@@ -107,11 +107,12 @@ void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int 
     // Clockwise faces are the front, as the scenes are made; the order names what is culled.
     glFrontFace(GL_CW);
     toggle(GL_CULL_FACE, b.cullEnabled);
-    glCullFace(b.cullOrder == 0 ? GL_FRONT : GL_BACK);
+    static const GLenum kCulled[] = {GL_FRONT, GL_BACK};
+    glCullFace(StateTable::Map<RS::kCullOrderCount>(kCulled, b.cullOrder, GLenum(GL_BACK)));
 
     toggle(GL_FOG, b.fogEnabled);
     static const GLenum kFogModes[] = {GL_LINEAR, GL_EXP, GL_EXP2};
-    glFogi(GL_FOG_MODE, GLint(Pick(kFogModes, b.fogMode, GL_LINEAR)));
+    glFogi(GL_FOG_MODE, GLint(StateTable::Map<RS::kFogModeCount>(kFogModes, b.fogMode, GLenum(GL_LINEAR))));
     glFogf(GL_FOG_START, b.fogStart);
     glFogf(GL_FOG_END, b.fogEnd);
     glFogf(GL_FOG_DENSITY, b.fogDensity);
@@ -132,7 +133,8 @@ void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int 
     SetColor(GL_EMISSION, b.emissive);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, b.specularPower < 0 ? 0 : (b.specularPower > 128 ? 128 : b.specularPower));
 
-    glShadeModel(b.shading == 0 ? GL_FLAT : GL_SMOOTH);
+    static const GLenum kShading[] = {GL_FLAT, GL_SMOOTH};
+    glShadeModel(StateTable::Map<RS::kShadingCount>(kShading, b.shading, GLenum(GL_SMOOTH)));
     glPolygonMode(GL_FRONT_AND_BACK, b.wireframe ? GL_LINE : GL_FILL);
     toggle(GL_DEPTH_TEST, b.depthTestEnabled);
     glDepthMask(b.depthWriteEnabled ? GL_TRUE : GL_FALSE);
@@ -182,27 +184,37 @@ void GlStateMapping::ApplyStage(const RenderStateBlock::TextureStage& s) {
     const GLfloat constant[4] = {s.constantColor.r, s.constantColor.g, s.constantColor.b, s.constantColor.a};
     glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, constant);
     const GLenum kColor = GL_SRC_COLOR, kAlpha = GL_SRC_ALPHA;
-    switch (s.function) {
-    case 0:  // replace
-        SetCombiners({GL_REPLACE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kColor, kColor, kColor}},
-                     {GL_REPLACE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}});
-        break;
-    case 1:  // decal: previous and texture mixed by the texture's alpha
-        SetCombiners({GL_INTERPOLATE, {GL_TEXTURE, GL_PREVIOUS, GL_TEXTURE}, {kColor, kColor, kAlpha}},
-                     {GL_REPLACE, {GL_PREVIOUS, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}});
-        break;
-    case 3:  // blend: previous and the constant mixed by the texture's colour
-        SetCombiners({GL_INTERPOLATE, {GL_CONSTANT, GL_PREVIOUS, GL_TEXTURE}, {kColor, kColor, kColor}},
-                     {GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}});
-        break;
-    case 4:  // add
-        SetCombiners({GL_ADD, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kColor, kColor, kColor}},
-                     {GL_ADD, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}});
-        break;
-    case 5: {  // combine: the engine's arguments 0, 1, 2 are the combiner's sources 0, 1, 2
+    // The fixed texture functions as combiners (the last, combine, is built from the stage below).
+    struct Function {
+        Combiner rgb, alpha;
+    };
+    static const Function kFunctions[] = {
+        // replace
+        {{GL_REPLACE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kColor, kColor, kColor}},
+         {GL_REPLACE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}}},
+        // decal: previous and texture mixed by the texture's alpha
+        {{GL_INTERPOLATE, {GL_TEXTURE, GL_PREVIOUS, GL_TEXTURE}, {kColor, kColor, kAlpha}},
+         {GL_REPLACE, {GL_PREVIOUS, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}}},
+        // modulate
+        {{GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kColor, kColor, kColor}},
+         {GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}}},
+        // blend: previous and the constant mixed by the texture's colour
+        {{GL_INTERPOLATE, {GL_CONSTANT, GL_PREVIOUS, GL_TEXTURE}, {kColor, kColor, kColor}},
+         {GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}}},
+        // add
+        {{GL_ADD, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kColor, kColor, kColor}},
+         {GL_ADD, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}}},
+        // combine: filled from the stage's combine fields
+        {{GL_MODULATE, {}, {}}, {GL_MODULATE, {}, {}}},
+    };
+    static const Function* const kFunctionTable[] = {&kFunctions[0], &kFunctions[1], &kFunctions[2],
+                                                     &kFunctions[3], &kFunctions[4], &kFunctions[5]};
+    const Function* function = StateTable::Map<RS::kTextureFunctionCount>(kFunctionTable, s.function, &kFunctions[2]);
+    if (function == &kFunctions[RS::kFunctionCombine]) {
+        // The engine's arguments 0, 1, 2 are the combiner's sources 0, 1, 2.
         static const GLenum kOps[] = {GL_REPLACE, GL_MODULATE, GL_ADD, GL_SUBTRACT, GL_ADD_SIGNED, GL_INTERPOLATE};
-        Combiner rgb{Pick(kOps, s.combineColorOp, GL_MODULATE), {}, {}};
-        Combiner alpha{Pick(kOps, s.combineAlphaOp, GL_MODULATE), {}, {}};
+        Combiner rgb{StateTable::Map<RS::kCombineOperationCount>(kOps, s.combineColorOp, GLenum(GL_MODULATE)), {}, {}};
+        Combiner alpha{StateTable::Map<RS::kCombineOperationCount>(kOps, s.combineAlphaOp, GLenum(GL_MODULATE)), {}, {}};
         for (int i = 0; i < 3; ++i) {
             rgb.source[i] = CombineSource(s.colorSource[i]);
             rgb.operand[i] = ColorOperand(s.colorOperand[i]);
@@ -210,27 +222,25 @@ void GlStateMapping::ApplyStage(const RenderStateBlock::TextureStage& s) {
             alpha.operand[i] = AlphaOperand(s.alphaOperand[i]);
         }
         SetCombiners(rgb, alpha);
-        break;
-    }
-    default:  // modulate
-        SetCombiners({GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kColor, kColor, kColor}},
-                     {GL_MODULATE, {GL_TEXTURE, GL_PREVIOUS, GL_CONSTANT}, {kAlpha, kAlpha, kAlpha}});
-        break;
+    } else {
+        SetCombiners(function->rgb, function->alpha);
     }
 
     // Coordinate generation; positions use eye planes given under an identity modelview.
     const GLenum coords[4] = {GL_S, GL_T, GL_R, GL_Q};
     const GLenum enables[4] = {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R, GL_TEXTURE_GEN_Q};
     for (GLenum e : enables) glDisable(e);
-    GLenum mode = 0;
-    int count = 3;
-    switch (s.texCoordGeneration) {
-    case 1: mode = GL_REFLECTION_MAP; break;
-    case 2: mode = GL_NORMAL_MAP; break;
-    case 3: mode = GL_EYE_LINEAR; break;
-    case 4: mode = GL_SPHERE_MAP; count = 2; break;
-    default: break;
-    }
+    // Generation modes and the coordinates they fill; projection is the texture matrix's.
+    struct Generation {
+        GLenum mode;
+        int count;
+    };
+    static const Generation kGenerations[] = {{0, 0}, {GL_REFLECTION_MAP, 3}, {GL_NORMAL_MAP, 3},
+                                              {GL_EYE_LINEAR, 3}, {GL_SPHERE_MAP, 2}, {0, 0}};
+    const Generation generation =
+        StateTable::Map<RS::kTexCoordGenerationCount>(kGenerations, s.texCoordGeneration, Generation{0, 0});
+    const GLenum mode = generation.mode;
+    const int count = generation.count;
     if (mode) {
         if (mode == GL_EYE_LINEAR) {
             glMatrixMode(GL_MODELVIEW);
@@ -252,7 +262,8 @@ void GlStateMapping::ApplyStage(const RenderStateBlock::TextureStage& s) {
 }
 
 void GlStateMapping::ApplySampler(const RenderStateBlock::TextureStage& s, GLenum target, bool mipmapped) {
-    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, s.magFilter == 0 ? GL_NEAREST : GL_LINEAR);
+    static const GLenum kMag[] = {GL_NEAREST, GL_LINEAR};
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GLint(StateTable::Map<RS::kMagFilterCount>(kMag, s.magFilter, GLenum(GL_LINEAR))));
     glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GLint(MinFilter(s.minFilter, mipmapped)));
     glTexParameteri(target, GL_TEXTURE_WRAP_S, GLint(Address(s.addressU)));
     glTexParameteri(target, GL_TEXTURE_WRAP_T, GLint(Address(s.addressV)));

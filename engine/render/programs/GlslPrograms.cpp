@@ -1,5 +1,7 @@
 #include "render/programs/GlslPrograms.h"
 
+#include "render/programs/ShaderPrograms.h"
+
 // GLSL 1.20 has no include: the helpers that programs share are spliced into their texts as
 // adjacent string literals, so each program is still one whole text:
 // - Transform4: registers r..r+3 hold matrix rows for row vectors.
@@ -499,5 +501,20 @@ void main() {
     gl_FragColor = texture2D(s0, nuvUv) + texture2D(s1, nuvUv) * pc[0].x;
 }
 )";
+
+const char* GlslPrograms::Text(int program) {
+    // In the order of ShaderPrograms::Program.
+    static const char* const* const kTexts[] = {
+        &kPlainVertex, &kSwayVertex, &kSkinnedVertex, &kWaterVertex, &kIceVertex, &kSnowVertex,
+        &kLitPlainVertex, &kLitSwayVertex, &kLitSkinnedVertex,
+        &kColorPixel, &kTexturePixel, &kLightmapPixel, &kWaterPixel, &kIcePixel, &kSnowPixel,
+        &kPointLightPixel, &kDirectionalLightPixel,
+        &kShadowVertex, &kShadowSwayVertex, &kShadowSkinnedVertex, &kShadowPixel, &kShadowFilteredPixel,
+        &kScreenQuadVertex, &kDownsamplePixel, &kBlurPixel, &kCompositePixel,
+    };
+    static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == ShaderPrograms::kProgramCount,
+                  "one GLSL text per program");
+    return program >= 0 && program < ShaderPrograms::kProgramCount ? *kTexts[program] : nullptr;
+}
 
 } // namespace nuv

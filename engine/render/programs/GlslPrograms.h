@@ -7,6 +7,9 @@ namespace nuv {
 // assembly programs: uniform vec4 vc[256] and pc[32], sampler sN on texture unit N.
 class GlslPrograms {
 public:
+    // The text of a program named by ShaderPrograms; null out of range.
+    static const char* Text(int program);
+
     // Vertex programs.
     static const char* const kPlainVertex;       // c0..c3 transform, colour c8, fog c9
     static const char* const kSwayVertex;        // as plain, displaced by the sway of c10

@@ -11,7 +11,7 @@
 #include "render/GeometryNodeEffect.h"
 #include "render/GeometryNodeEffectPass.h"
 #include "render/Technique.h"
-#include "render/gl/GlRenderer.h"
+#include "core/Renderer.h"
 #include "scene/Camera.h"
 #include "scene/SceneNode.h"
 #include "scene/Triangles.h"
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     if (InitializeEngine() != 0) return 1;
     Renderer::SetWindowCalls(&kWindowCalls);
     if (ModuleManager::CreateRenderer("OpenGL") != 0) return 1;
-    auto* renderer = static_cast<GlRenderer*>(ModuleManager::GetRenderer());
+    Renderer* renderer = ModuleManager::GetRenderer();
     if (renderer->Open(renderer->GetModeCount() - 1, String("Bench"), nullptr, 0, 0, 800, 600) != 0) return 1;
     SDL_GL_SetSwapInterval(0);  // the frame rate, not the refresh, is measured
 

@@ -503,7 +503,7 @@ TEST_F(GlPrograms, ProgramPairReadsTheConstantsAndACompileErrorIsShown) {
     EXPECT_TRUE(Near(32, 32, {0, 255, 0}));
 
     static std::string shown;
-    GlRenderer::SetMessageFunction([](const char* text) { shown = text; });
+    Renderer::SetMessageFunction([](const char* text) { shown = text; });
     Pointer<PixelShader> broken(new PixelShader);
     broken->SetProgramText(kBroken);
     EffectOf(*quad).pass->pixelShader = broken.Get();
@@ -513,7 +513,7 @@ TEST_F(GlPrograms, ProgramPairReadsTheConstantsAndACompileErrorIsShown) {
     // Told once: the next draws of the same text stay silent.
     shown.clear();
     Draw(*quad);
-    GlRenderer::SetMessageFunction(nullptr);
+    Renderer::SetMessageFunction(nullptr);
     EXPECT_EQ(shown, "");
     // Nothing of the pair is bound: the fixed-function pipeline draws the vertex colour.
     EXPECT_TRUE(Near(32, 32, {255, 0, 0}));
@@ -573,10 +573,10 @@ TEST_F(GlPrograms, ColourEffectDrawsAlikeWithProgramsAndFixedFunctionAndUprightI
         quad->SetEffect(effect.Get());
         quad->UpdateTree(0, false);
         static std::string compilerText;
-        GlRenderer::SetMessageFunction([](const char* text) { compilerText += text; });
+        Renderer::SetMessageFunction([](const char* text) { compilerText += text; });
         Begin();
         Draw(*quad);
-        GlRenderer::SetMessageFunction(nullptr);
+        Renderer::SetMessageFunction(nullptr);
         EXPECT_EQ(compilerText, "");
         GLint program = -1;
         glGetIntegerv(GL_CURRENT_PROGRAM, &program);

@@ -112,7 +112,7 @@ void GlScene::SetUp() {
     name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     Renderer::SetWindowCalls(&kWindowCalls);
     ASSERT_EQ(ModuleManager::CreateRenderer("OpenGL"), 0);
-    renderer = static_cast<GlRenderer*>(ModuleManager::GetRenderer());
+    renderer = ModuleManager::GetRenderer();
     ASSERT_NE(renderer, nullptr);
     const int windowed = renderer->GetModeCount() - 1;
     ASSERT_EQ(renderer->GetMode(windowed)->fullScreen, 0);

@@ -8,7 +8,7 @@
 #include "render/GeometryNodeEffect.h"
 #include "render/GeometryNodeEffectPass.h"
 #include "render/RenderStateBlock.h"
-#include "render/gl/GlRenderer.h"
+#include "core/Renderer.h"
 #include "scene/Triangles.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +78,7 @@ protected:
     // Within tolerance of each channel; on failure the frame is saved as name.tga.
     ::testing::AssertionResult Near(int x, int y, Rgb expected, int tolerance = 3);
 
-    GlRenderer* renderer = nullptr;
+    Renderer* renderer = nullptr;
     std::string name;
 
 private:
