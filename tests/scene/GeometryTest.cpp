@@ -128,6 +128,11 @@ public:
     int GetViewportHeight() override { return 0; }
     void SetViewport(const Vector2&, const Vector2&) override {}
     void SetGamma(int) override {}
+    bool ReadFrame(int&, int&, std::vector<uint8_t>&) override { return false; }
+    int GetQueryResult(const Object*) const override { return -1; }
+
+protected:
+    void ShowMessageBox(const char*) override {}
 };
 
 std::vector<uint8_t> Saved(Object& object) {
