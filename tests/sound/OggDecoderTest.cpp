@@ -97,6 +97,27 @@ TEST(OggMemoryDecoder, LoopingWrapsInsideOneReadWithoutAGapOrAStep) {
     for (size_t i = 0; i < 200; ++i) EXPECT_EQ(looped[size_t(kToneFrames) + i], start[i]) << i;
 }
 
+// Files of several logical streams one after the other (chains) are refused before the Vorbis
+// library reads them (it loses memory on damaged ones); one stream, whatever its length, opens.
+TEST(OggMemoryDecoder, RefusesChainedStreams) {
+    const std::vector<uint8_t> first = test::EncodeOgg(test::Sine(440.0, 0.2, kRate, 1, 0.5f), 1, kRate, 1);
+    const std::vector<uint8_t> second = test::EncodeOgg(test::Sine(660.0, 0.2, kRate, 1, 0.5f), 1, kRate, 7);
+    OggMemoryDecoder decoder;
+    ASSERT_EQ(decoder.Open(first.data(), first.size(), false), 0);
+    ASSERT_EQ(decoder.Open(second.data(), second.size(), false), 0);
+    std::vector<uint8_t> chained = first;
+    chained.insert(chained.end(), second.begin(), second.end());
+    EXPECT_EQ(decoder.Open(chained.data(), chained.size(), false), 1);
+    EXPECT_FALSE(decoder.IsOpen());
+    // A chain whose second link is damaged: the case that lost memory.
+    for (size_t i = first.size() + 60; i < chained.size(); i += 97) chained[i] ^= 0x33;
+    EXPECT_EQ(decoder.Open(chained.data(), chained.size(), false), 1);
+    // The same stream twice is one stream and still opens.
+    std::vector<uint8_t> twice = first;
+    twice.insert(twice.end(), first.begin(), first.end());
+    EXPECT_EQ(decoder.Open(twice.data(), twice.size(), false), 0);
+}
+
 TEST(OggMemoryDecoder, RefusesEmptyForeignAndDamagedBytesAndEndsOnATruncatedFile) {
     OggMemoryDecoder decoder;
     EXPECT_EQ(decoder.Open(nullptr, 10, false), 3);

@@ -17,7 +17,7 @@ std::vector<float> Sine(double frequency, double seconds, int rate, int channels
     return samples;
 }
 
-std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, int channels, int rate) {
+std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, int channels, int rate, int serial) {
     std::vector<uint8_t> out;
     vorbis_info info;
     vorbis_info_init(&info);
@@ -32,7 +32,7 @@ std::vector<uint8_t> EncodeOgg(const std::vector<float>& interleaved, int channe
     vorbis_analysis_init(&dsp, &info);
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 1);
+    ogg_stream_init(&stream, serial);
     ogg_page page;
     ogg_packet packet;
 

@@ -50,6 +50,55 @@ long TellMemory(void* source) {
     return long(static_cast<MemoryReader*>(source)->position);
 }
 
+// Ogg's page checksum: CRC-32 with polynomial 0x04C11DB7, not reflected, starting at 0.
+constexpr uint32_t OggCrcEntry(uint32_t index) {
+    uint32_t r = index << 24;
+    for (int i = 0; i < 8; ++i) r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
+    return r;
+}
+
+struct OggCrcTable {
+    uint32_t entries[256];
+    constexpr OggCrcTable() : entries() {
+        for (uint32_t i = 0; i < 256; ++i) entries[i] = OggCrcEntry(i);
+    }
+};
+
+constexpr OggCrcTable kOggCrc;
+
+uint32_t ReadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// Whether the bytes hold pages of more than one logical stream (a chained file), counting only
+// pages whose checksum holds, as the decoder does. The sound files are single streams; the
+// decoder library loses memory on a damaged chain, so chains are refused before it sees them.
+bool IsChained(const uint8_t* bytes, size_t size) {
+    bool found = false;
+    uint32_t serial = 0;
+    for (size_t at = 0; size >= 27 && at <= size - 27; ++at) {
+        const uint8_t* page = bytes + at;
+        if (page[0] != 'O' || page[1] != 'g' || page[2] != 'g' || page[3] != 'S' || page[4] != 0) continue;
+        const size_t header = 27 + size_t(page[26]);
+        if (header > size - at) continue;
+        size_t body = 0;
+        for (size_t i = 27; i < header; ++i) body += page[i];
+        if (body > size - at - header) continue;
+        uint32_t crc = 0;
+        for (size_t i = 0; i < header + body; ++i) {
+            const uint8_t byte = (i >= 22 && i < 26) ? 0 : page[i];
+            crc = (crc << 8) ^ kOggCrc.entries[((crc >> 24) ^ byte) & 0xFF];
+        }
+        if (crc != ReadLe32(page + 22)) continue;
+        const uint32_t pageSerial = ReadLe32(page + 14);
+        if (found && pageSerial != serial) return true;
+        found = true;
+        serial = pageSerial;
+        at += header + body - 1;
+    }
+    return false;
+}
+
 int16_t ToSample(float value) {
     const float scaled = value * 32767.0f;
     if (!(scaled > -32768.0f)) return -32768; // also NaN
@@ -81,6 +130,7 @@ int OggMemoryDecoder::Open(const uint8_t* bytes, size_t size, bool mono) {
     channels_ = 0;
     rate_ = 0;
     if (!bytes || size == 0) return 3;
+    if (IsChained(bytes, size)) return 1;
     std::unique_ptr<State> state(new (std::nothrow) State);
     if (!state) return 1;
     state->reader = MemoryReader{bytes, size, 0};
