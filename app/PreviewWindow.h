@@ -38,6 +38,9 @@ public:
 
 private:
     SDL_Window* window_ = nullptr;
+    // The platform's own window state where SDL does not serve (Windows).
+    struct Native;
+    Native* native_ = nullptr;
     Pointer<Image> picture_;
     int paintedWidth_ = -1;
     int paintedHeight_ = -1;

@@ -1,8 +1,9 @@
 #include "app/ScreensaverApp.h"
 
 #include "app/CommandLine.h"
-#include "app/DisplayPresence.h"
+#include "app/ConfigureDialog.h"
 #include "app/DisplayModeChoice.h"
+#include "app/HostPlatform.h"
 #include "app/InputManager.h"
 #include "app/OverlayText.h"
 #include "app/PreviewWindow.h"
@@ -35,21 +36,9 @@
 #include <new>
 #include <thread>
 
-#ifndef _WIN32
-#include "app/SdlInput.h"
-#include "app/linux/SettingsDialog.h"
-#include <SDL.h>
-#endif
-
 namespace nuv {
 
 namespace {
-
-#ifdef _WIN32
-const char* const kRendererModule = "DirectX9";
-#else
-const char* const kRendererModule = "OpenGL";
-#endif
 
 const WindowCalls kWindowCalls{&CreateSystemWindow, &DestroySystemWindow};
 
@@ -196,7 +185,7 @@ int ScreensaverApp::InitEngine() {
         }
         engineStarted_ = true;
         Renderer::SetWindowCalls(&kWindowCalls);
-        if (ModuleManager::CreateRenderer(kRendererModule) != 0 || !ModuleManager::GetRenderer()) {
+        if (ModuleManager::CreateRenderer(HostPlatform::GetRendererModule()) != 0 || !ModuleManager::GetRenderer()) {
             LogError("Невозможно создать рендерер DirectX.");
             return 1;
         }
@@ -225,11 +214,7 @@ int ScreensaverApp::InitEngine() {
                 LogError("Невозможно зарегистрировать обработчик событий.");
                 return 1;
             }
-#ifndef _WIN32
-            InputManager::SetMessagePump(&SdlInput::Pump);
-            // A terminating signal ends the run like a window close, so the log still ends.
-            SdlInput::InstallSignalHandlers();
-#endif
+            HostPlatform::StartInput();
         }
     }
     return AfterEngineInit();
@@ -258,27 +243,11 @@ int ScreensaverApp::ReleaseEngine() {
 }
 
 int ScreensaverApp::CreateWindows() {
-#ifndef _WIN32
-    // Windows no one can see are no run: without a display SDL would draw offscreen unseen.
-    if (mode_ == kModePreview || IsFullMode(mode_)) {
-        const char* driver = "";
-        switch (DisplayPresence::Check(&driver)) {
-        case DisplayPresence::kDisplay:
-            break;
-        case DisplayPresence::kHeadlessRequested:
-            LogWarning("Дисплея нет: запуск без вывода на экран, видеодрайвер [%s].", driver);
-            std::fprintf(stderr, "halvane: headless run (SDL video driver '%s'): nothing is shown on a screen\n",
-                         driver);
-            break;
-        case DisplayPresence::kNone:
-            LogError("Нет дисплея: полноэкранному режиму и предпросмотру нужен дисплей X11 или Wayland.");
-            std::fprintf(stderr, "halvane: no display: a full-screen or preview run needs an X11 or Wayland display "
-                                 "(DISPLAY or WAYLAND_DISPLAY); SDL_VIDEODRIVER=offscreen asks for a headless run\n");
-            exitStatus_ = 1;
-            return 1;
-        }
+    // Windows no one can see are no run.
+    if ((mode_ == kModePreview || IsFullMode(mode_)) && HostPlatform::CheckDisplay() != 0) {
+        exitStatus_ = 1;
+        return 1;
     }
-#endif
     if (mode_ == kModePreview)
         return preview_.Create(parentWindow_, strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION"));
     if (!IsFullMode(mode_)) return 0;
@@ -306,9 +275,7 @@ int ScreensaverApp::CreateWindows() {
         return 1;
     }
     SoundManager::InitSoundForWindow(renderer->GetWindow());
-#ifndef _WIN32
-    SDL_ShowCursor(SDL_DISABLE);
-#endif
+    HostPlatform::SetCursorVisible(false);
     cursorHidden_ = true;
     return 0;
 }
@@ -322,16 +289,10 @@ int ScreensaverApp::Run() {
     switch (mode_) {
     case kModeConfigure:
         LogInfo("Запущен режим конфигурирования.");
-#ifdef _WIN32
-        // The settings dialog is not part of this build: say so instead of failing silently.
-        LogError("Диалог настроек недоступен.");
-        return 1;
-#else
         // 0: the dialog could not be shown.
         return RunConfigureDialog(defaults_, &settings_, strings_, registryPath_, webSiteUrl_, parentWindow_) == 0
                    ? 1
                    : 0;
-#endif
     case kModePreview:
         return RunPreview();
     case kModeSaver:
@@ -581,12 +542,9 @@ int ScreensaverApp::DrawOverlays() {
     }
     if (settings_.showTime) {
         const std::time_t now = std::time(nullptr);
-        std::tm local{};
-#ifdef _WIN32
-        localtime_s(&local, &now);
-#else
-        localtime_r(&now, &local);
-#endif
+        // One thread reads the clock: the shared result of localtime is safe here.
+        const std::tm* found = std::localtime(&now);
+        const std::tm local = found ? *found : std::tm{};
         const String text = OverlayText::FormatClock(local.tm_hour, local.tm_min, local.tm_sec, settings_.hour24);
         DrawText(text, OverlayText::GetClockX(text.GetLength(), settings_.hour24), 0.025f, OverlayText::kCharWidth,
                  OverlayText::kCharHeight);
