@@ -27,9 +27,11 @@ PACKAGES=(
     # the settings and About dialogs
     libgtk-3-dev
     # desktop tests under a virtual display
-    xvfb xauth xdotool
+    xvfb xauth xdotool x11-utils
     # display-mode switching: an X server with a dummy screen that can change its mode, and xrandr
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
+    # the program as a hack of the real XScreenSaver daemon; its Debian package (CPack, dpkg-shlibdeps)
+    xscreensaver dpkg-dev file
 )
 
 # One dpkg-query for the whole list; unknown packages simply do not appear in its output.
