@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Pointer.h"
+#include "platform/ForeignWindow.h"
 
 #include <cstdint>
 
@@ -22,13 +23,14 @@ public:
     PreviewWindow& operator=(const PreviewWindow&) = delete;
 
     // Opens the video subsystem and the window: inside parent when it is not 0, else a 50 x 50
-    // window at (100, 100) titled title. 0; 1 with an error line when no window can be made.
+    // window at (100, 100) titled title. 0; 1 with an error line (and a message on standard
+    // error when parent is no window) when no window can be made.
     int Create(uint64_t parent, const char* title);
     // Decodes "preview.bmp" from the file tree. A missing or unreadable picture is logged and
     // the window is painted black instead.
     void LoadPicture();
-    // Handles pending window events and repaints where needed. False once the window is
-    // closed or a termination signal came.
+    // Handles pending window events and repaints where needed. False once the window or its
+    // parent is closed or a termination signal came.
     bool ProcessEvents();
     // Paints the picture stretched to the window's client area now.
     void Paint();
@@ -41,6 +43,8 @@ private:
     // The platform's own window state where SDL does not serve (Windows).
     struct Native;
     Native* native_ = nullptr;
+    // The parent, which only the window system can tell has gone.
+    ForeignWindow parent_;
     Pointer<Image> picture_;
     int paintedWidth_ = -1;
     int paintedHeight_ = -1;

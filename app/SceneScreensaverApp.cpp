@@ -2,6 +2,7 @@
 
 #include "app/FadeLevel.h"
 #include "app/SettingsStore.h"
+#include "app/TerminationSignal.h"
 #include "animation/ScreensaverController.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
@@ -285,15 +286,16 @@ int SceneScreensaverApp::CacheSceneData() {
             texture->GetControllerCount() == 0)
             upload(texture);
     LogInfo("Кеширование закончено.");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    Pause(1000);
 
     root_->UpdateTree(0, true);
     Array<Object*> systems;
     root_->CollectByType(ParticleSystem::TYPE, systems);
     for (int i = 0; i < systems.GetCount(); ++i) static_cast<ParticleSystem*>(systems[i])->Reset();
-    // The snow has fallen for a while when the first frame appears.
+    // The snow has fallen for a while when the first frame appears. A run asked to end skips
+    // the rest: it will draw no frame.
     if (systems.GetCount() > 0) {
-        for (float t = 0.0f; t < kPreRunSeconds; t += kPreRunStep)
+        for (float t = 0.0f; t < kPreRunSeconds && !TerminationSignal::IsRequested(); t += kPreRunStep)
             for (int i = 0; i < systems.GetCount(); ++i)
                 static_cast<ParticleSystem*>(systems[i])->UpdateTree(kPreRunStep, true);
     }

@@ -8,6 +8,7 @@
 #include "app/OverlayText.h"
 #include "app/PreviewWindow.h"
 #include "app/SettingsStore.h"
+#include "app/TerminationSignal.h"
 #include "core/Engine.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
@@ -68,6 +69,11 @@ void Wait(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+// The id of a window as the daemons write it, for the log.
+unsigned long long WindowNumber(uint64_t id) {
+    return static_cast<unsigned long long>(id);
+}
+
 // The desktop mode among the renderer's modes, or -1 when the renderer cannot tell.
 int DesktopModeIndex(Renderer* renderer) {
     return renderer ? renderer->GetDefaultMode() : -1;
@@ -87,12 +93,28 @@ ScreensaverApp::ScreensaverApp(const String& name) : InputHandler(name) {}
 
 ScreensaverApp::~ScreensaverApp() = default;
 
+void ScreensaverApp::Pause(int milliseconds) {
+    constexpr int kSlice = 20;
+    for (int waited = 0; waited < milliseconds && !TerminationSignal::IsRequested(); waited += kSlice)
+        Wait(milliseconds - waited < kSlice ? milliseconds - waited : kSlice);
+}
+
 int ScreensaverApp::Create() {
-    if (CommandLine::Parse(commandLine_.c_str(), &mode_, &parentWindow_) != 0) {
+    if (!commandLine_.GetError().empty()) {
+        LogError("Ошибка в командной строке: %s.", commandLine_.GetError().c_str());
         LogError("Невозможно выбрать режим скринсейвера.");
         return 1;
     }
+    mode_ = commandLine_.GetMode();
+    parentWindow_ = commandLine_.GetParentWindow();
+    hack_ = commandLine_.IsHack();
     LogInfo("Режим скринсейвера %d.", int(mode_));
+    if (hack_) {
+        if (commandLine_.GetHackWindow() != 0)
+            LogInfo("Режим хака: окно [0x%llx].", WindowNumber(commandLine_.GetHackWindow()));
+        else
+            LogInfo("Режим хака: корневое окно.");
+    }
 
     if (defaultsText_.LoadResource() != 0) {
         LogError("Невозможно загрузить значения параметров по-умолчанию.");
@@ -115,6 +137,10 @@ int ScreensaverApp::Create() {
         return 1;
     }
     LogInfo("Значения параметров прочитаны из реестра.");
+    // The command line's settings hold for this run only: the store is not written again.
+    for (const CommandLine::Override& item : commandLine_.GetOverrides())
+        LogInfo("Параметр [%s] из командной строки: %d.", Settings::GetValueName(item.index), item.value);
+    commandLine_.ApplyOverrides(&settings_);
 
     LogInfo("ShowFPS: %s", BoolText(settings_.showFps));
     LogInfo("ExitOnMouseMove: %s", BoolText(settings_.exitOnMouseMove));
@@ -154,7 +180,8 @@ int ScreensaverApp::Create() {
         return 0;
     }
 
-    if (Renderer* renderer = ModuleManager::GetRenderer()) renderer->SetGamma(settings_.gamma);
+    // A hack leaves the display's gamma to the daemon, which fades with it.
+    if (Renderer* renderer = ModuleManager::GetRenderer(); renderer && !hack_) renderer->SetGamma(settings_.gamma);
     SoundManager::SetSoundVolume(settings_.music || settings_.sfx ? settings_.volume : 0);
 
     if (CreateOverlayData() != 0) {
@@ -251,6 +278,7 @@ int ScreensaverApp::CreateWindows() {
     if (mode_ == kModePreview)
         return preview_.Create(parentWindow_, strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION"));
     if (!IsFullMode(mode_)) return 0;
+    if (hack_) return CreateHackWindow();
 
     Renderer* renderer = ModuleManager::GetRenderer();
     const int desktop = renderer ? DesktopModeIndex(renderer) : -1;
@@ -280,8 +308,50 @@ int ScreensaverApp::CreateWindows() {
     return 0;
 }
 
+// A hack draws into the daemon's window as it is: the display keeps its mode, the cursor and
+// input stay the daemon's.
+int ScreensaverApp::CreateHackWindow() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer) return 1;
+    uint64_t window = commandLine_.GetHackWindow();
+    if (window == 0) window = ForeignWindow::GetRootWindow();
+    const int watched = hackWindow_.Watch(window);
+    if (watched != 0) {
+        if (watched == 3) {
+            LogError("Окно [0x%llx] не найдено.", WindowNumber(window));
+            std::fprintf(stderr, "halvane: 0x%llx is not a window on this display\n", WindowNumber(window));
+        } else {
+            LogError("Невозможно открыть дисплей для окна [0x%llx].", WindowNumber(window));
+            std::fprintf(stderr, "halvane: no display to find window 0x%llx on\n", WindowNumber(window));
+        }
+        return 1;
+    }
+    const int desktop = DesktopModeIndex(renderer);
+    const int modeIndex = desktop >= 0 ? desktop : 0;
+    const char* title = strings_.Get("AppName", "3D SCREENSAVER");
+    if (renderer->Open(modeIndex, title, reinterpret_cast<void*>(static_cast<uintptr_t>(window)), 0, 0,
+                       hackWindow_.GetWidth(), hackWindow_.GetHeight()) != 0) {
+        LogError("Невозможно создать окно выбранного режима.");
+        return 1;
+    }
+    SoundManager::InitSoundForWindow(renderer->GetWindow());
+    return 0;
+}
+
+// False once the daemon's window is gone. Its end after a termination signal is the daemon's
+// normal way of stopping a hack; before one, something went wrong.
+bool ScreensaverApp::HackWindowLives() {
+    if (!hack_ || hackWindow_.Poll()) return true;
+    if (!TerminationSignal::IsRequested()) {
+        LogError("Окно [0x%llx] исчезло.", WindowNumber(hackWindow_.GetId()));
+        std::fprintf(stderr, "halvane: window 0x%llx has gone\n", WindowNumber(hackWindow_.GetId()));
+    }
+    return false;
+}
+
 int ScreensaverApp::DestroyWindows() {
     preview_.Destroy();
+    hackWindow_.Stop();
     return 0;
 }
 
@@ -325,6 +395,10 @@ int ScreensaverApp::RunFrameLoop() {
             return 1;
         }
         if (!running_) break;
+        if (!HackWindowLives()) {
+            running_ = false;
+            return TerminationSignal::IsRequested() ? 0 : 1;
+        }
         const double dt = frameTimer_.Step();
         frameRate_.Update();
         if (UpdateScene(dt) != 0) {
@@ -367,12 +441,14 @@ int ScreensaverApp::Destroy() {
         return 1;
     }
     LogInfo("Скринсейвер завершил работу.");
-    Wait(1000);
+    Pause(1000);
     return 0;
 }
 
 int ScreensaverApp::OnInputEvent(const InputEvent& event) {
-    if (exitRule_.EndsRun(event, settings_.exitOnMouseMove)) running_ = false;
+    // The daemon owns keyboard and mouse and ends a hack itself; only a close ends it here.
+    const bool counts = !hack_ || event.device == kInputWindow;
+    if (counts && exitRule_.EndsRun(event, settings_.exitOnMouseMove)) running_ = false;
     return OnInputEventExtra(event);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/DefaultSettings.h"
 #include "app/FrameRateCounter.h"
 #include "app/FrameTimer.h"
@@ -11,6 +12,7 @@
 #include "app/UiStrings.h"
 #include "core/Pointer.h"
 #include "core/String.h"
+#include "platform/ForeignWindow.h"
 
 #include <cstdint>
 #include <string>
@@ -31,8 +33,10 @@ public:
     explicit ScreensaverApp(const String& name);
     ~ScreensaverApp() override;
 
-    // The command line the mode is read from (program name first); set before Create.
-    void SetCommandLine(const std::string& commandLine) { commandLine_ = commandLine; }
+    // The command line the mode is read from, set before Create: a whole line, program name
+    // first, as the system gives it, or the process's arguments already read.
+    void SetCommandLine(const std::string& commandLine) { commandLine_.ParseLine(commandLine.c_str()); }
+    void SetCommandLine(const CommandLine& commandLine) { commandLine_ = commandLine; }
 
     // The start-up sequence; 0, or 1 after logging the failed step.
     int Create();
@@ -56,6 +60,8 @@ public:
     int OnInputEvent(const InputEvent& event) override;
 
     ScreensaverMode GetMode() const { return mode_; }
+    // Drawing into a daemon's window: the display is left alone and input does not end the run.
+    bool IsHack() const { return hack_; }
     bool IsRunning() const { return running_; }
     void SetRunning(bool running) { running_ = running; }
     const Settings& GetSettings() const { return settings_; }
@@ -88,6 +94,9 @@ protected:
     virtual int ReleaseSceneData() = 0;
     virtual int CacheSceneData() = 0;
 
+    // A pause that a termination signal cuts short, so that ending never waits for it.
+    static void Pause(int milliseconds);
+
     // The overlay camera made current with the overlay projection; the previous camera is kept.
     void BeginOverlay();
     void EndOverlay();
@@ -107,12 +116,16 @@ protected:
 private:
     int RunFrameLoop();
     int RunPreview();
+    int CreateHackWindow();
+    bool HackWindowLives();
     int LoadOverlayTexture(const char* fileName, bool allowCompression, Pointer<Texture>* out);
     void DrawCorner(Texture* texture, bool right, bool top);
 
-    std::string commandLine_;
+    CommandLine commandLine_;
     ScreensaverMode mode_ = kModeConfigure;
     int64_t parentWindow_ = 0;
+    bool hack_ = false;
+    ForeignWindow hackWindow_;
     bool running_ = false;
     int exitStatus_ = 0;
     bool engineStarted_ = false;

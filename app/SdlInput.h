@@ -9,8 +9,8 @@ union SDL_Event;
 namespace nuv {
 
 // The SDL2 side of input: the translation of SDL's keyboard, mouse and window events into the
-// engine's input events, the pump that queues them with the input manager, and the termination
-// signals that end a run like a window close.
+// engine's input events, and the pump that queues them with the input manager, with a window
+// close for each termination signal (TerminationSignal).
 class SdlInput {
 public:
     // The engine key code of an SDL scan code (the key's place on a US keyboard, as the Windows
@@ -23,12 +23,6 @@ public:
     // Queues with the input manager everything SDL has pending, then a window close when a
     // termination signal came. Fits InputManager::SetMessagePump.
     static void Pump();
-
-    // SIGTERM and SIGINT then end the run through the pump instead of killing the process.
-    // 0; 1 when a handler cannot be installed.
-    static int InstallSignalHandlers();
-    // Whether a termination signal is waiting for the pump (the pump takes it).
-    static bool IsTerminationPending();
 };
 
 } // namespace nuv

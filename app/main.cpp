@@ -1,7 +1,9 @@
-// The screensaver process: the log file, the application object's three steps, the log's end.
+// The screensaver process: the command line, the log file, the application object's three steps,
+// the log's end.
 
 #include "app/CommandLine.h"
 #include "app/SceneScreensaverApp.h"
+#include "app/TerminationSignal.h"
 #include "core/FileMessageOutput.h"
 #include "core/Log.h"
 #include "core/Pointer.h"
@@ -9,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -19,6 +22,10 @@
 #endif
 
 namespace {
+
+// Exit statuses: a run that failed, and arguments that were wrong.
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
 
 void ShowCursor() {
 #ifndef _WIN32
@@ -31,6 +38,18 @@ void ShowCursor() {
 
 int main(int argc, char** argv) {
     using namespace nuv;
+    // From the first moment a termination signal ends the run through the shutdown.
+    TerminationSignal::Install();
+
+    CommandLine commandLine;
+    const bool argumentsRead = commandLine.ParseArguments(argc, argv, std::getenv("XSCREENSAVER_WINDOW")) == 0;
+    if (argumentsRead && commandLine.WantsHelp()) {
+        std::fputs(CommandLine::GetUsage().c_str(), stdout);
+        return 0;
+    }
+    if (!argumentsRead)
+        std::fprintf(stderr, "halvane: %s\n%s", commandLine.GetError().c_str(), CommandLine::GetShortUsage().c_str());
+
     Pointer<FileMessageOutput> output;
     std::string folder;
     if (GetAppDataFolder(&folder) == 0) {
@@ -50,25 +69,33 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         Pointer<SceneScreensaverApp> app(new SceneScreensaverApp());
-        app->SetCommandLine(CommandLine::FromArguments(argc, argv));
+        app->SetCommandLine(commandLine);
         if (app->Create() != 0) {
             LogError("Невозможно создать скринсейвер.");
+            status = argumentsRead ? kExitFailed : kExitUsage;
         } else {
             LogInfo("Сейвер создан.");
-            if (app->Run() != 0)
+            if (app->Run() != 0) {
                 LogError("Работа скринсейвера завершена некорректно.");
-            else
+                status = kExitFailed;
+            } else {
                 LogInfo("Работа скринсейвера завершена корректно.");
+            }
         }
-        if (app->Destroy() != 0) LogError("Ошибка при окончании работы скринсейвера.");
-        status = app->GetExitStatus();
+        if (app->Destroy() != 0) {
+            LogError("Ошибка при окончании работы скринсейвера.");
+            status = kExitFailed;
+        }
+        // A run that could not take place for a reason the user must fix says so as well.
+        if (status == 0) status = app->GetExitStatus();
         ShowCursor();
         app.Reset();
+        if (TerminationSignal::IsRequested()) LogInfo("Получен сигнал завершения %d.", TerminationSignal::GetSignal());
         LogInfo("Конец лога.");
     } catch (...) {
         LogError("Конец лога вследствии ошибки");
         if (output) UnregisterMessageOutput(output.Get());
-        return 1;
+        return kExitFailed;
     }
     // The output stays registered: unregistering logs a line of its own after the log's end.
     return status;

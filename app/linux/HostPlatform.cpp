@@ -16,9 +16,8 @@ const char* HostPlatform::GetRendererModule() {
 }
 
 void HostPlatform::StartInput() {
+    // A termination signal comes through the pump as a window close.
     InputManager::SetMessagePump(&SdlInput::Pump);
-    // A terminating signal ends the run like a window close, so the log still ends.
-    SdlInput::InstallSignalHandlers();
 }
 
 void HostPlatform::SetCursorVisible(bool visible) {

@@ -1,6 +1,6 @@
 #include "app/PreviewWindow.h"
 
-#include "app/SdlInput.h"
+#include "app/TerminationSignal.h"
 #include "core/Log.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <new>
 
 namespace nuv {
@@ -49,12 +50,29 @@ PreviewWindow::~PreviewWindow() {
 
 int PreviewWindow::Create(uint64_t parent, const char* title) {
     if (window_) return 0;
+    if (parent != 0) {
+        // A number that is no window would make the window system end the process.
+        const int watched = parent_.Watch(parent);
+        if (watched != 0) {
+            LogError("Окно [%llu] не найдено.", static_cast<unsigned long long>(parent));
+            if (watched == 3)
+                std::fprintf(stderr, "halvane: %llu is not a window on this display\n",
+                             static_cast<unsigned long long>(parent));
+            else
+                std::fprintf(stderr, "halvane: no display to find window %llu on\n",
+                             static_cast<unsigned long long>(parent));
+            return 1;
+        }
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         LogError("Невозможно создать окно предпросмотра. Причина [%s].", SDL_GetError());
+        parent_.Stop();
         return 1;
     }
     if (parent != 0) {
-        // The control panel's window, given by its X11 id: we draw into it.
+        // The control panel's window, given by its X11 id: we draw into it. Its owner may
+        // destroy it while we paint.
+        ForeignWindow::InstallErrorHandlers();
         window_ = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<uintptr_t>(parent)));
     } else {
         window_ = SDL_CreateWindow(title, 100, 100, 50, 50, SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS);
@@ -62,10 +80,9 @@ int PreviewWindow::Create(uint64_t parent, const char* title) {
     if (!window_) {
         LogError("Невозможно создать окно предпросмотра. Причина [%s].", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        parent_.Stop();
         return 1;
     }
-    // A terminating signal ends the preview like a close, so the log still ends.
-    SdlInput::InstallSignalHandlers();
     return 0;
 }
 
@@ -114,7 +131,11 @@ bool PreviewWindow::ProcessEvents() {
         default: break;
         }
     }
-    if (SdlInput::IsTerminationPending()) running = false;
+    if (TerminationSignal::IsRequested()) running = false;
+    if (parent_.GetId() != 0 && !parent_.Poll()) {
+        LogInfo("Окно [%llu] закрыто.", static_cast<unsigned long long>(parent_.GetId()));
+        running = false;
+    }
     if (running && window_) {
         int width = 0, height = 0;
         SDL_GetWindowSize(window_, &width, &height);
@@ -128,6 +149,7 @@ void PreviewWindow::Destroy() {
     if (!window_) return;
     SDL_DestroyWindow(window_);
     window_ = nullptr;
+    parent_.Stop();
     picture_.Reset();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

@@ -1,18 +1,13 @@
 #include "app/SdlInput.h"
 
 #include "app/InputManager.h"
+#include "app/TerminationSignal.h"
 
 #include <SDL.h>
-#include <csignal>
 
 namespace nuv {
 
 namespace {
-
-// Set by the signal handler, taken by the pump: the only thing a handler may safely do.
-volatile std::sig_atomic_t gTerminationPending = 0;
-
-void OnTerminationSignal(int) { gTerminationPending = 1; }
 
 struct NamedKey {
     SDL_Scancode scancode;
@@ -96,22 +91,7 @@ void SdlInput::Pump() {
     InputEvent translated;
     while (SDL_PollEvent(&event))
         if (Translate(event, &translated)) InputManager::QueueInputEvent(translated);
-    if (gTerminationPending) {
-        gTerminationPending = 0;
-        InputManager::QueueInputEvent({kInputWindow, kInputClose, 0, 0});
-    }
+    if (TerminationSignal::Take()) InputManager::QueueInputEvent({kInputWindow, kInputClose, 0, 0});
 }
-
-int SdlInput::InstallSignalHandlers() {
-    struct sigaction action = {};
-    action.sa_handler = &OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    int status = 0;
-    if (sigaction(SIGTERM, &action, nullptr) != 0) status = 1;
-    if (sigaction(SIGINT, &action, nullptr) != 0) status = 1;
-    return status;
-}
-
-bool SdlInput::IsTerminationPending() { return gTerminationPending != 0; }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "app/linux/SettingsDialog.h"
 
 #include "app/SettingsStore.h"
+#include "app/TerminationSignal.h"
 #include "app/UiStrings.h"
 #include "app/linux/AboutDialog.h"
 #include "core/Log.h"
@@ -240,7 +241,17 @@ int SettingsDialog::Run(int64_t parentWindow, int displayWidth, int displayHeigh
     gtk_widget_show(window_);
     result_ = SettingsDialogModel::kResultCancel;
     loop_ = g_main_loop_new(nullptr, FALSE);
+    // A termination signal closes the dialog like Cancel, so the process ends through its shutdown.
+    const guint watch = g_timeout_add(
+        100,
+        [](gpointer self) -> gboolean {
+            if (!TerminationSignal::IsRequested()) return G_SOURCE_CONTINUE;
+            static_cast<SettingsDialog*>(self)->Finish(SettingsDialogModel::kResultCancel);
+            return G_SOURCE_REMOVE;
+        },
+        this);
     g_main_loop_run(loop_);
+    if (GSource* source = g_main_context_find_source_by_id(nullptr, watch)) g_source_destroy(source);
     gtk_widget_hide(window_);
     if (owner) g_object_unref(owner);
     // Let the window system see the dialog go before the process moves on.

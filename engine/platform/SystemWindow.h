@@ -13,5 +13,8 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
                        int y, int width, int height);
 // Destroys a window made by CreateSystemWindow with every window made with it. 0, or 1 on failure.
 int DestroySystemWindow(void* window);
+// The size of the window's drawing area as the window system has it now: a window inside a
+// parent follows the parent, whose resizes nothing reports. 0; 3 for a null or vanished window.
+int GetSystemWindowSize(void* window, int* width, int* height);
 
 } // namespace nuv

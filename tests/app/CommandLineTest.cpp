@@ -1,7 +1,11 @@
 #include "app/CommandLine.h"
 #include "app/DisplayModeChoice.h"
+#include "app/Settings.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace nuv {
 namespace {
@@ -72,6 +76,170 @@ TEST(CommandLine, FromArgumentsRoundTrips) {
     const char* run[] = {"halvane", "/s"};
     EXPECT_EQ(Parse(CommandLine::FromArguments(2, run).c_str()).mode, kModeSaver);
     EXPECT_EQ(CommandLine::FromArguments(0, nullptr), "");
+}
+
+// The process's arguments, split on spaces (no argument here holds one).
+struct Arguments {
+    explicit Arguments(const std::string& line) {
+        words.push_back("halvane");
+        size_t start = 0;
+        while (start < line.size()) {
+            const size_t end = line.find(' ', start);
+            words.push_back(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+        for (const std::string& w : words) pointers.push_back(w.c_str());
+    }
+    std::vector<std::string> words;
+    std::vector<const char*> pointers;
+};
+
+int ParseArgs(CommandLine* c, const std::string& line, const char* windowVariable = nullptr) {
+    Arguments a(line);
+    return c->ParseArguments(int(a.pointers.size()), a.pointers.data(), windowVariable);
+}
+
+TEST(CommandLineArguments, SystemSwitchesAndHackModes) {
+    struct Case {
+        const char* line;
+        const char* windowVariable;
+        ScreensaverMode mode;
+        int64_t parent;
+        bool hack;
+        uint64_t hackWindow;
+    };
+    const Case cases[] = {
+        {"", nullptr, kModeConfigure, 0, false, 0},
+        {"/s", nullptr, kModeSaver, 0, false, 0},
+        {"-S", nullptr, kModeSaver, 0, false, 0},
+        {"/t", nullptr, kModeTest, 0, false, 0},
+        {"/a", nullptr, kModePassword, 0, false, 0},
+        {"/c", nullptr, kModeConfigure, 0, false, 0},
+        {"/c:8830", nullptr, kModeConfigure, 8830, false, 0},
+        {"/p 1234", nullptr, kModePreview, 1234, false, 0},
+        {"/P:1234", nullptr, kModePreview, 1234, false, 0},
+        {"-p1234", nullptr, kModePreview, 1234, false, 0},
+        {"/p 0x4d2", nullptr, kModePreview, 1234, false, 0},
+        {"/p", nullptr, kModePreview, 0, false, 0},
+        {"/p 0", nullptr, kModePreview, 0, false, 0},
+        // The daemon's forms: its window in the environment, or given on the command line.
+        {"--root", "0x2a00007", kModeSaver, 0, true, 0x2a00007},
+        {"-root", "44040199", kModeSaver, 0, true, 44040199},
+        {"--root", nullptr, kModeSaver, 0, true, 0},
+        {"--root", "", kModeSaver, 0, true, 0},
+        {"--window-id 0x1e00003", nullptr, kModeSaver, 0, true, 0x1e00003},
+        {"-window-id=31457283", nullptr, kModeSaver, 0, true, 31457283},
+        {"--root --window-id 0xABCDEF", "0x2a00007", kModeSaver, 0, true, 0xabcdef},
+        {"--window-id 0xffffffff", nullptr, kModeSaver, 0, true, 0xffffffff},
+        // Settings without a mode run full screen with them.
+        {"--no-music", nullptr, kModeSaver, 0, false, 0},
+        {"--fps /s", nullptr, kModeSaver, 0, false, 0},
+        {"/t --volume=20", nullptr, kModeTest, 0, false, 0},
+    };
+    for (const Case& c : cases) {
+        CommandLine line;
+        ASSERT_EQ(ParseArgs(&line, c.line, c.windowVariable), 0) << c.line << ": " << line.GetError();
+        EXPECT_EQ(line.GetMode(), c.mode) << c.line;
+        EXPECT_EQ(line.GetParentWindow(), c.parent) << c.line;
+        EXPECT_EQ(line.IsHack(), c.hack) << c.line;
+        EXPECT_EQ(line.GetHackWindow(), c.hackWindow) << c.line;
+        EXPECT_FALSE(line.WantsHelp()) << c.line;
+    }
+    for (const char* help : {"--help", "-help", "-h", "/?", "-?", "--root --help"}) {
+        CommandLine line;
+        EXPECT_EQ(ParseArgs(&line, help), 0) << help;
+        EXPECT_TRUE(line.WantsHelp()) << help;
+    }
+}
+
+// Wrong arguments are an error that names the culprit, never a run.
+TEST(CommandLineArguments, WrongArgumentsAreErrors) {
+    struct Case {
+        const char* line;
+        const char* windowVariable;
+        const char* culprit;
+    };
+    const Case cases[] = {
+        {"--bogus", nullptr, "'--bogus'"},
+        {"-bogus", nullptr, "'-bogus'"},
+        {"/x", nullptr, "'/x'"},
+        {"/", nullptr, "'/'"},
+        {"-", nullptr, "'-'"},
+        {"--", nullptr, "'--'"},
+        {"/sx", nullptr, "'/sx'"},
+        {"-pfoo", nullptr, "'-pfoo'"},
+        {"foo", nullptr, "'foo'"},
+        {"/s 55", nullptr, "'55'"},
+        {"/p x", nullptr, "'x'"},
+        {"/p 12x", nullptr, "'12x'"},
+        {"/p:abc", nullptr, "'abc'"},
+        {"/p 99999999999999999999999", nullptr, "'99999999999999999999999'"},
+        {"/s /c", nullptr, "two different modes"},
+        {"--window-id", nullptr, "needs a value"},
+        {"--window-id 0", nullptr, "'0'"},
+        {"--window-id 0x", nullptr, "'0x'"},
+        {"--window-id 0x100000000", nullptr, "'0x100000000'"},
+        {"--window-id -5", nullptr, "'-5'"},
+        {"--window-id 12abc", nullptr, "'12abc'"},
+        {"--root", "garbage", "XSCREENSAVER_WINDOW='garbage'"},
+        {"--root /s", nullptr, "'--root' does not go with '/s'"},
+        {"/p 5 --window-id 7", nullptr, "'--window-id' does not go with '/p'"},
+        {"--volume", nullptr, "needs a value"},
+        {"--volume 101", nullptr, "'101'"},
+        {"--volume -1", nullptr, "'-1'"},
+        {"--volume=", nullptr, "''"},
+        {"--music=1", nullptr, "takes no value"},
+        {"--root=1", nullptr, "takes no value"},
+        {"/c --no-snow", nullptr, "'--no-snow' is for a run"},
+        {"/p 5 --fps", nullptr, "'--fps' is for a run"},
+        {"/a --shine", nullptr, "'--shine' is for a run"},
+        {"--Music", nullptr, "'--Music'"},
+    };
+    for (const Case& c : cases) {
+        CommandLine line;
+        EXPECT_EQ(ParseArgs(&line, c.line, c.windowVariable), 1) << c.line;
+        EXPECT_NE(line.GetError().find(c.culprit), std::string::npos) << c.line << ": " << line.GetError();
+        EXPECT_FALSE(line.WantsHelp()) << c.line;
+    }
+}
+
+TEST(CommandLineArguments, SettingsOverrideForOneRun) {
+    CommandLine line;
+    ASSERT_EQ(ParseArgs(&line, "--root --no-music --volume 30 -no-effects --fps --12-hour --no-reflections "
+                               "--no-shadows --no-snow --no-shine --no-clock --music"),
+              0)
+        << line.GetError();
+    Settings settings;
+    settings.showFps = false;
+    settings.hour24 = true;
+    settings.width = 1234;
+    line.ApplyOverrides(&settings);
+    // The last word wins; what the line does not name stays.
+    EXPECT_TRUE(settings.music);
+    EXPECT_FALSE(settings.sfx);
+    EXPECT_EQ(settings.volume, 30);
+    EXPECT_TRUE(settings.showFps);
+    EXPECT_FALSE(settings.hour24);
+    EXPECT_FALSE(settings.showTime);
+    EXPECT_FALSE(settings.reflections);
+    EXPECT_FALSE(settings.shadows);
+    EXPECT_FALSE(settings.snow);
+    EXPECT_FALSE(settings.shine);
+    EXPECT_EQ(settings.width, 1234);
+    EXPECT_TRUE(settings.exitOnMouseMove);
+}
+
+// Every option of the table is in the help text, and each names a setting of the store.
+TEST(CommandLineArguments, UsageNamesEveryOption) {
+    const std::string usage = CommandLine::GetUsage();
+    for (const char* fixed : {"--root", "--window-id", "--help", "/s", "/c", "/p", "/a", "XSCREENSAVER_WINDOW"})
+        EXPECT_NE(usage.find(fixed), std::string::npos) << fixed;
+    for (int i = 0; i < CommandLine::GetOptionCount(); ++i) {
+        const CommandLine::Option& option = CommandLine::GetOption(i);
+        EXPECT_NE(usage.find(std::string("--") + option.name), std::string::npos) << option.name;
+        EXPECT_GE(Settings::FindValue(option.setting), 0) << option.name;
+    }
 }
 
 DisplayMode Mode(int w, int h, int bits, bool fullScreen = true) {

@@ -1,5 +1,6 @@
 #include "app/InputManager.h"
 #include "app/SdlInput.h"
+#include "app/TerminationSignal.h"
 #include "core/Pointer.h"
 
 #include <SDL.h>
@@ -91,9 +92,11 @@ public:
     std::vector<InputEvent> events;
 };
 
-// The pump against SDL's real event queue (no video needed) and a real signal.
+// The pump against SDL's real event queue (no video needed) and real signals: each of the four
+// termination signals turns into one window close, and the request stays visible afterwards.
 TEST(SdlInput, PumpQueuesEventsAndTerminationSignals) {
-    ASSERT_EQ(SdlInput::InstallSignalHandlers(), 0);
+    ASSERT_EQ(TerminationSignal::Install(), 0);
+    TerminationSignal::Reset();
     ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
     ASSERT_EQ(InputManager::Start(), 0);
     Pointer<Collector> collector = new Collector;
@@ -111,18 +114,34 @@ TEST(SdlInput, PumpQueuesEventsAndTerminationSignals) {
     ASSERT_EQ(collector->events.size(), 2u);
     EXPECT_EQ(collector->events[0], (InputEvent{0, 1, 97, 0}));
     EXPECT_EQ(collector->events[1], (InputEvent{0, 1, 98, 0}));
+    EXPECT_FALSE(TerminationSignal::IsRequested());
 
+    for (int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        TerminationSignal::Reset();
+        collector->events.clear();
+        std::raise(number);
+        EXPECT_TRUE(TerminationSignal::IsRequested()) << number;
+        EXPECT_EQ(TerminationSignal::GetSignal(), number);
+        InputManager::ProcessInput();
+        ASSERT_EQ(collector->events.size(), 1u) << number;
+        EXPECT_EQ(collector->events[0], (InputEvent{2, 4, 0, 0}));
+        // Taken once by the pump, still requested for whatever waits after the loop.
+        InputManager::ProcessInput();
+        EXPECT_EQ(collector->events.size(), 1u) << number;
+        EXPECT_TRUE(TerminationSignal::IsRequested()) << number;
+    }
+    // A second signal is a second close; the first signal stays the one reported.
+    TerminationSignal::Reset();
     collector->events.clear();
     std::raise(SIGTERM);
-    EXPECT_TRUE(SdlInput::IsTerminationPending());
-    InputManager::ProcessInput();
-    ASSERT_EQ(collector->events.size(), 1u);
-    EXPECT_EQ(collector->events[0], (InputEvent{2, 4, 0, 0}));
-    EXPECT_FALSE(SdlInput::IsTerminationPending());
-    collector->events.clear();
-    std::raise(SIGINT);
+    std::raise(SIGHUP);
     InputManager::ProcessInput();
     EXPECT_EQ(collector->events.size(), 1u);
+    std::raise(SIGINT);
+    InputManager::ProcessInput();
+    EXPECT_EQ(collector->events.size(), 2u);
+    EXPECT_EQ(TerminationSignal::GetSignal(), SIGTERM);
+    TerminationSignal::Reset();
 
     InputManager::SetMessagePump(nullptr);
     InputManager::Stop();

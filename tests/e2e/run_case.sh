@@ -142,10 +142,11 @@ password)
     expect_no_error
     ;;
 missing_media)
-    # Without the media archive the start stops, and the shutdown and the log's end still run.
+    # Without the media archive the start stops, and the shutdown and the log's end still run;
+    # the exit status says that it failed.
     in_xvfb "$program_nomedia" /s
     status=$?
-    [ $status -eq 0 ] || fail "exit status $status"
+    [ $status -eq 1 ] || fail "exit status $status"
     expect_order "ERROR. Невозможно подсоединить директорию Media." \
         "ERROR. Невозможно инициализировать скринсейвер." \
         "ERROR. Невозможно создать скринсейвер." \

@@ -1,8 +1,10 @@
 #include "platform/SystemWindow.h"
 
 #include "core/Log.h"
+#include "platform/ForeignWindow.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cstdlib>
 #include <vector>
@@ -99,6 +101,8 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         // The parent is a native window id: the context draws straight into it. SDL does not
         // report its resizes; the renderer polls the size.
         SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+        // The parent's owner may destroy it while we draw: that must not end the process.
+        ForeignWindow::InstallErrorHandlers();
         SDL_Window* child = SDL_CreateWindowFrom(parentWindow);
         if (!child) {
             LogError("Невозможно создать окно [%s].", title.GetText());
@@ -177,6 +181,19 @@ int DestroySystemWindow(void* window) {
     }
     LogError("Невозможно удалить системное окно.");
     return 1;
+}
+
+int GetSystemWindowSize(void* window, int* width, int* height) {
+    auto* sdlWindow = static_cast<SDL_Window*>(window);
+    if (!sdlWindow) return 3;
+    if (SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FOREIGN) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (SDL_GetWindowWMInfo(sdlWindow, &info) && info.subsystem == SDL_SYSWM_X11)
+            return ForeignWindow::GetSize(info.info.x11.display, info.info.x11.window, width, height);
+    }
+    SDL_GetWindowSize(sdlWindow, width, height);
+    return 0;
 }
 
 } // namespace nuv

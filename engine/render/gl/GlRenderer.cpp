@@ -9,6 +9,7 @@
 #include "core/Vector4Buffer.h"
 #include "media/image/Image.h"
 #include "media/image/VolumeImage.h"
+#include "platform/SystemWindow.h"
 #include "render/CubeTexture.h"
 #include "render/Pass.h"
 #include "render/PixelShader.h"
@@ -1008,7 +1009,7 @@ int GlRenderer::BeginScene() {
     if (foreignWindow_ && GetRenderTargetDepth() == 0) {
         // Nothing reports the size of a window given by id: it is asked each frame.
         int w = 0, h = 0;
-        SDL_GetWindowSize(static_cast<SDL_Window*>(window_), &w, &h);
+        GetSystemWindowSize(window_, &w, &h);
         if (w > 0 && h > 0 && (w != backWidth_ || h != backHeight_)) {
             backWidth_ = viewportWidth_ = w;
             backHeight_ = viewportHeight_ = h;

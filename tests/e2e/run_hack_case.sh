@@ -1,0 +1,189 @@
+#!/bin/sh
+# The program as another program's guest, and its answers to wrong input and to signals:
+# run_hack_case.sh CASE PROGRAM TEST_WINDOW_PROGRAM
+# Each run gets its own data and configuration folders; the checks read the log it leaves, its
+# exit status, its standard error and the pictures on the virtual display.
+set -u
+case_name=$1
+program=$2
+test_window=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_hack.XXXXXX")
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
+log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+expect_line() {
+    grep -qxF "$1" "$log" || fail "no line [$1]"
+}
+expect_end() {
+    last=$(tail -n 1 "$log" 2>/dev/null)
+    [ "$last" = "INFO. Конец лога." ] || fail "the log ends with [$last]"
+}
+in_xvfb() {
+    xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+}
+
+case $case_name in
+window)
+    # Inside a window the test makes: drawn there and nowhere else, following its size, and
+    # ended when the window goes.
+    cat > "$work/drive.sh" <<'DRIVE'
+#!/bin/sh
+program=$1 test_window=$2 work=$3
+mkfifo "$work/control"
+"$test_window" 100 50 640 480 < "$work/control" > "$work/window.out" &
+exec 3> "$work/control"
+i=0
+while [ $i -lt 100 ] && ! [ -s "$work/window.out" ]; do sleep 0.1; i=$((i + 1)); done
+id=$(head -n 1 "$work/window.out")
+xwininfo -root -children | grep -c '^ *0x' > "$work/toplevel_before"
+"$program" --window-id "$id" 2> "$work/stderr" &
+pid=$!
+echo $pid > "$work/pid"
+# The test scene: an orange triangle in the middle of a black picture, the clock's white blocks
+# at the bottom right. Drawn once the grey is gone.
+pixels() {
+    import -window "$id" "$work/$1.png" 2>/dev/null &&
+        convert "$work/$1.png" -format "$2" info: 2>/dev/null
+}
+i=0
+while [ $i -lt 60 ]; do
+    [ "$(pixels first '%[pixel:p{5,5}]')" = "srgb(0,0,0)" ] && break
+    sleep 0.5
+    i=$((i + 1))
+done
+sleep 2
+pixels before '%[pixel:p{320,240}] %[pixel:p{5,5}] %w %h' > "$work/pixels_before"
+xwininfo -root -children | grep -c '^ *0x' > "$work/toplevel_during"
+xwininfo -root -tree | grep -ci 'halvane"' > "$work/named" || true
+# Grown: the picture follows the window, its middle moves with the window's.
+echo "resize 800 600" >&3
+sleep 3
+pixels grown '%[pixel:p{400,300}] %[pixel:p{795,5}] %[pixel:p{5,595}] %w %h' > "$work/pixels_grown"
+echo destroy >&3
+i=0
+while [ $i -lt 200 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+if kill -0 $pid 2>/dev/null; then echo "still running after its window went" > "$work/left"; kill -TERM $pid; fi
+wait $pid
+echo $? > "$work/status"
+exec 3>&-
+wait
+DRIVE
+    chmod +x "$work/drive.sh"
+    in_xvfb "$work/drive.sh" "$program" "$test_window" "$work"
+    [ -f "$work/left" ] && fail "$(cat "$work/left")"
+    [ "$(cat "$work/pixels_before")" = "srgb(255,128,0) srgb(0,0,0) 640 480" ] ||
+        fail "the window holds [$(cat "$work/pixels_before")], not the scene (middle, corner, size)"
+    [ "$(cat "$work/toplevel_before")" = "$(cat "$work/toplevel_during")" ] ||
+        fail "top-level windows: $(cat "$work/toplevel_before") before, $(cat "$work/toplevel_during") during the run"
+    [ "$(cat "$work/named")" = "0" ] || fail "a window named after the program exists"
+    [ "$(cat "$work/pixels_grown")" = "srgb(255,128,0) srgb(0,0,0) srgb(0,0,0) 800 600" ] ||
+        fail "the grown window holds [$(cat "$work/pixels_grown")] (middle, corners, size)"
+    [ "$(cat "$work/status")" = "1" ] || fail "exit status $(cat "$work/status") after the window went"
+    grep -q "has gone" "$work/stderr" || fail "standard error: [$(cat "$work/stderr")]"
+    grep -q '^ERROR\. Окно \[0x[0-9a-f]*\] исчезло\.$' "$log" || fail "no line about the window going"
+    expect_line "INFO. Режим скринсейвера 1."
+    expect_line "ERROR. Работа скринсейвера завершена некорректно."
+    expect_line "INFO. Скринсейвер завершил работу."
+    ;;
+signals)
+    # Each termination signal ends a full-screen run through its shutdown, also one that comes
+    # while the scene still loads.
+    cat > "$work/drive.sh" <<'DRIVE'
+#!/bin/sh
+program=$1 signal=$2 early=$3
+"$program" /s &
+pid=$!
+if [ "$early" = early ]; then
+    sleep 0.3
+else
+    timeout 30 xdotool search --sync --onlyvisible --name "Halvane" >/dev/null
+    sleep 1
+fi
+kill -$signal $pid
+wait $pid
+DRIVE
+    chmod +x "$work/drive.sh"
+    for run in "TERM 15 late" "INT 2 late" "HUP 1 late" "QUIT 3 late" "TERM 15 early" "HUP 1 early"; do
+        set -- $run
+        rm -f "$log"
+        in_xvfb "$work/drive.sh" "$program" $1 $3
+        status=$?
+        [ $status -eq 0 ] || fail "SIG$1 ($3): exit status $status"
+        expect_line "INFO. Получен сигнал завершения $2."
+        expect_line "INFO. Окна скринсейвера удалены."
+        expect_line "INFO. Скринсейвер завершил работу."
+        if [ "$3" = late ]; then expect_line "INFO. Работа скринсейвера завершена корректно."; fi
+        expect_end
+    done
+    ;;
+bad_input)
+    # Wrong arguments and windows that do not exist: a message on standard error, a log line,
+    # a failing exit status and the log's end. Each run: the exit status it must give, its
+    # arguments, a piece of its standard error, a line of its log.
+    cat > "$work/runs" <<'RUNS'
+2|--bogus|unknown option '--bogus'|ERROR. Ошибка в командной строке: unknown option '--bogus'.
+2|/x|unknown option '/x'|ERROR. Невозможно выбрать режим скринсейвера.
+2|--window-id zz|'zz' given to '--window-id' is not a window id|ERROR. Невозможно создать скринсейвер.
+2|--volume 300|'--volume' takes a number from 0 to 100, not '300'|ERROR. Невозможно выбрать режим скринсейвера.
+2|/s /c|ask for two different modes|ERROR. Невозможно выбрать режим скринсейвера.
+2|stray|unexpected argument 'stray'|ERROR. Невозможно выбрать режим скринсейвера.
+1|--window-id 0x7ffffff0|0x7ffffff0 is not a window|ERROR. Окно [0x7ffffff0] не найдено.
+1|/p 2147483000|2147483000 is not a window|ERROR. Окно [2147483000] не найдено.
+1|--root|0x7ffffff1 is not a window|ERROR. Окно [0x7ffffff1] не найдено.
+RUNS
+    cat > "$work/drive.sh" <<'DRIVE'
+#!/bin/sh
+program=$1 work=$2 n=0
+while IFS='|' read -r want arguments message line; do
+    n=$((n + 1))
+    XSCREENSAVER_WINDOW=0x7ffffff1 "$program" $arguments > /dev/null 2> "$work/err_$n"
+    echo $? > "$work/status_$n"
+    cp "$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt" "$work/log_$n"
+done < "$work/runs"
+DRIVE
+    chmod +x "$work/drive.sh"
+    in_xvfb "$work/drive.sh" "$program" "$work"
+    n=0
+    while IFS='|' read -r want arguments message line; do
+        n=$((n + 1))
+        got=$(cat "$work/status_$n" 2>/dev/null)
+        [ "$got" = "$want" ] || fail "[$arguments]: exit status $got, not $want"
+        grep -qF -- "$message" "$work/err_$n" || fail "[$arguments]: standard error [$(cat "$work/err_$n")]"
+        grep -qxF -- "$line" "$work/log_$n" || fail "[$arguments]: no log line [$line]"
+        [ "$(tail -n 1 "$work/log_$n")" = "INFO. Конец лога." ] || fail "[$arguments]: the log does not end"
+        if [ "$want" = 2 ]; then
+            grep -q "^Usage: halvane" "$work/err_$n" || fail "[$arguments]: no usage on standard error"
+        fi
+    done < "$work/runs"
+    # Help goes to standard output and leaves the log alone.
+    rm -rf "$XDG_DATA_HOME"
+    "$program" --help > "$work/help" 2>&1
+    status=$?
+    [ $status -eq 0 ] || fail "--help: exit status $status"
+    grep -q -- "--window-id ID" "$work/help" || fail "--help does not tell the options"
+    [ -e "$log" ] && fail "--help wrote a log"
+    failures_only=1
+    ;;
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+
+if [ -z "${failures_only:-}" ]; then
+    if [ -f "$log" ]; then expect_end; else fail "no log at $log"; fi
+fi
+if [ $failures -ne 0 ]; then
+    echo "--- log:"
+    tail -n 30 "$log" 2>/dev/null
+    exit 1
+fi
+exit 0
