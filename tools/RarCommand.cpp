@@ -1,5 +1,7 @@
 #include "RarCommand.h"
 
+#include "EntryNameDecoder.h"
+
 #include "media/rar/Rar2Archive.h"
 #include "media/rarwriter/Rar2Writer.h"
 
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <set>
 #include <sstream>
 
 namespace nuv {
@@ -44,6 +47,18 @@ std::string FormatDosTime(uint32_t t) {
     return text;
 }
 
+// "stem (2).ext", "stem (3).ext", ... beside relative, the first that is not taken.
+std::string UniqueName(const std::string& relative, const std::set<std::string>& taken) {
+    const size_t slash = relative.rfind('/');
+    const size_t dot = relative.rfind('.');
+    const size_t cut =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1) ? dot : relative.size();
+    for (int n = 2;; ++n) {
+        std::string candidate = relative.substr(0, cut) + " (" + std::to_string(n) + ")" + relative.substr(cut);
+        if (taken.count(candidate) == 0) return candidate;
+    }
+}
+
 // Opens ARCHIVE for list/test/extract; prints the reason and returns false when it cannot.
 bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, std::ostream& err) {
     std::error_code ec;
@@ -58,7 +73,7 @@ bool LoadArchive(const std::string& path, std::vector<uint8_t>& bytes, std::ostr
     return true;
 }
 
-int List(const std::string& path, std::ostream& out, std::ostream& err) {
+int List(const std::string& path, const EntryNameDecoder& names, std::ostream& out, std::ostream& err) {
     std::vector<uint8_t> bytes;
     if (!LoadArchive(path, bytes, err)) return RarCommand::kExitUsage;
     Rar2Archive archive(bytes.data(), bytes.size());
@@ -81,14 +96,15 @@ int List(const std::string& path, std::ostream& out, std::ostream& err) {
         std::snprintf(crc, sizeof(crc), "%08X", e.fileCrc);
         line << std::setw(3) << int(e.unpackVersion) << " " << method << (e.IsSolid() ? "s" : " ")
              << (e.IsEncrypted() ? "*" : " ") << " " << FormatDosTime(e.fileTime) << "  " << crc << "  "
-             << e.name;
+             << names.Decode(e);
         out << line.str() << "\n";
     }
     return RarCommand::kExitOk;
 }
 
 // Decodes every entry; with a target folder, writes them there as well.
-int TestOrExtract(const std::string& path, const fs::path* target, std::ostream& out, std::ostream& err) {
+int TestOrExtract(const std::string& path, const fs::path* target, const EntryNameDecoder& names, std::ostream& out,
+                  std::ostream& err) {
     std::vector<uint8_t> bytes;
     if (!LoadArchive(path, bytes, err)) return RarCommand::kExitUsage;
     Rar2Archive archive(bytes.data(), bytes.size());
@@ -106,33 +122,43 @@ int TestOrExtract(const std::string& path, const fs::path* target, std::ostream&
     }
     size_t failed = 0;
     size_t files = 0;
+    std::set<std::string> written; // relative paths of this extraction
     archive.ExtractAll("", [&](size_t index, Rar2Result result, const std::vector<uint8_t>& data) {
         const Rar2Entry& e = archive.GetEntries()[index];
+        const std::string name = names.Decode(e);
         const bool directory = result == Rar2Result::IsDirectory;
         if (!directory) ++files;
         if (!directory && result != Rar2Result::Ok) {
             ++failed;
-            err << "FAILED  " << e.name << ": " << Rar2Archive::Describe(result) << "\n";
+            err << "FAILED  " << name << ": " << Rar2Archive::Describe(result) << "\n";
             return;
         }
         // The data checked out, but a damaged header means the entry's name, size or time
         // may not be what was stored: never called OK. Extraction still writes the data.
         if (!directory && !e.headerCrcOk) {
             ++failed;
-            err << "FAILED  " << e.name << ": header CRC mismatch"
+            err << "FAILED  " << name << ": header CRC mismatch"
                 << (target ? " (its data passed its CRC and is extracted)" : " (its data passed its CRC)") << "\n";
             if (target == nullptr) return;
         }
         if (target == nullptr) {
-            if (!directory) out << "OK      " << e.name << "\n";
+            if (!directory) out << "OK      " << name << "\n";
             return;
         }
         std::string relative;
-        if (!RarCommand::SafeRelativePath(e.name, relative)) {
+        if (!RarCommand::SafeRelativePath(name, relative)) {
             ++failed;
-            err << "SKIPPED " << e.name << ": the name points outside the target folder\n";
+            err << "SKIPPED " << name << ": the name points outside the target folder\n";
             return;
         }
+        // Two entries never share a file silently: a later one of a name already written (by an
+        // earlier entry, or found only once the names were decoded) gets a name of its own.
+        if (!directory && written.count(relative) > 0) {
+            const std::string unique = UniqueName(relative, written);
+            err << "RENAMED " << name << ": an earlier entry has the same name; written as '" << unique << "'\n";
+            relative = unique;
+        }
+        written.insert(relative);
         // Refuse to follow a link already in the target: it could lead anywhere.
         fs::path where = *target;
         std::error_code ec;
@@ -140,7 +166,7 @@ int TestOrExtract(const std::string& path, const fs::path* target, std::ostream&
             where /= part;
             if (fs::is_symlink(fs::symlink_status(where, ec))) {
                 ++failed;
-                err << "SKIPPED " << e.name << ": '" << where.string() << "' is a symbolic link\n";
+                err << "SKIPPED " << name << ": '" << where.string() << "' is a symbolic link\n";
                 return;
             }
         }
@@ -148,16 +174,16 @@ int TestOrExtract(const std::string& path, const fs::path* target, std::ostream&
         fs::create_directories(parent, ec);
         if (!fs::is_directory(parent, ec)) {
             ++failed;
-            err << "FAILED  " << e.name << ": cannot create folder '" << parent.string() << "'\n";
+            err << "FAILED  " << name << ": cannot create folder '" << parent.string() << "'\n";
             return;
         }
         if (directory) return;
         if (!WriteWholeFile(where, data.data(), data.size())) {
             ++failed;
-            err << "FAILED  " << e.name << ": cannot write '" << where.string() << "'\n";
+            err << "FAILED  " << name << ": cannot write '" << where.string() << "'\n";
             return;
         }
-        if (e.headerCrcOk) out << "OK      " << e.name << "\n";
+        if (e.headerCrcOk) out << "OK      " << name << "\n";
     });
     out << (target ? "extracted " : "tested ") << files - std::min(files, failed) << " of " << files << " files";
     if (failed > 0) out << ", " << failed << " failed";
@@ -293,21 +319,28 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 } // namespace
 
 void RarCommand::PrintHelp(std::ostream& out) {
-    out << "usage: nuvtool rar list ARCHIVE\n"
-           "       nuvtool rar test ARCHIVE\n"
-           "       nuvtool rar extract ARCHIVE [DIR]\n"
+    out << "usage: nuvtool rar list ARCHIVE [--codepage=NAME]\n"
+           "       nuvtool rar test ARCHIVE [--codepage=NAME]\n"
+           "       nuvtool rar extract ARCHIVE [DIR] [--codepage=NAME]\n"
            "       nuvtool rar pack ARCHIVE DIR [--store] [--solid] [--audio [--channels=N]] [--time=SECONDS]\n"
            "\n"
            "list     shows the entries of a RAR 2.0 archive\n"
            "test     decodes every entry and checks its header and data CRCs, one line per file\n"
            "extract  writes the entries into DIR (default: the current folder); names that\n"
-           "         would leave DIR (absolute or with \"..\") are skipped\n"
+           "         would leave DIR (absolute or with \"..\") are skipped; an entry whose name\n"
+           "         another entry already took is written as \"NAME (2).EXT\" and said so\n"
            "pack     writes the contents of DIR at the top of a new archive, directories\n"
            "         before their files, compressed unless --store; --solid shares one\n"
            "         dictionary across files; --audio uses the delta-predicted audio code\n"
            "         (for PCM-like data: N interleaved byte channels, 1 to 4, default 2,\n"
            "         as in 16-bit mono; 4 suits 16-bit stereo); --time fixes every\n"
            "         entry's time (seconds since 1970) instead of the files' own\n"
+           "\n"
+           "\n"
+           "Names are shown and written in UTF-8: an entry's own Unicode name when it has one, a\n"
+           "name that is valid UTF-8 as it is, any other in the code page --codepage names (an\n"
+           "iconv name; default CP866, the OEM code page DOS and Windows archivers of Cyrillic\n"
+           "systems wrote; CP437 for Western ones); a byte the code page lacks is written as %XX.\n"
            "\n"
            "exit status: 0 all good, 1 some entry failed, 2 bad arguments or unreadable input\n";
 }
@@ -349,15 +382,33 @@ int RarCommand::Run(const std::vector<std::string>& args, std::ostream& out, std
     }
     if (verb == "pack") return Pack(rest, out, err);
     if (verb == "list" || verb == "test" || verb == "extract") {
-        const size_t maxArgs = verb == "extract" ? 2 : 1;
-        if (rest.empty() || rest.size() > maxArgs) {
-            err << "usage: nuvtool rar " << verb << " ARCHIVE" << (verb == "extract" ? " [DIR]" : "") << "\n";
+        std::string codePage = EntryNameDecoder::kDefaultCodePage;
+        std::vector<std::string> positional;
+        for (const std::string& a : rest) {
+            if (a.rfind("--codepage=", 0) == 0) {
+                codePage = a.substr(11);
+            } else if (a.size() > 1 && a[0] == '-') {
+                err << "nuvtool rar " << verb << ": unknown option '" << a << "'\n";
+                return kExitUsage;
+            } else {
+                positional.push_back(a);
+            }
+        }
+        const EntryNameDecoder names(codePage);
+        if (!names.IsUsable()) {
+            err << "nuvtool rar " << verb << ": unknown code page '" << codePage << "'\n";
             return kExitUsage;
         }
-        if (verb == "list") return List(rest[0], out, err);
-        if (verb == "test") return TestOrExtract(rest[0], nullptr, out, err);
-        const fs::path target = rest.size() > 1 ? fs::path(rest[1]) : fs::current_path();
-        return TestOrExtract(rest[0], &target, out, err);
+        const size_t maxArgs = verb == "extract" ? 2 : 1;
+        if (positional.empty() || positional.size() > maxArgs) {
+            err << "usage: nuvtool rar " << verb << " ARCHIVE" << (verb == "extract" ? " [DIR]" : "")
+                << " [--codepage=NAME]\n";
+            return kExitUsage;
+        }
+        if (verb == "list") return List(positional[0], names, out, err);
+        if (verb == "test") return TestOrExtract(positional[0], nullptr, names, out, err);
+        const fs::path target = positional.size() > 1 ? fs::path(positional[1]) : fs::current_path();
+        return TestOrExtract(positional[0], &target, names, out, err);
     }
     err << "nuvtool rar: unknown action '" << verb << "'\n";
     PrintHelp(err);

@@ -1,5 +1,6 @@
-#include "media/rar/Rar2Archive.h"
 #include "media/rar/Crc32.h"
+#include "media/rar/Rar2Archive.h"
+#include "media/rar/Rar2UnicodeName.h"
 #include "media/rar/Rar2Unpacker.h"
 
 #include <gtest/gtest.h>
@@ -320,6 +321,55 @@ TEST(Rar2Archive, NameMatchingFoldsCaseAndSeparators) {
     EXPECT_EQ(archive.ExtractByName("digit_0.tga", "", out), Rar2Result::NotFound);
     EXPECT_TRUE(Rar2Archive::NamesMatch(std::string(512, 'a') + "x", std::string(512, 'A') + "yz"));
     EXPECT_FALSE(Rar2Archive::NamesMatch(std::string(511, 'a') + "x", std::string(511, 'a') + "y"));
+}
+
+// The Unicode form of a name made on Windows: the real archive's Cyrillic name, whose narrow
+// form is only question marks, and the name still matched by its stored bytes.
+TEST(Rar2Archive, UnicodeNamesAreKeptBesideTheStoredBytes) {
+    const Bytes bytes = ReadTestFile("sharpc__Rar2.rar");
+    ASSERT_FALSE(bytes.empty());
+    Rar2Archive archive(bytes.data(), bytes.size());
+    ASSERT_EQ(archive.GetEntries().size(), 5u);
+    const Rar2Entry& e = archive.GetEntries()[4];
+    EXPECT_EQ(e.name, "????.txt");
+    std::string name;
+    ASSERT_TRUE(Rar2UnicodeName::Unpack(e.name, e.packedUnicodeName, name));
+    EXPECT_EQ(name, "тест.txt");
+    EXPECT_TRUE(archive.GetEntries()[2].packedUnicodeName.empty());
+    Bytes out;
+    EXPECT_EQ(archive.ExtractByName("????.TXT", "", out), kOk);
+    EXPECT_EQ(archive.ExtractByName("тест.txt", "", out), Rar2Result::NotFound);
+}
+
+TEST(Rar2UnicodeName, EveryRunKind) {
+    struct Case {
+        std::string narrow, packed;
+        bool ok;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        // high byte 0x04; four units "low byte + high byte"; then a copy of 4 narrow bytes
+        {"????.txt", std::string("\x04\x55\x42\x35\x41\x42\xC0\x02", 8), true, "тест.txt"},
+        // whole units (opcode 2): U+20AC and U+00E9
+        {"??", std::string("\x00\xA0\xAC\x20\xE9\x00", 6), true, "€é"},
+        // a corrected copy: narrow 0x32 0x35 + 0x10 under high byte 0x04 gives U+0442 U+0445
+        {"25", std::string("\x04\xC0\x80\x10", 4), true, "тх"},
+        // low bytes with high byte 0 (opcode 0), a zero unit ends the name
+        {"ab", std::string("\x00\x00\x61\x62\x00\x63", 6), true, "ab"},
+        // a surrogate pair joins; a lone surrogate is no name
+        {"?", std::string("\x00\xA0\x3D\xD8\x00\xDE", 6), true, "\xF0\x9F\x98\x80"},
+        {"?", std::string("\x00\x80\x3D\xD8", 4), false, ""},
+        // empty, cut short, or a copy longer than the narrow name: no overrun
+        {"x", "", false, ""},
+        {"x", std::string("\x04", 1), false, ""},
+        {"x", std::string("\x04\xFF", 2), false, ""},
+        {"ab", std::string("\x00\xC0\x7F", 3), true, "ab"},
+    };
+    for (const Case& c : cases) {
+        std::string utf8 = "old";
+        EXPECT_EQ(Rar2UnicodeName::Unpack(c.narrow, c.packed, utf8), c.ok) << c.utf8;
+        EXPECT_EQ(utf8, c.utf8);
+    }
 }
 
 TEST(Rar2Archive, BlockWalk) {

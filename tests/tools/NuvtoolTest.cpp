@@ -248,5 +248,63 @@ TEST_F(NuvtoolTest, ExtractionNeverLeavesTheTarget) {
     EXPECT_FALSE(fs::exists("/tmp/evil4.txt") && ReadText("/tmp/evil4.txt") == "absolute");
 }
 
+// Names that are not ASCII reach the file system and the listing in UTF-8, whatever their
+// form in the archive; no byte becomes '?', and no two entries end up in one file.
+TEST_F(NuvtoolTest, NamesAreDecodedForTheFileSystem) {
+    struct Case {
+        const char* stored;  // the name bytes in the header
+        const char* options; // extra command-line options
+        const char* written; // the file that must appear, UTF-8
+    };
+    const Case cases[] = {
+        {"\xE2\xA5\xE1\xE2.txt", "", "тест.txt"},                             // DOS/Windows OEM, Cyrillic (the default)
+        {"\xE2\xA5\xE1\xE2.txt", "--codepage=CP1251", "вҐбв.txt"},            // the same bytes read as Windows-1251
+        {"\x82\x8A.txt", "--codepage=CP437", "éè.txt"},                       // a Western OEM code page
+        {"\xD1\x81\xD0\xBD\xD0\xB5\xD0\xB3\\\xD0\xB4.txt", "", "снег/д.txt"}, // valid UTF-8 kept, folders too
+        {"a\xE2"
+         "b.txt",
+         "--codepage=ASCII", "a%E2b.txt"}, // a byte the code page lacks
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir_ / "x");
+        WriteFile(dir_ / "n.rar", HandMadeArchive({{c.stored, "content"}}));
+        ASSERT_EQ(Run("rar extract " + Q(dir_ / "n.rar") + " " + Q(dir_ / "x") + " " + c.options), 0)
+            << c.written << err_;
+        EXPECT_EQ(ReadText(dir_ / "x" / c.written), "content") << c.written;
+        EXPECT_EQ(Tree(dir_ / "x").size(), std::string(c.written).find('/') == std::string::npos ? 1u : 2u)
+            << c.written;
+        ASSERT_EQ(Run("rar list " + Q(dir_ / "n.rar") + " " + c.options), 0);
+        std::string listed = c.written;
+        for (char& ch : listed)
+            if (ch == '/') ch = '\\';
+        EXPECT_NE(out_.find(listed), std::string::npos) << out_;
+        EXPECT_EQ(out_.find('?'), std::string::npos) << out_;
+    }
+    EXPECT_EQ(Run("rar list " + Q(dir_ / "n.rar") + " --codepage=NO-SUCH-PAGE"), 2);
+    EXPECT_NE(err_.find("unknown code page 'NO-SUCH-PAGE'"), std::string::npos) << err_;
+}
+
+TEST_F(NuvtoolTest, EntriesOfOneNameNeverShareAFile) {
+    // The same name twice, and two spellings that decode to one name.
+    WriteFile(dir_ / "c.rar", HandMadeArchive({{"same.txt", "first"},
+                                               {"same.txt", "second"},
+                                               {"\xD1\x82.txt", "utf-8"},
+                                               {"\xE2.txt", "oem"},
+                                               {"noext", "a"},
+                                               {"noext", "b"}}));
+    ASSERT_EQ(Run("rar extract " + Q(dir_ / "c.rar") + " " + Q(dir_ / "x")), 0) << err_;
+    const auto tree = Tree(dir_ / "x");
+    EXPECT_EQ(tree.size(), 6u);
+    EXPECT_EQ(ReadText(dir_ / "x" / "same.txt"), "first");
+    EXPECT_EQ(ReadText(dir_ / "x" / "same (2).txt"), "second");
+    EXPECT_EQ(ReadText(dir_ / "x" / "т.txt"), "utf-8");
+    EXPECT_EQ(ReadText(dir_ / "x" / "т (2).txt"), "oem");
+    EXPECT_EQ(ReadText(dir_ / "x" / "noext (2)"), "b");
+    EXPECT_NE(err_.find("RENAMED same.txt: an earlier entry has the same name; written as 'same (2).txt'"),
+              std::string::npos)
+        << err_;
+    EXPECT_NE(err_.find("RENAMED т.txt"), std::string::npos) << err_;
+}
+
 } // namespace
 } // namespace nuv

@@ -91,7 +91,9 @@ void Rar2Archive::Impl::Walk() {
             Rar2Entry e;
             const char* name = reinterpret_cast<const char*>(h + nameOffset);
             // A Unicode name follows the narrow one after a zero byte.
-            e.name.assign(name, std::find(name, name + nameSize, '\0'));
+            const char* narrowEnd = std::find(name, name + nameSize, '\0');
+            e.name.assign(name, narrowEnd);
+            if (narrowEnd != name + nameSize) e.packedUnicodeName.assign(narrowEnd + 1, name + nameSize);
             e.flags = flags;
             e.packedSize = uint32_t(packed > 0xFFFFFFFFu ? 0xFFFFFFFFu : packed);
             e.unpackedSize = uint32_t(unpacked > 0xFFFFFFFFu ? 0xFFFFFFFFu : unpacked);

@@ -11,6 +11,7 @@ namespace nuv {
 // One entry of a RAR 2.0 archive listing, as stored in its file header.
 struct Rar2Entry {
     std::string name;          // as stored, "\" between path components
+    std::string packedUnicodeName; // the bytes after the name's zero byte (flag 0x200): its Unicode form, packed
     uint16_t flags = 0;        // 0x04 encrypted, 0x10 solid, 0xE0 directory, 0x8000 data follows
     uint32_t packedSize = 0;
     uint32_t unpackedSize = 0;
