@@ -2,6 +2,8 @@
 
 #include "media/rar/Crc32.h"
 
+#include <algorithm>
+
 namespace nuv {
 
 namespace {
@@ -135,8 +137,20 @@ void Rar2Writer::AppendHeader(const std::string& name, uint16_t flags, uint32_t 
 int Rar2Writer::AddDirectoryNormalized(const std::string& name, uint32_t dosTime) {
     if (!Claim(name)) return 1;
     dirs_.insert(UpperKey(name));
+    const size_t start = bytes_.size();
     AppendHeader(name, kFlagDataFollows | kFlagDirectory, 0, 0, 0, dosTime, kMethodStore, kAttrDirectory);
+    KeepBeforeRun(start);
     return 0;
+}
+
+void Rar2Writer::KeepBeforeRun(size_t entryStart) {
+    // Other readers take a stored entry inside a solid run as its end and refuse every solid
+    // entry after it, so stored entries (directories, empty files) go in front of the run, in
+    // the order they came; directories still precede what they hold.
+    if (solidStarted_ && entryStart > runStart_) {
+        std::rotate(bytes_.begin() + ptrdiff_t(runStart_), bytes_.begin() + ptrdiff_t(entryStart), bytes_.end());
+    }
+    if (solidStarted_) runStart_ += bytes_.size() - entryStart;
 }
 
 bool Rar2Writer::CheckParents(const std::string& name) {
@@ -204,6 +218,7 @@ int Rar2Writer::AddFile(std::string_view name, const uint8_t* data, size_t size,
         method = kMethodNormal;
         if (options_.solid) {
             if (solidStarted_) flags |= kFlagSolid;
+            if (!solidStarted_) runStart_ = bytes_.size();
             solidStarted_ = true;
         } else if (packed.size() >= size) {
             method = kMethodStore;  // incompressible: storing is smaller
@@ -213,8 +228,10 @@ int Rar2Writer::AddFile(std::string_view name, const uint8_t* data, size_t size,
     EnsureParents(normal, dosTime);
     Claim(normal);
     if (method == kMethodStore) {
+        const size_t start = bytes_.size();
         AppendHeader(normal, flags, uint32_t(size), uint32_t(size), crc, dosTime, method, kAttrArchive);
         if (size > 0) bytes_.insert(bytes_.end(), data, data + size);
+        KeepBeforeRun(start);
     } else {
         AppendHeader(normal, flags, uint32_t(packed.size()), uint32_t(size), crc, dosTime, method, kAttrArchive);
         bytes_.insert(bytes_.end(), packed.begin(), packed.end());

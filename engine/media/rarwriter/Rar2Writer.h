@@ -15,7 +15,9 @@ namespace nuv {
 // Assembles a RAR 2.0 archive in memory: marker, main header, then one file header per
 // entry with its data, stored or compressed (unpack version 20, method 0x33). Entry names
 // use "\" between components; parent directories are added before their contents when the
-// caller has not added them. The same calls always give the same bytes.
+// caller has not added them. In a solid archive the compressed files form one run at the end:
+// directories and empty files added later are placed in front of it. The same calls always
+// give the same bytes.
 class Rar2Writer {
 public:
     struct Options {
@@ -64,10 +66,12 @@ private:
                       uint32_t dosTime, uint8_t method, uint32_t attributes);
     bool Claim(const std::string& name);
     bool CheckParents(const std::string& name);
+    void KeepBeforeRun(size_t entryStart);
 
     Options options_;
     std::unique_ptr<Rar2Encoder> encoder_;
     bool solidStarted_ = false;
+    size_t runStart_ = 0; // where the solid run's first entry begins
     std::vector<uint8_t> bytes_;
     std::set<std::string> names_;  // upper-cased, as readers compare names
     std::set<std::string> dirs_;   // the directories among them
