@@ -1,5 +1,7 @@
 #include "MediaSource.h"
 
+#include "core/Log.h"
+#include "core/MessageOutput.h"
 #include "core/Object.h"
 #include "core/String.h"
 #include "media/CodecManager.h"
@@ -18,8 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A folder on disk becomes a folder of memory files, the way an archive is attached.
-bool AttachDiskFolder(const fs::path& path, Folder& into, const char* tool, std::ostream& err) {
+// A folder on disk becomes a folder of disk files, the way an archive is attached; a file is
+// read only when something opens it, so a large folder costs its listing alone.
+bool AttachDiskFolder(const fs::path& path, Folder& into, int depth, const char* tool, std::ostream& err) {
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
     for (const auto& entry : fs::directory_iterator(path, ec)) entries.push_back(entry);
@@ -34,25 +37,37 @@ bool AttachDiskFolder(const fs::path& path, Folder& into, const char* tool, std:
         const std::string name = entry.path().filename().string();
         if (entry.is_symlink(ec)) continue;
         if (entry.is_directory(ec)) {
+            if (depth >= MediaSource::kMaxFolderDepth) continue;
             auto* folder = new Folder(String(name.c_str()));
             if (into.AttachFolder(folder) != 0) {
                 delete folder;
                 continue;
             }
-            if (!AttachDiskFolder(entry.path(), *folder, tool, err)) return false;
+            if (!AttachDiskFolder(entry.path(), *folder, depth + 1, tool, err)) return false;
         } else if (entry.is_regular_file(ec)) {
-            std::vector<uint8_t> bytes;
-            if (!MediaSource::ReadWhole(entry.path(), bytes)) {
-                err << tool << ": cannot read '" << entry.path().string() << "'\n";
-                return false;
-            }
-            Pointer<MemoryFile> file(new MemoryFile(String(name.c_str())));
-            file->SetContent(std::move(bytes));
+            Pointer<File> file(new File(String(name.c_str())));
             into.AttachFile(file.Get());
         }
     }
     return true;
 }
+
+// Picks out, while a scene loads, the file of the first picture that could not be loaded (the
+// loader's error line names it as Файл[...]).
+class MissingPictureOutput : public MessageOutput {
+public:
+    MissingPictureOutput() : MessageOutput("nuvtool media") {}
+    void Output(int level, const String& text) override {
+        static const std::string kPrefix = "Невозможно загрузить изображение из файла.";
+        const std::string line = text.GetText();
+        if (level < kLogError || !file.empty() || line.rfind(kPrefix, 0) != 0) return;
+        const size_t open = line.rfind("Файл[");
+        const size_t close = line.rfind(']');
+        if (open != std::string::npos && close != std::string::npos && close > open + 9)
+            file = line.substr(open + 9, close - open - 9);
+    }
+    std::string file;
+};
 
 } // namespace
 
@@ -67,12 +82,15 @@ bool MediaSource::Attach(const std::string& media, const char* tool, std::ostrea
     std::error_code ec;
     const fs::path path(media);
     if (fs::is_directory(path, ec)) {
-        auto* top = new Folder(String(path.filename().string().c_str()));
+        // Named by its whole path: a disk file's path is its folders' names joined.
+        std::string whole = fs::absolute(path, ec).lexically_normal().string();
+        while (whole.size() > 1 && whole.back() == '/') whole.pop_back();
+        auto* top = new Folder(String(whole.c_str()));
         if (FileManager::GetRoot()->AttachFolder(top) != 0) {
             delete top;
             return false;
         }
-        return AttachDiskFolder(path, *top, tool, err);
+        return AttachDiskFolder(path, *top, 0, tool, err);
     }
     std::vector<uint8_t> bytes;
     if (!fs::is_regular_file(path, ec) || !ReadWhole(path, bytes)) {
@@ -88,7 +106,28 @@ bool MediaSource::Attach(const std::string& media, const char* tool, std::ostrea
     return true;
 }
 
+std::string MediaSource::DefaultMedia(const std::string& scene) {
+    std::error_code ec;
+    if (!fs::is_regular_file(scene, ec)) return std::string();
+    const fs::path folder = fs::path(scene).parent_path();
+    return folder.empty() ? std::string(".") : folder.string();
+}
+
 int MediaSource::LoadScene(const std::string& scene, Pointer<Object>& root, const char* tool, std::ostream& err) {
+    Pointer<MissingPictureOutput> missing(new MissingPictureOutput());
+    RegisterMessageOutput(missing.Get());
+    const int status = LoadSceneFile(scene, root, tool, err);
+    UnregisterMessageOutput(missing.Get());
+    if (status != 0 && status != 2 && !missing->file.empty()) {
+        err << tool << ": the scene refers to '" << missing->file << "', which "
+            << (FileManager::FindFile(String(missing->file.c_str())) ? "is not a picture this engine reads"
+                                                                     : "is not in the media")
+            << "\n";
+    }
+    return status;
+}
+
+int MediaSource::LoadSceneFile(const std::string& scene, Pointer<Object>& root, const char* tool, std::ostream& err) {
     File* inMedia = FileManager::FindFile(String(scene.c_str()));
     if (inMedia) return CodecManager::LoadSceneFile(inMedia, root);
     std::vector<uint8_t> bytes;

@@ -207,7 +207,8 @@ void RenderCommand::PrintHelp(std::ostream& out) {
            "  Loads SCENE (a path inside the media, such as Main.STR, or a .STR file on disk), draws it\n"
            "  offscreen through the OpenGL module and writes frame_0000.tga, frame_0001.tga, ... into\n"
            "  DIR (default: the current folder). The media is a folder or a RAR 2.0 archive whose files\n"
-           "  the scene refers to. The camera is the node of that name, or the first camera found.\n"
+           "  the scene refers to (default: the folder of a scene file on disk). The camera is the node\n"
+           "  of that name, or the first camera found.\n"
            "  Each frame advances the scene by --step seconds (default 1/30); size defaults to 800x600.\n"
            "  --warm-up runs every particle system 30 simulated seconds before the first frame, as the\n"
            "  screensaver does.\n"
@@ -244,6 +245,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                                   "STRSceneCodec", "RAR2FileCodec"})
             CodecManager::GetCodec(String(codec), nullptr);
         Pointer<Object> root;
+        if (o.media.empty()) o.media = MediaSource::DefaultMedia(o.scene); // pictures beside the scene file
         if (!o.media.empty() && !MediaSource::Attach(o.media, "nuvtool render", err)) {
             result = kExitUsage;
         } else if (const int status = MediaSource::LoadScene(o.scene, root, "nuvtool render", err); status != 0 || !root) {

@@ -96,7 +96,8 @@ void SceneCommand::PrintHelp(std::ostream& out) {
            "  empty child slots shown), then the number of objects of each class reachable\n"
            "  from the root (the bounds that nodes make for themselves are not counted).\n"
            "  SCENE is a .STR file on disk or, with --media, a path inside the media (a folder or a\n"
-           "  RAR 2.0 archive) whose pictures the scene's textures load, such as Main.STR.\n"
+           "  RAR 2.0 archive) whose pictures the scene's textures load, such as Main.STR. Without\n"
+           "  --media the media is the folder the scene file is in.\n"
            "exit status: 0 done, 1 the file is not a readable scene, 2 bad arguments or unreadable file\n";
 }
 
@@ -136,6 +137,8 @@ int SceneCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
     for (const char* codec : {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec", "STRSceneCodec",
                               "RAR2FileCodec"})
         CodecManager::GetCodec(String(codec), nullptr);
+    // A scene extracted to disk finds its pictures beside it.
+    if (media.empty()) media = MediaSource::DefaultMedia(scene);
     if (!media.empty() && !MediaSource::Attach(media, "nuvtool scene", err)) return kExitUsage;
     Pointer<Object> root;
     const int status = MediaSource::LoadScene(scene, root, "nuvtool scene", err);

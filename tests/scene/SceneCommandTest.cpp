@@ -157,8 +157,28 @@ TEST_F(SceneCommandTest, TheScenesPicturesComeFromItsMediaArchive) {
 
     ASSERT_EQ(Run({"dump", "Main.STR", "--media", archive}), SceneCommand::kExitOk) << err.str();
     EXPECT_NE(out.str().find("Nuv.Triangles \"Quad\""), std::string::npos) << out.str();
-    // Without its media the picture is missing and the scene does not load.
-    EXPECT_EQ(Run({"dump", Write("Main.STR", scene)}), SceneCommand::kExitFailed);
+    // Extracted to disk, the scene's media is its own folder: the picture missing from there is
+    // named, a picture there that is none is named, and with the picture beside it the scene loads.
+    struct Case {
+        std::vector<uint8_t> picture; // empty: no pic.bmp beside the scene
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {{{}, SceneCommand::kExitFailed, "the scene refers to 'pic.bmp', which is not in the media"},
+                          {{'n', 'o'},
+                           SceneCommand::kExitFailed,
+                           "the scene refers to 'pic.bmp', which is not a picture this engine reads"},
+                          {bmp, SceneCommand::kExitOk, ""}};
+    const std::string onDisk = Write("Main.STR", scene);
+    for (const Case& c : cases) {
+        fs::remove(folder / "pic.bmp");
+        if (!c.picture.empty()) Write("pic.bmp", c.picture);
+        EXPECT_EQ(Run({"dump", onDisk}), c.status) << c.said << err.str();
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+        if (c.status == SceneCommand::kExitOk) {
+            EXPECT_NE(out.str().find("  Nuv.Texture 1\n"), std::string::npos) << out.str();
+        }
+    }
     // A path that is in neither place, media that is not an archive, and a second scene.
     EXPECT_EQ(Run({"dump", "Other.STR", "--media", archive}), SceneCommand::kExitUsage);
     EXPECT_NE(err.str().find("no scene 'Other.STR'"), std::string::npos);
