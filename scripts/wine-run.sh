@@ -37,6 +37,32 @@ create_prefix() {
     touch "$prefix/.nuv-ready"
 }
 
+# Without a display of its own the prefix gets a virtual one (Xvfb), so that windows and Direct3D
+# work in every program it runs: started with the prefix's server, its number kept beside the
+# prefix; it ends by itself when the last program and the server's helpers have gone.
+ensure_display() {
+    [[ -n "${DISPLAY:-}" ]] && return 0
+    local file="$prefix.display" n
+    if [[ -f "$file" ]]; then
+        n=$(cat "$file")
+        if [[ -S "/tmp/.X11-unix/X$n" ]]; then
+            export DISPLAY=":$n"
+            return 0
+        fi
+    fi
+    for n in $(seq 90 189); do
+        [[ -e "/tmp/.X11-unix/X$n" || -e "/tmp/.X$n-lock" ]] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -terminate </dev/null >/dev/null 2>&1 &
+        for _ in $(seq 100); do
+            [[ -S "/tmp/.X11-unix/X$n" ]] && break
+            sleep 0.05
+        done
+        echo "$n" >"$file"
+        export DISPLAY=":$n"
+        return 0
+    done
+}
+
 # Creates the prefix if needed and makes sure a lingering server with its helper processes runs.
 # The helpers are started with closed standard streams: otherwise they inherit the test's pipes
 # and CTest waits for them to exit.
@@ -44,6 +70,7 @@ ensure_server() {
     mkdir -p "$(dirname "$prefix")"
     exec 9>"$prefix.lock"
     flock 9
+    ensure_display
     create_prefix
     if wineserver -p"$server_linger" </dev/null >/dev/null 2>&1; then
         wine cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -233,8 +233,10 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     }
     // Without a display the picture is drawn offscreen; the rasteriser's thread count is fixed
     // so that the same scene gives the same pictures.
+#ifndef _WIN32
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("LP_NUM_THREADS", "2", 0);
+#endif
 
     Pointer<StreamOutput> log(new StreamOutput(err));
     RegisterMessageOutput(log.Get());

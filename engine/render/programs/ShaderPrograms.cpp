@@ -1,6 +1,7 @@
 #include "render/programs/ShaderPrograms.h"
 
 #include "core/Renderer.h"
+#include "render/programs/AssemblyPrograms.h"
 #include "render/programs/GlslPrograms.h"
 
 namespace nuv {
@@ -29,6 +30,7 @@ const char* ShaderPrograms::Text(Program program, int language, int level) {
     switch (language) {
     // One GLSL text serves every level: the OpenGL device runs them all alike.
     case RendererCaps::kLanguageGlsl: return GlslPrograms::Text(program);
+    case RendererCaps::kLanguageAssembly: return AssemblyPrograms::Text(program, level);
     default: return nullptr;
     }
 }
