@@ -1,6 +1,6 @@
 // Snow, a garland at two moments of its chase, a flare and a window plane over and under
 // blending, drawn headless through the OpenGL module.
-#include "../render/gl/GlTestScene.h"
+#include "../render/DeviceTestScene.h"
 
 #include "core/ColorBuffer.h"
 #include "core/Vector3Buffer.h"
@@ -26,7 +26,7 @@
 namespace nuv::test {
 namespace {
 
-class GlSprites : public GlScene {
+class GlSprites : public DeviceScene {
 protected:
     // The pixel (column, row from the bottom) a world point lands on through the camera.
     void PixelOf(const Vector3& point, int& x, int& y) {

@@ -437,6 +437,7 @@ void D3d9Renderer::SetDefaultState() {
     appliedBlock_ = nullptr;
     for (DWORD& op : stageOps_) op = 0;
     shadowBias_ = false;
+    equalDepthOffset_ = false;
 }
 
 int D3d9Renderer::DestroyDevice() {
@@ -696,7 +697,9 @@ IUnknown* D3d9Renderer::UploadTexture(const Image& image, bool compress, int lev
     const int full = FullChain(w, h);
     const UINT count = UINT(levels <= 0 || levels > full ? full : levels);
     const Texels top = FromImage(image.GetPixels(), w, h, image.GetFormat());
-    const bool dxt = compress && image.GetFormat() == Image::kRgb && GetCaps().dxt[0] && d3dx_.IsOpen();
+    // Compressed blocks are 4 x 4 texels: other sizes, and a failed compression, stay uncompressed.
+    const bool dxt = compress && image.GetFormat() == Image::kRgb && GetCaps().dxt[0] && d3dx_.IsOpen() &&
+                     w % 4 == 0 && h % 4 == 0;
     IDirect3DTexture9* texture = nullptr;
     if (!dxt) {
         if (FAILED(device_->CreateTexture(UINT(w), UINT(h), count, 0, format, D3DPOOL_MANAGED, &texture, nullptr)))
@@ -723,7 +726,10 @@ IUnknown* D3d9Renderer::UploadTexture(const Image& image, bool compress, int lev
             SafeRelease(to);
         }
         SafeRelease(system);
-        if (!ok) SafeRelease(texture);
+        if (!ok) {
+            SafeRelease(texture);
+            return UploadTexture(image, false, levels, created);
+        }
     }
     if (texture) created = int(texture->GetLevelCount());
     return texture;
@@ -999,7 +1005,18 @@ bool D3d9Renderer::PrepareDraw() {
     if (block_) {
         device_->SetRenderState(D3DRS_CULLMODE, D3d9StateMapping::Cull(block_->cullEnabled != 0, block_->cullOrder,
                                                                        GetReverseCull()));
+        // A pass asking for equal depth draws again over what an effect drew before, through
+        // another program (or the fixed pipeline); their depths need not be bit-identical, so
+        // "equal" is taken as "in front or level, pulled forward by a few depth units".
+        const bool nearlyEqual =
+            !GetEqualDepth() && !shadowBias_ && block_->depthComparison == RenderStateBlock::kEqual;
+        if (nearlyEqual != equalDepthOffset_) {
+            device_->SetRenderState(D3DRS_DEPTHBIAS, D3d9StateMapping::FloatBits(nearlyEqual ? -4.0f / 16777216.0f : 0));
+            device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, D3d9StateMapping::FloatBits(nearlyEqual ? -1.0f : 0));
+            equalDepthOffset_ = nearlyEqual;
+        }
         device_->SetRenderState(D3DRS_ZFUNC, GetEqualDepth() ? D3DCMP_EQUAL
+                                             : nearlyEqual   ? D3DCMP_LESSEQUAL
                                                              : D3d9StateMapping::Comparison(block_->depthComparison));
     }
     return true;
@@ -1340,6 +1357,7 @@ void D3d9Renderer::SetShadowmapTarget(BaseTexture* texture, int depthBias, float
         device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, 0);
         device_->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
         shadowBias_ = false;
+        equalDepthOffset_ = false;
         return;
     }
     // Without a picture the map takes the current viewport's size.
@@ -1361,6 +1379,7 @@ void D3d9Renderer::SetShadowmapTarget(BaseTexture* texture, int depthBias, float
     device_->SetRenderState(D3DRS_DEPTHBIAS, D3d9StateMapping::FloatBits(float(depthBias) * 5.960465e-8f));
     device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, D3d9StateMapping::FloatBits(slopeScaledBias));
     shadowBias_ = true;
+    equalDepthOffset_ = false;
 }
 
 void D3d9Renderer::SetViewport(const Vector2& position, const Vector2& size) {

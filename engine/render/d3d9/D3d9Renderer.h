@@ -187,6 +187,7 @@ private:
     bool shadersSet_ = false;
     DWORD stageOps_[8] = {};
     bool shadowBias_ = false;
+    bool equalDepthOffset_ = false;
 
     Matrix4 world_, view_, projection_;
     Matrix4 textureMatrices_[8];

@@ -1,6 +1,6 @@
 // Frames drawn through the OpenGL module with no display, compared pixel by pixel with what the
 // scene must give.
-#include "GlTestScene.h"
+#include "../DeviceTestScene.h"
 
 #include "core/Log.h"
 #include "core/IntBuffer.h"
@@ -39,11 +39,11 @@ int Channel(float v) {
     return int(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
 }
 
-using GlFrame = GlScene;
-using GlTexturing = GlScene;
-using GlStates = GlScene;
-using GlTargets = GlScene;
-using GlPrograms = GlScene;
+using GlFrame = DeviceScene;
+using GlTexturing = DeviceScene;
+using GlStates = DeviceScene;
+using GlTargets = DeviceScene;
+using GlPrograms = DeviceScene;
 
 } // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Small scenes drawn headless through the OpenGL module: quads in clip space, an effect of one
+// Small scenes drawn through the platform's renderer module: quads in clip space, an effect of one
 // pass whose state block the test shapes, and a read-back of the frame that is saved as a TGA
 // picture beside the failing test.
 #include "core/Color.h"
@@ -62,9 +62,15 @@ struct Rgb {
     int r, g, b;
 };
 
-// A renderer from the "OpenGL" module on a small offscreen window.
-class GlScene : public ::testing::Test {
+// A renderer from the platform's module ("OpenGL", "DirectX9") on a small window: the same scenes,
+// probes and tolerances for both.
+class DeviceScene : public ::testing::Test {
 protected:
+#ifdef _WIN32
+    static constexpr const char* kModule = "DirectX9";
+#else
+    static constexpr const char* kModule = "OpenGL";
+#endif
     static constexpr int kSize = 64;
 
     void SetUp() override;
@@ -75,6 +81,9 @@ protected:
     void Draw(Triangles& quad);
     // Reads the current target; the pixel at column x and row y counted from the bottom.
     Rgb At(int x, int y);
+    // Keeps the current frame for the probes until the next Begin: after EndFrame presents it,
+    // a back buffer's content is the device's to discard.
+    void Hold();
     // Within tolerance of each channel; on failure the frame is saved as name.tga.
     ::testing::AssertionResult Near(int x, int y, Rgb expected, int tolerance = 3);
 
@@ -87,6 +96,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     bool saved_ = false;
+    bool held_ = false;
 };
 
 } // namespace test

@@ -2,7 +2,7 @@
 // program and fixed-function techniques draw alike, and the edge cases of sway, ripples, weak
 // devices and per-pixel lights show in the frames.
 #include "../core/TestSupport.h"
-#include "gl/GlTestScene.h"
+#include "DeviceTestScene.h"
 #include "animation/SkinController.h"
 #include "core/IntBuffer.h"
 #include "core/Vector4Buffer.h"
@@ -50,7 +50,7 @@ Pointer<Texture> Picture(int size, uint8_t r, uint8_t g, uint8_t b, bool checker
     return texture;
 }
 
-class EffectFrames : public GlScene {
+class EffectFrames : public DeviceScene {
 protected:
     // A rectangle facing the camera at depth z (x, y in -1..1), or a floor at height y (x in
     // -3..3, z in 2..12) whose own y is 0: both with coordinates 0..1 on sets 0 and 1.
@@ -90,6 +90,7 @@ protected:
         std::vector<uint8_t> rgba;
         int w = 0, h = 0;
         EXPECT_TRUE(renderer->ReadFrame(w, h, rgba));
+        Hold();
         renderer->EndFrame();
         return rgba;
     }

@@ -6,7 +6,7 @@
 #include "core/IntBuffer.h"
 #include "core/Vector3Buffer.h"
 #include "core/Vector4Buffer.h"
-#include "gl/GlTestScene.h"
+#include "DeviceTestScene.h"
 #include "media/image/Image.h"
 #include "render/ColorEffect.h"
 #include "render/CustomGlowPostRenderEffect.h"
@@ -34,7 +34,7 @@
 namespace nuv::test {
 namespace {
 
-class ShadowGlowFrames : public GlScene {
+class ShadowGlowFrames : public DeviceScene {
 protected:
     // A horizontal rectangle at height y, facing up, in a colour, drawn from both sides.
     Pointer<Triangles> Plate(float x0, float x1, float z0, float z1, float y, const Color& color) {
@@ -182,7 +182,13 @@ TEST_F(ShadowGlowFrames, AFixedFunctionFloorIsDarkenedAllOver) {
             dark += isDark ? 1 : 0;
             map += isDark ? '#' : '.';
         }
+#ifdef _WIN32
+    // Direct3D 9 rasterises with pixel centres on whole coordinates, half a texel from GL's, so
+    // the map's edge moves by half a texel: the corner pixel of the window may fall outside.
+    EXPECT_GE(dark, total - 1) << "lit floor red " << int(bright.r) << ", shadow rows 18-20: " << map;
+#else
     EXPECT_EQ(dark, total) << "lit floor red " << int(bright.r) << ", shadow rows 18-20: " << map;
+#endif
     renderer->EndFrame();
 }
 

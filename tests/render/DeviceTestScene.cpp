@@ -1,4 +1,4 @@
-#include "GlTestScene.h"
+#include "DeviceTestScene.h"
 
 #include "core/ColorBuffer.h"
 #include "core/IntBuffer.h"
@@ -103,24 +103,28 @@ QuadEffect& EffectOf(Triangles& quad) {
     return static_cast<QuadEffect&>(*quad.GetEffect());
 }
 
-void GlScene::SetUp() {
+void DeviceScene::SetUp() {
+#ifndef _WIN32
     // No display at all: SDL's offscreen driver on Mesa's software rasteriser, with a fixed
     // number of rasteriser threads so frames come out the same on every run.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("LP_NUM_THREADS", "2", 1);
     unsetenv("DISPLAY");
+#endif
     name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     Renderer::SetWindowCalls(&kWindowCalls);
-    ASSERT_EQ(ModuleManager::CreateRenderer("OpenGL"), 0);
+    ASSERT_EQ(ModuleManager::CreateRenderer(kModule), 0);
     renderer = ModuleManager::GetRenderer();
     ASSERT_NE(renderer, nullptr);
-    const int windowed = renderer->GetModeCount() - 1;
-    ASSERT_EQ(renderer->GetMode(windowed)->fullScreen, 0);
+    int windowed = -1;
+    for (int i = 0; i < renderer->GetModeCount() && windowed < 0; ++i)
+        if (renderer->GetMode(i)->fullScreen == 0) windowed = i;
+    ASSERT_GE(windowed, 0);
     ASSERT_EQ(renderer->Open(windowed, String("Render test"), nullptr, 0, 0, kSize, kSize), 0);
     ASSERT_EQ(renderer->GetViewportWidth(), kSize);
 }
 
-void GlScene::TearDown() {
+void DeviceScene::TearDown() {
     if (!renderer) {
         Renderer::SetWindowCalls(nullptr);
         return;
@@ -130,24 +134,33 @@ void GlScene::TearDown() {
     Renderer::SetWindowCalls(nullptr);
 }
 
-void GlScene::Begin(const Color& clear) {
+void DeviceScene::Begin(const Color& clear) {
+    held_ = false;
     ASSERT_EQ(renderer->BeginFrame(), 0);
     renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth | Renderer::kClearStencil, clear, 1.0f, 0);
 }
 
-void GlScene::Draw(Triangles& quad) {
+void DeviceScene::Draw(Triangles& quad) {
     renderer->DrawGeometry(&quad);
 }
 
-Rgb GlScene::At(int x, int y) {
-    EXPECT_TRUE(renderer->ReadFrame(width_, height_, frame_));
-    saved_ = false;
+void DeviceScene::Hold() {
+    held_ = false;
+    At(0, 0);
+    held_ = true;
+}
+
+Rgb DeviceScene::At(int x, int y) {
+    if (!held_) {
+        EXPECT_TRUE(renderer->ReadFrame(width_, height_, frame_));
+        saved_ = false;
+    }
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return {-1, -1, -1};
     const uint8_t* p = frame_.data() + (size_t(y) * size_t(width_) + size_t(x)) * 4;
     return {p[0], p[1], p[2]};
 }
 
-::testing::AssertionResult GlScene::Near(int x, int y, Rgb expected, int tolerance) {
+::testing::AssertionResult DeviceScene::Near(int x, int y, Rgb expected, int tolerance) {
     const Rgb got = At(x, y);
     if (std::abs(got.r - expected.r) <= tolerance && std::abs(got.g - expected.g) <= tolerance &&
         std::abs(got.b - expected.b) <= tolerance)
@@ -159,7 +172,7 @@ Rgb GlScene::At(int x, int y) {
                                          << name << ".tga";
 }
 
-void GlScene::SaveFrame() {
+void DeviceScene::SaveFrame() {
     if (saved_ || frame_.empty()) return;
     saved_ = true;
     std::vector<uint8_t> bytes;
