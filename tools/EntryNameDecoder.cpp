@@ -2,16 +2,51 @@
 
 #include "media/rar/Rar2UnicodeName.h"
 
-#include <iconv.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
 
 namespace nuv {
 
 namespace {
 
-// One conversion descriptor for one call; closed however the call ends.
+// One conversion from a code page to UTF-8 for one call; closed however the call ends.
+// Convert gives 1 for a whole character, 0 for input that may be the start of a longer one, -1
+// for bytes that are no character.
+#ifdef _WIN32
+class Converter {
+public:
+    // "CP866", "cp1251", "WINDOWS-1251" or a bare number name a code page.
+    explicit Converter(const std::string& codePage) {
+        const char* digits = codePage.c_str();
+        while (*digits && (*digits < '0' || *digits > '9')) ++digits;
+        codePage_ = *digits ? UINT(std::strtoul(digits, nullptr, 10)) : 0;
+        if (codePage_ && !IsValidCodePage(codePage_)) codePage_ = 0;
+    }
+    bool IsOpen() const { return codePage_ != 0; }
+    int Convert(const char* in, size_t length, std::string& out) const {
+        wchar_t wide[4];
+        const int count = MultiByteToWideChar(codePage_, MB_ERR_INVALID_CHARS, in, int(length), wide, 4);
+        if (count <= 0) return length < 4 ? 0 : -1;
+        char utf8[16];
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, count, utf8, int(sizeof utf8), nullptr, nullptr);
+        if (bytes <= 0) return -1;
+        out.append(utf8, size_t(bytes));
+        return 1;
+    }
+
+private:
+    UINT codePage_ = 0;
+};
+#else
 class Converter {
 public:
     explicit Converter(const std::string& codePage) : cd_(iconv_open("UTF-8", codePage.c_str())) {}
@@ -21,11 +56,27 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
     bool IsOpen() const { return cd_ != iconv_t(-1); }
-    iconv_t Get() const { return cd_; }
+    int Convert(const char* in, size_t length, std::string& out) const {
+        char copy[4];
+        std::memcpy(copy, in, length);
+        char buffer[16];
+        char* inPtr = copy;
+        size_t inLeft = length;
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        const size_t result = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+        if (result != size_t(-1) && inLeft == 0 && outPtr != buffer) {
+            out.append(buffer, size_t(outPtr - buffer));
+            return 1;
+        }
+        return result == size_t(-1) && errno != EINVAL ? -1 : 0;
+    }
 
 private:
     iconv_t cd_;
 };
+#endif
 
 } // namespace
 
@@ -85,20 +136,11 @@ std::string EntryNameDecoder::FromCodePage(std::string_view bytes) const {
         bool converted = false;
         for (size_t length = 1; converter.IsOpen() && length <= 4 && i + length <= bytes.size() && !converted;
              ++length) {
-            char in[4];
-            for (size_t k = 0; k < length; ++k) in[k] = bytes[i + k];
-            char buffer[16];
-            char* inPtr = in;
-            size_t inLeft = length;
-            char* outPtr = buffer;
-            size_t outLeft = sizeof buffer;
-            iconv(converter.Get(), nullptr, nullptr, nullptr, nullptr);
-            const size_t result = iconv(converter.Get(), &inPtr, &inLeft, &outPtr, &outLeft);
-            if (result != size_t(-1) && inLeft == 0 && outPtr != buffer) {
-                out.append(buffer, size_t(outPtr - buffer));
+            const int result = converter.Convert(bytes.data() + i, length, out);
+            if (result > 0) {
                 i += length;
                 converted = true;
-            } else if (result == size_t(-1) && errno != EINVAL) {
+            } else if (result < 0) {
                 break; // an invalid sequence: longer input will not help
             }
         }
