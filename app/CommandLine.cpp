@@ -264,7 +264,11 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
             return Fail("'" + modeSwitch + "' and '" + argument + "' ask for two different modes");
         if (modeSwitch.empty()) modeSwitch = argument;
     }
-    if (help_) return 0;
+    // Help is all that is asked for then.
+    if (help_) {
+        hack_ = false;
+        return 0;
+    }
     if (hack_) {
         if (!modeSwitch.empty()) return Fail("'" + hackOption + "' does not go with '" + modeSwitch + "'");
         mode_ = kModeSaver;

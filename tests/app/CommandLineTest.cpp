@@ -150,6 +150,7 @@ TEST(CommandLineArguments, SystemSwitchesAndHackModes) {
         CommandLine line;
         EXPECT_EQ(ParseArgs(&line, help), 0) << help;
         EXPECT_TRUE(line.WantsHelp()) << help;
+        EXPECT_FALSE(line.IsHack()) << help;
     }
 }
 
