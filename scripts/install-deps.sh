@@ -31,7 +31,7 @@ PACKAGES=(
     # display-mode switching: an X server with a dummy screen that can change its mode, and xrandr
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
     # the program as a hack of the real XScreenSaver daemon; its Debian package (CPack, dpkg-shlibdeps)
-    xscreensaver dpkg-dev file
+    xscreensaver dpkg-dev file man-db
 )
 
 # One dpkg-query for the whole list; unknown packages simply do not appear in its output.
