@@ -85,7 +85,11 @@ int SceneScreensaverApp::ReadOptions(const String& registryKey) {
     std::string path;
     if (SettingsStore::MakePath(registryKey, &path) != 0) return 1;
     SettingsStore store(path);
-    return store.Read(&settings_);
+    const Settings before = settings_;
+    const int status = store.Read(&settings_);
+    // Whichever store the platform keeps, the run gets only values it can use.
+    settings_.ApplyLimits(before);
+    return status;
 }
 
 int SceneScreensaverApp::WriteOptions(const String& registryKey) {
