@@ -44,7 +44,7 @@ expect_end() {
     [ "$last" = "INFO. Конец лога." ] || fail "the log ends with [$last]"
 }
 in_xvfb() {
-    xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+    "$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$@"
 }
 
 case $case_name in

@@ -23,7 +23,7 @@ export ALSOFT_CONF="$work/alsoft.conf"
 mkdir -p "$XDG_CONFIG_HOME/Software/Tessaly Software"
 printf 'Width=800\nHeight=600\nUseDesktopSettings=0\nMusic=1\nSFX=1\nVolume=100\n' \
     > "$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
-xvfb-run -a -s "-screen 0 800x600x24" sh -c '"$1" /s & pid=$!; sleep 14; kill -TERM $pid; wait $pid' _ "$program"
+"$(dirname "$0")/in_xvfb.sh" "-screen 0 800x600x24" sh -c '"$1" /s & pid=$!; sleep 14; kill -TERM $pid; wait $pid' _ "$program"
 status=$?
 [ $status -eq 0 ] || { echo "FAIL: exit status $status"; exit 1; }
 [ -s "$work/mix.wav" ] || { echo "FAIL: nothing was recorded"; exit 1; }

@@ -85,7 +85,7 @@ chmod +x "$work/drive.sh"
 
 run() {
     printf '%s\n' "$@" > "$work/steps"
-    xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work" "$work/steps" || fail "run: $*"
+    "$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work" "$work/steps" || fail "run: $*"
     grep -qxF "INFO. Режим скринсейвера 3." "$log" || fail "not the settings mode"
     grep -qxF "INFO. Запущен режим конфигурирования." "$log" || fail "the settings mode did not start"
     grep -qxF "INFO. Работа скринсейвера завершена корректно." "$log" || fail "the run did not end normally"

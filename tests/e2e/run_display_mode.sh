@@ -108,7 +108,7 @@ fi
 
 # 2. A display that cannot switch.
 rm -f "$log" "$work/during"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work" click
+"$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work" click
 status=$?
 [ $status -eq 0 ] || fail "exit status $status on Xvfb"
 during=$(cat "$work/during" 2>/dev/null)

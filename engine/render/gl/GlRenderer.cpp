@@ -122,6 +122,11 @@ void GlRenderer::BuildModes() {
             sizes.push_back({mode.w, mode.h, bits});
         }
     }
+    SDL_DisplayMode desktop{};
+    const bool haveDesktop = displays > 0 && SDL_GetDesktopDisplayMode(0, &desktop) == 0;
+    // Drivers that list no modes (SDL's offscreen one) still have the desktop's: it is always a mode.
+    if (haveDesktop && desktop.w > 0 && desktop.h > 0)
+        sizes.push_back({desktop.w, desktop.h, SDL_BITSPERPIXEL(desktop.format) == 16 ? 16 : 32});
     std::sort(sizes.begin(), sizes.end(), [](const Size& a, const Size& b) {
         return a.width != b.width ? a.width < b.width : a.height != b.height ? a.height < b.height : a.bits < b.bits;
     });
@@ -131,8 +136,6 @@ void GlRenderer::BuildModes() {
                             }),
                 sizes.end());
     int defaultMode = -1;
-    SDL_DisplayMode desktop{};
-    const bool haveDesktop = displays > 0 && SDL_GetDesktopDisplayMode(0, &desktop) == 0;
     for (const Size& size : sizes) {
         if (haveDesktop && defaultMode < 0 && size.width == desktop.w && size.height == desktop.h &&
             size.bits == (SDL_BITSPERPIXEL(desktop.format) == 16 ? 16 : 32))
