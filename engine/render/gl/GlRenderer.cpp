@@ -347,6 +347,8 @@ void GlRenderer::ReleaseAll() {
     for (auto& program : programs_)
         if (context_ && program.second) glDeleteProgram(program.second);
     programs_.clear();
+    programUniforms_.clear();
+    uploadedProgram_ = 0;
     for (auto& shader : compiledShaders_)
         if (context_ && shader.second) glDeleteShader(shader.second);
     compiledShaders_.clear();
@@ -737,6 +739,23 @@ GLuint GlRenderer::ProgramFor() {
         programs_[key] = 0;
         return 0;
     }
+    // The register arrays' places, looked up once.
+    // The register arrays' places and sizes (the compiler keeps only what a program reads),
+    // looked up once.
+    UniformArrays arrays;
+    arrays.vc = glGetUniformLocation(program, "vc");
+    arrays.pc = glGetUniformLocation(program, "pc");
+    GLint active = 0;
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &active);
+    for (GLint u = 0; u < active; ++u) {
+        char uniform[16] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program, GLuint(u), sizeof uniform, nullptr, &size, &type, uniform);
+        if (std::strncmp(uniform, "vc", 2) == 0 && (uniform[2] == '\0' || uniform[2] == '[')) arrays.vcSize = size;
+        if (std::strncmp(uniform, "pc", 2) == 0 && (uniform[2] == '\0' || uniform[2] == '[')) arrays.pcSize = size;
+    }
+    programUniforms_[program] = arrays;
     // Sampler sN reads texture unit N.
     glUseProgram(program);
     for (int i = 0; i < RenderStateBlock::kStageCount; ++i) {
@@ -799,14 +818,14 @@ void GlRenderer::SetVertexConstants(int firstRegister, const float* values, int 
     if (!values || firstRegister < 0 || registerCount <= 0 || firstRegister >= 256) return;
     registerCount = std::min(registerCount, 256 - firstRegister);
     std::memcpy(vertexConstants_ + firstRegister * 4, values, size_t(registerCount) * 16);
-    constantsChanged_ = true;
+    vertexDirty_.Add(firstRegister, firstRegister + registerCount);
 }
 
 void GlRenderer::SetPixelConstants(int firstRegister, const float* values, int registerCount) {
     if (!values || firstRegister < 0 || registerCount <= 0 || firstRegister >= 32) return;
     registerCount = std::min(registerCount, 32 - firstRegister);
     std::memcpy(pixelConstants_ + firstRegister * 4, values, size_t(registerCount) * 16);
-    constantsChanged_ = true;
+    pixelDirty_.Add(firstRegister, firstRegister + registerCount);
 }
 
 // --- Passes and drawing ------------------------------------------------------------------------
@@ -915,12 +934,29 @@ void GlRenderer::PrepareDraw() {
         programPointSize_ = pointSize;
     }
     if (pointSize) glUniform1f(glGetUniformLocation(program, "viewportHeight"), GLfloat(viewportHeight_));
-    if (ownRegisters) {
-        const GLint vc = glGetUniformLocation(program, "vc");
-        const GLint pc = glGetUniformLocation(program, "pc");
-        if (vc >= 0) glUniform4fv(vc, 256, vertexConstants_);
-        if (pc >= 0) glUniform4fv(pc, 32, pixelConstants_);
+    if (ownRegisters) UploadConstants(program);
+}
+
+void GlRenderer::UploadConstants(GLuint program) {
+    // A program keeps its uniforms: the registers set since its last draw are all it needs, while
+    // a program met after another takes every register set so far.
+    const auto found = programUniforms_.find(program);
+    if (found == programUniforms_.end()) return;
+    if (program != uploadedProgram_) {
+        vertexDirty_ = {0, vertexDirty_.everHigh, vertexDirty_.everHigh};
+        pixelDirty_ = {0, pixelDirty_.everHigh, pixelDirty_.everHigh};
+        uploadedProgram_ = program;
     }
+    const UniformArrays& a = found->second;
+    auto upload = [](GLint location, int size, const DirtyRange& dirty, const float* values) {
+        const int high = std::min(dirty.high, size);
+        if (location >= 0 && high > dirty.low)
+            glUniform4fv(location + dirty.low, high - dirty.low, values + dirty.low * 4);
+    };
+    upload(a.vc, a.vcSize, vertexDirty_, vertexConstants_);
+    upload(a.pc, a.pcSize, pixelDirty_, pixelConstants_);
+    vertexDirty_.low = vertexDirty_.high = 0;
+    pixelDirty_.low = pixelDirty_.high = 0;
 }
 
 void GlRenderer::DrawRange(int primitiveType, int count, bool indexed) {

@@ -5,6 +5,7 @@
 
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -123,6 +124,7 @@ private:
     GLuint CompileShader(Shader& shader, GLenum type);
     void PrepareDraw();
     void DrawRange(int primitiveType, int count, bool indexed);
+    void UploadConstants(GLuint program);
     void ApplyGammaToFrame();
 
     void* window_ = nullptr;
@@ -147,7 +149,28 @@ private:
     PixelShader* pixelShader_ = nullptr;
     float vertexConstants_[256 * 4] = {};
     float pixelConstants_[32 * 4] = {};
-    bool constantsChanged_ = true;
+    // The registers set since the last upload, and the highest ever set; uniform arrays are
+    // uploaded from their first element's location onwards, element by element.
+    struct DirtyRange {
+        int low = 0;
+        int high = 0;
+        int everHigh = 0;
+        void Add(int from, int to) {
+            low = high > low ? std::min(low, from) : from;
+            high = std::max(high, to);
+            everHigh = std::max(everHigh, to);
+        }
+    };
+    DirtyRange vertexDirty_;
+    DirtyRange pixelDirty_;
+    GLuint uploadedProgram_ = 0;
+    struct UniformArrays {
+        GLint vc = -1;
+        GLint pc = -1;
+        int vcSize = 0;
+        int pcSize = 0;
+    };
+    std::unordered_map<GLuint, UniformArrays> programUniforms_;
     int primitiveTypeOverride_ = -1;
     Resource* indices_ = nullptr;
     int vertexCount_ = 0;
