@@ -38,8 +38,9 @@ create_prefix() {
 }
 
 # Without a display of its own the prefix gets a virtual one (Xvfb), so that windows and Direct3D
-# work in every program it runs: started with the prefix's server, its number kept beside the
-# prefix; it ends by itself when the last program and the server's helpers have gone.
+# work in every program it runs: its number is kept beside the prefix, and it lives as long as
+# the prefix's Wine server (a watcher ends it when the server has gone).
+started_display=
 ensure_display() {
     [[ -n "${DISPLAY:-}" ]] && return 0
     local file="$prefix.display" n
@@ -52,7 +53,8 @@ ensure_display() {
     fi
     for n in $(seq 90 189); do
         [[ -e "/tmp/.X11-unix/X$n" || -e "/tmp/.X$n-lock" ]] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -terminate </dev/null >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        started_display=$!
         for _ in $(seq 100); do
             [[ -S "/tmp/.X11-unix/X$n" ]] && break
             sleep 0.05
@@ -61,6 +63,12 @@ ensure_display() {
         export DISPLAY=":$n"
         return 0
     done
+}
+
+# Ends the display started above once the server (started after it) has gone.
+watch_display() {
+    [[ -z "$started_display" ]] && return 0
+    (wineserver -w; kill "$started_display" 2>/dev/null) </dev/null >/dev/null 2>&1 &
 }
 
 # Creates the prefix if needed and makes sure a lingering server with its helper processes runs.
@@ -75,6 +83,7 @@ ensure_server() {
     if wineserver -p"$server_linger" </dev/null >/dev/null 2>&1; then
         wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     fi
+    watch_display
     flock -u 9
     exec 9>&-
 }

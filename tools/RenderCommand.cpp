@@ -270,6 +270,8 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         << " picture\n";
                 } else {
                     result = kExitOk;
+                    // Sprites drawn as quads face the camera the update finds.
+                    renderer->SetCamera(camera);
                     node->UpdateTree(0.0, true);
                     if (o.warmUp) WarmUpParticles(*node);
                     for (int frame = 0; frame < o.frames && result == kExitOk; ++frame) {

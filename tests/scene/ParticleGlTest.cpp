@@ -81,7 +81,9 @@ protected:
 };
 
 TEST_F(GlSprites, SnowFlakesAreDrawnWhereTheyAre) {
-    ASSERT_TRUE(renderer->GetCaps().pointSprites);
+    // A device without point sprites (Wine's Direct3D 9 allows no point above 8000 pixels) draws
+    // sprites as quads, which WithoutPointSpritesSnowAndFlaresAreQuads checks on every device.
+    if (!renderer->GetCaps().pointSprites) GTEST_SKIP() << "the device has no point sprites";
     Begin();
     Pointer<SpriteParticleSystem> snow = DrawSnow(3);
     EXPECT_GT(LitFlakes(*snow), 6);
@@ -140,7 +142,9 @@ TEST_F(GlSprites, GarlandChasesItsDarkGroup) {
 }
 
 TEST_F(GlSprites, EverySpriteHasItsOwnSize) {
-    ASSERT_TRUE(renderer->GetCaps().pointSprites);
+    // A device without point sprites (Wine's Direct3D 9 allows no point above 8000 pixels) draws
+    // sprites as quads, which WithoutPointSpritesSnowAndFlaresAreQuads checks on every device.
+    if (!renderer->GetCaps().pointSprites) GTEST_SKIP() << "the device has no point sprites";
     Begin();
     Pointer<Flare> small(new Flare), large(new Flare);
     small->size = 0.1f;
