@@ -435,7 +435,7 @@ void D3d9Renderer::SetDefaultState() {
     device_->SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(view_.Data()));
     device_->SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(projection_.Data()));
     appliedBlock_ = nullptr;
-    for (DWORD& op : stageOps_) op = 0;
+    ForgetDrawState();
     shadowBias_ = false;
     equalDepthOffset_ = false;
 }
@@ -929,7 +929,7 @@ void D3d9Renderer::BeginPass(Pass* pass) {
         }
         if (appliedBlock_ != block_ && recorded->object) {
             static_cast<IDirect3DStateBlock9*>(recorded->object)->Apply();
-            for (DWORD& op : stageOps_) op = 0;
+            ForgetDrawState();
         }
         appliedBlock_ = block_;
     }
@@ -941,6 +941,12 @@ void D3d9Renderer::BeginPass(Pass* pass) {
     vertexCount_ = 0;
     indices_ = nullptr;
     vertexShader_ = pixelShader_ = nullptr;
+}
+
+void D3d9Renderer::ForgetDrawState() {
+    for (DWORD& op : stageOps_) op = 0;
+    for (DWORD& flags : transformFlags_) flags = kUnknownState;
+    cullMode_ = depthFunction_ = kUnknownState;
 }
 
 bool D3d9Renderer::PrepareDraw() {
@@ -988,6 +994,7 @@ bool D3d9Renderer::PrepareDraw() {
             device_->SetTextureStageState(DWORD(stage), D3DTSS_ALPHAOP, D3DTOP_DISABLE);
         } else {
             D3d9StateMapping::ApplyStage(*device_, stage, block_->stages[stage]);
+            transformFlags_[stage] = kUnknownState;
         }
         stageOps_[stage] = want;
     }
@@ -999,12 +1006,15 @@ bool D3d9Renderer::PrepareDraw() {
         if (generation >= RenderStateBlock::kTexGenReflection && generation <= RenderStateBlock::kTexGenSphere)
             flags = D3DTTFF_COUNT3;
         if (generation == RenderStateBlock::kTexGenProjected) flags = D3DTTFF_COUNT3 | D3DTTFF_PROJECTED;
-        device_->SetTextureStageState(DWORD(stage), D3DTSS_TEXTURETRANSFORMFLAGS, flags);
+        if (flags != transformFlags_[stage])
+            device_->SetTextureStageState(DWORD(stage), D3DTSS_TEXTURETRANSFORMFLAGS, flags);
+        transformFlags_[stage] = flags;
     }
     // Draw-time overrides after the recorded state.
     if (block_) {
-        device_->SetRenderState(D3DRS_CULLMODE, D3d9StateMapping::Cull(block_->cullEnabled != 0, block_->cullOrder,
-                                                                       GetReverseCull()));
+        const DWORD cull = D3d9StateMapping::Cull(block_->cullEnabled != 0, block_->cullOrder, GetReverseCull());
+        if (cull != cullMode_) device_->SetRenderState(D3DRS_CULLMODE, cull);
+        cullMode_ = cull;
         // A pass asking for equal depth draws again over what an effect drew before, through
         // another program (or the fixed pipeline); their depths need not be bit-identical, so
         // "equal" is taken as "in front or level, pulled forward by a few depth units".
@@ -1015,9 +1025,11 @@ bool D3d9Renderer::PrepareDraw() {
             device_->SetRenderState(D3DRS_SLOPESCALEDEPTHBIAS, D3d9StateMapping::FloatBits(nearlyEqual ? -1.0f : 0));
             equalDepthOffset_ = nearlyEqual;
         }
-        device_->SetRenderState(D3DRS_ZFUNC, GetEqualDepth() ? D3DCMP_EQUAL
-                                             : nearlyEqual   ? D3DCMP_LESSEQUAL
-                                                             : D3d9StateMapping::Comparison(block_->depthComparison));
+        const DWORD depth = GetEqualDepth() ? D3DCMP_EQUAL
+                            : nearlyEqual   ? D3DCMP_LESSEQUAL
+                                            : D3d9StateMapping::Comparison(block_->depthComparison);
+        if (depth != depthFunction_) device_->SetRenderState(D3DRS_ZFUNC, depth);
+        depthFunction_ = depth;
     }
     return true;
 }

@@ -185,7 +185,15 @@ private:
     IUnknown* vertexShader_ = nullptr;
     IUnknown* pixelShader_ = nullptr;
     bool shadersSet_ = false;
+    // What the draw-time overrides last set, so that they are set again only when they change;
+    // forgotten whenever a recorded state is replayed.
+    static constexpr DWORD kUnknownState = 0xFFFFFFFFu;
+    void ForgetDrawState();
     DWORD stageOps_[8] = {};
+    DWORD transformFlags_[8] = {kUnknownState, kUnknownState, kUnknownState, kUnknownState,
+                                kUnknownState, kUnknownState, kUnknownState, kUnknownState};
+    DWORD cullMode_ = kUnknownState;
+    DWORD depthFunction_ = kUnknownState;
     bool shadowBias_ = false;
     bool equalDepthOffset_ = false;
 
