@@ -360,7 +360,8 @@ bool RarCommand::SafeRelativePath(const std::string& name, std::string& path) {
         if (!result.empty()) result += '/';
         result += part;
     }
-    if (result.empty()) return false;
+    // A drive may also hide behind dropped components (".\\C:\\x"): on Windows it would replace the target.
+    if (result.empty() || (result.size() >= 2 && result[1] == ':')) return false;
     path = std::move(result);
     return true;
 }

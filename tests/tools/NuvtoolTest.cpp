@@ -226,6 +226,7 @@ TEST_F(NuvtoolTest, ExtractionNeverLeavesTheTarget) {
         {"\\evil3.txt", "absolute"},
         {"/tmp/evil4.txt", "absolute"},
         {"C:evil5.txt", "drive"},
+        {".\\C:\\evil7.txt", "drive behind a dot"},
         {"good\\file.txt", "fine"},
         {"link\\evil6.txt", "through a link"},
     };
