@@ -119,8 +119,16 @@ stage_wine() {
     local dir=build/ci-win
     # Third-party libraries cross-built from Debian's sources, cached after the first run.
     bash scripts/build-win-deps.sh || build_failed "cross-building the third-party libraries failed" || return
+    # halvane.scr carries the content archives, which the native build's content program makes
+    # (the native stage's folder and flags, so that a full run builds them once).
+    local native=build/ci-native
+    nuv_configure "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNUV_BUILD_BENCH=ON >/dev/null &&
+        ninja -C "$native" -j"$NUV_JOBS" nuv_content_archives >/dev/null ||
+        build_failed "building the content archives failed" || return
     nuv_configure "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE="$NUV_ROOT/cmake/mingw-w64-x86_64.cmake" || build_failed "configure failed" || return
+        -DCMAKE_TOOLCHAIN_FILE="$NUV_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DNUV_CUSTOMDATA_ARCHIVE="$NUV_ROOT/$native/content/CustomData.rar2" \
+        -DNUV_MEDIA_ARCHIVE="$NUV_ROOT/$native/content/Media.rar2" || build_failed "configure failed" || return
     local built=0 rc=0
     run_ninja "$dir" || built=1
     # One server with its helper processes for the whole run, started before the tests run in parallel.
