@@ -61,6 +61,8 @@ click() {
 
 # Starts the program in the background; $pid, and its status later through finish.
 start() {
+    # Each run's own log: an earlier one must not answer for it.
+    rm -f "$(log_file)"
     wine "$@" >"$work/out" 2>"$work/err" &
     pid=$!
 }
@@ -71,7 +73,17 @@ finish() {
 }
 
 # The saver cases need the renderer: a build without it says so in the log.
+# The Windows process may still be closing its log when the launcher has returned.
+wait_for_log_end() {
+    for _ in $(seq 1 40); do
+        iconv -f cp1251 -t utf-8 "$(log_file)" 2>/dev/null | grep -q 'Конец лога' && return 0
+        sleep 0.25
+    done
+    return 1
+}
+
 skip_without_renderer() {
+    wait_for_log_end
     if iconv -f cp1251 -t utf-8 "$(log_file)" 2>/dev/null | grep -q 'Невозможно загрузить библиотеку рендерера \[DirectX9\]'; then
         echo "SKIP: this build has no Direct3D 9 renderer module (DirectX9), which this mode needs"
         exit 77
@@ -80,6 +92,7 @@ skip_without_renderer() {
 
 # The log ends with its end line, in Windows-1251.
 check_log_end() {
+    wait_for_log_end
     local last
     last=$(tail -c 64 "$(log_file)" | tr -d '\r' | tail -n 1)
     [[ "$last" == "$(printf 'INFO. Конец лога.' | iconv -f utf-8 -t cp1251)" ]] || fail "the log does not end with its end line in Windows-1251"
@@ -151,6 +164,7 @@ password)
     finish
     status=$?
     [[ $status == 0 ]] || fail "exit status $status"
+    wait_for_log_end
     text=$(iconv -f cp1251 -t utf-8 "$(log_file)" | tr -d '\r')
     grep -qx 'INFO. Режим скринсейвера 4.' <<<"$text" || fail "not the password mode"
     grep -qx 'INFO. Volume: 55' <<<"$text" || fail "a REG_SZ of up to four bytes is not read as its bytes"
