@@ -155,7 +155,7 @@ about)
     ;;
 password)
     # Values of the wrong type or out of range: up to four bytes are the number, longer values
-    # change nothing, and the run goes on.
+    # change nothing, numbers out of range take their limits, and the run goes on.
     wine reg add "$saver_key" /v ShowTime /t REG_DWORD /d 1 /f >/dev/null
     wine reg add "$saver_key" /v Volume /t REG_SZ /d 7 /f >/dev/null
     wine reg add "$saver_key" /v Width /t REG_QWORD /d 1024 /f >/dev/null
@@ -169,10 +169,13 @@ password)
     grep -qx 'INFO. Режим скринсейвера 4.' <<<"$text" || fail "not the password mode"
     grep -qx 'INFO. Volume: 55' <<<"$text" || fail "a REG_SZ of up to four bytes is not read as its bytes"
     grep -qx 'INFO. Width: 800' <<<"$text" || fail "an eight-byte value changed the setting"
-    grep -qx 'INFO. Gamma: -300' <<<"$text" || fail "the stored Gamma was not taken"
+    # A number the run cannot use takes its limit, said in the log.
+    grep -qx 'WARNING. Значение параметра Gamma \[-300\] вне допустимых пределов, используется \[-100\].' <<<"$text" ||
+        fail "the out-of-range Gamma was not corrected with a warning"
+    grep -qx 'INFO. Gamma: -100' <<<"$text" || fail "the run does not use the corrected Gamma"
     grep -q 'Создание системного окна' <<<"$text" && fail "the password mode made a window"
     check_log_end
-    echo "ok: status 0, no window, the values read by the registry's rule"
+    echo "ok: status 0, no window, the values read by the registry's rule and corrected"
     ;;
 preview)
     wine "$probe" parent 8 >"$work/parent" &
