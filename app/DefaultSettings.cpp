@@ -24,7 +24,7 @@ int DefaultSettings::Load(const uint8_t* text, size_t length) {
 int DefaultSettings::LoadResource() {
     const uint8_t* bytes = nullptr;
     size_t size = 0;
-    if (ReadResource(kResourceId, &bytes, &size) != 0) {
+    if (LoadResourceText(kResourceId, &bytes, &size) != 0) {
         LogInfo("Ресурс настроек не загружен.");
         return 1;
     }

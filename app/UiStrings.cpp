@@ -21,7 +21,7 @@ int UiStrings::Load(const uint8_t* text, size_t length) {
 int UiStrings::LoadResource() {
     const uint8_t* bytes = nullptr;
     size_t size = 0;
-    if (ReadResource(kResourceId, &bytes, &size) != 0) {
+    if (LoadResourceText(kResourceId, &bytes, &size) != 0) {
         LogInfo("Ресурс локальных данных не загружен.");
         return 1;
     }

@@ -28,4 +28,20 @@ int ReadResource(int id, const uint8_t** bytes, size_t* size) {
     return kStatusOk;
 }
 
+int LoadResourceText(int id, const uint8_t** bytes, size_t* size) {
+    if (bytes == nullptr || size == nullptr) {
+        LogError("Указатель на данные ресурса равен 0.");
+        return kStatusNotFound;
+    }
+    *bytes = nullptr;
+    *size = 0;
+    if (FindResourceData("MEDIADATA", id, bytes, size) != kStatusOk) {
+        *bytes = nullptr;
+        *size = 0;
+        LogError("Невозможно загрузить ресурс ID[%d].", id);
+        return kStatusFailed;
+    }
+    return kStatusOk;
+}
+
 } // namespace nuv

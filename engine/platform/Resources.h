@@ -26,5 +26,9 @@ int FindResourceData(const char* type, int id, const uint8_t** bytes, size_t* si
 // Resource id of type "MEDIADATA" in the user's language, logging failures.
 // 0 with bytes and size; 3 for a null out pointer; 1 when not found or not loadable.
 int ReadResource(int id, const uint8_t** bytes, size_t* size);
+// A configuration text: resource id of type "MEDIADATA" in the user's language. 0 with bytes and
+// size; 3 for a null out pointer; 1, with the error "Невозможно загрузить ресурс ID[id].", when
+// it is missing or cannot be loaded.
+int LoadResourceText(int id, const uint8_t** bytes, size_t* size);
 
 } // namespace nuv

@@ -117,6 +117,26 @@ TEST(Resources, ReadResourceStatusesAndLog) {
     EXPECT_EQ(log.Lines().size(), expected.size()); // success logs nothing
 }
 
+// The configuration texts say that they could not be loaded, found or not.
+TEST(Resources, LoadResourceTextStatusesAndLog) {
+    CapturedLog log;
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    EXPECT_EQ(LoadResourceText(229, &bytes, &size), kStatusFailed);
+    EXPECT_EQ(bytes, nullptr);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(LoadResourceText(239, nullptr, &size), kStatusNotFound);
+    const std::vector<std::string> expected = {
+        "2:Невозможно загрузить ресурс ID[229].",
+        "2:Указатель на данные ресурса равен 0.",
+    };
+    EXPECT_EQ(log.Lines(), expected);
+    ASSERT_EQ(LoadResourceText(239, &bytes, &size), kStatusOk);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), size),
+              GetUserResourceLanguage() == kResourceLanguageRussian ? kRussianText : kNeutralText);
+    EXPECT_EQ(log.Lines().size(), expected.size());
+}
+
 #ifndef _WIN32
 // Windows takes the language from the user's UI settings, which a test cannot change.
 TEST(Resources, UserLanguageFollowsTheLocaleVariables) {
