@@ -100,7 +100,9 @@ int Renderer::BeginFrame() {
             return 2;
         }
     }
-    camera_->UpdateMatrices();
+    // The camera's own update: its controllers (aim, path) and its world transform, also for a
+    // camera outside the scene tree or one aimed at a node updated after it.
+    camera_->UpdateTree(0.0, true);
     const int status = BeginScene();
     // Steps registered while the list runs wait for the next frame. With a lost device nothing
     // may be drawn, so the steps are dropped with the list (their controllers list them again).

@@ -11,6 +11,7 @@
 #include "render/Texture.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
+#include "scene/SceneNode.h"
 #include "scene/Triangles.h"
 
 #include <gtest/gtest.h>
@@ -168,6 +169,28 @@ TEST(RendererFrame, BeginFrameMakesACameraRunsTheStepsOnceAndOrientsTheListener)
     EXPECT_EQ(renderer->BeginFrame(), 1);
     EXPECT_EQ(steps, "");
     EXPECT_EQ(renderer->GetPreRenderCount(), 0);
+}
+
+// A camera that no scene update reaches still takes its place at the frame: its world transform
+// (and so what the listener hears) follows the local one it was given, and its parent's.
+TEST(RendererFrame, BeginFrameUpdatesTheCamerasTree) {
+    Pointer<RecordingRenderer> renderer(new RecordingRenderer);
+    Pointer<SceneNode> rig(new SceneNode);
+    Pointer<Camera> camera(new Camera);
+    rig->GetLocalTransform().SetTranslation(Vector3(0, 10, 0));
+    rig->UpdateTree(0, true);
+    ASSERT_EQ(rig->AttachChild(camera.Get()), 0);
+    camera->GetLocalTransform().SetTranslation(Vector3(3, 0, 0));
+    camera->GetLocalTransform().SetRotation(Quaternion::FromAxisAngle(Vector3(0, 1, 0), 1.5707964f));
+    renderer->SetCamera(camera.Get());
+    static const ListenerCalls calls{&Listener::Set, &Listener::Apply};
+    Renderer::SetListenerCalls(&calls);
+    EXPECT_EQ(renderer->BeginFrame(), 0);
+    Renderer::SetListenerCalls(nullptr);
+    const Vector3 at = camera->GetWorldTransform().GetTranslation();
+    EXPECT_FLOAT_EQ(at.x, 3.0f);
+    EXPECT_FLOAT_EQ(at.y, 10.0f);
+    EXPECT_GT(std::abs(Listener::front.x), 0.99f) << "the listener faces where the camera turned";
 }
 
 TEST(RendererFrame, OpaqueGeometryIsDrawnAtOnceBlendedGeometryBackToFrontThenWindowPlanes) {
