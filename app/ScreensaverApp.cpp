@@ -394,7 +394,7 @@ int ScreensaverApp::RunFrameLoop() {
             LogError("Неудачна обработка ввода.");
             return 1;
         }
-        if (!running_) break;
+        // Input that ends the run ends it after this frame, which is still drawn.
         if (!HackWindowLives()) {
             running_ = false;
             return TerminationSignal::IsRequested() ? 0 : 1;

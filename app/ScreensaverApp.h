@@ -75,6 +75,9 @@ public:
     static const float kOverlayProjection[16];
 
 protected:
+    // The mode of a run whose windows and renderer were made by other means than Create.
+    void SetMode(ScreensaverMode mode) { mode_ = mode; }
+
     // Hooks, in the order the base knows them; 0 for success.
     virtual int OnInputEventExtra(const InputEvent& event) = 0;
     virtual int ApplyOptionDefaults() = 0;

@@ -2,6 +2,8 @@
 // scene, the input that ends a run, and the fade without a shot controller.
 
 #include "../core/TestSupport.h"
+#include "../render/RecordingRenderer.h"
+#include "app/InputManager.h"
 #include "app/SceneScreensaverApp.h"
 #include "core/Engine.h"
 #include "core/IntBuffer.h"
@@ -12,6 +14,7 @@
 #include "media/FileManager.h"
 #include "media/MemoryFile.h"
 #include "media/ModuleManager.h"
+#include "media/StaticModule.h"
 #include "media/rarwriter/Rar2Writer.h"
 #include "render/SnowIceEffect.h"
 #include "render/Texture.h"
@@ -28,6 +31,7 @@ class TestApp : public SceneScreensaverApp {
 public:
     using SceneScreensaverApp::CreateSceneData;
     using SceneScreensaverApp::ReleaseSceneData;
+    using SceneScreensaverApp::SetMode;
 };
 
 struct SceneAppTest : ::testing::Test {
@@ -141,6 +145,31 @@ TEST_F(SceneAppTest, DamagedSceneFilesFailWithTheLoadError) {
         EXPECT_EQ(app->GetSceneRoot(), nullptr);
         EXPECT_TRUE(log.ContainsText("Невозможно загрузить данные скринсейвера из файла.")) << bytes.size() << " bytes";
     }
+}
+
+// A key pressed before the first frame ends the run after that frame: it is drawn and shown,
+// and no other frame follows.
+TEST_F(SceneAppTest, TheFrameInWhichInputEndsTheRunIsFinished) {
+    static test::RecordingRenderer* recorder = nullptr;
+    struct Module {
+        static int Create(Renderer** out) {
+            recorder = new test::RecordingRenderer();
+            *out = recorder;
+            return 0;
+        }
+    };
+    Pointer<StaticModule> module(new StaticModule("FrameLoopRenderer"));
+    module->AddFunction("CreateRenderer", &Module::Create);
+    ASSERT_EQ(ModuleManager::RegisterModule(module.Get()), 0);
+    ASSERT_EQ(ModuleManager::CreateRenderer("FrameLoopRenderer"), 0);
+    ASSERT_EQ(InputManager::RegisterInputHandler(app.Get()), 0);
+    app->SetMode(kModeSaver);
+    app->SetRunning(true);
+    InputManager::QueueInputEvent(InputEvent{kInputKeyboard, kInputPress, 12, 0});
+    EXPECT_EQ(app->Run(), 0);
+    EXPECT_FALSE(app->IsRunning());
+    EXPECT_EQ(recorder->calls, "clear begin end ");
+    ModuleManager::DestroyRenderer();
 }
 
 TEST_F(SceneAppTest, InputThatEndsTheRun) {
