@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/SceneScreensaverApp.h"
 #include "app/TerminationSignal.h"
+#include "core/Engine.h"
 #include "core/FileMessageOutput.h"
 #include "core/Log.h"
 #include "core/Pointer.h"
@@ -95,8 +96,11 @@ int main(int argc, char** argv) {
     } catch (...) {
         LogError("Конец лога вследствии ошибки");
         if (output) UnregisterMessageOutput(output.Get());
+        ReleaseEngineFunctions();
         return kExitFailed;
     }
-    // The output stays registered: unregistering logs a line of its own after the log's end.
+    // The final clean-up of the engine's start and stop lists. The output stays registered:
+    // unregistering logs a line of its own after the log's end.
+    ReleaseEngineFunctions();
     return status;
 }
