@@ -7,6 +7,7 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/Resources.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -221,6 +222,9 @@ void SoundManager::InitDevice(void* window, float rollOff) {
         const BassDword device = gCalls.getDevice ? gCalls.getDevice() : BassDword(-1);
         LogError("Невозможно инициализировать звук. Причина [%d]. Устройство [%s]", error,
                  DeviceText(gCalls.getDeviceDescription ? gCalls.getDeviceDescription(device) : nullptr));
+        // A user at a terminal reads one line about it (the first start only; the library
+        // itself keeps quiet).
+        if (!window && error == kBassErrorDriver) std::fputs("No sound device: running without sound.\n", stderr);
     }
     Set3DFactors(1.0f, rollOff, 1.0f);
     Apply3D();

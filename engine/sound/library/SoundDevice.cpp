@@ -2,9 +2,11 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <dlfcn.h>
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 namespace nuv {
@@ -15,7 +17,24 @@ namespace {
 constexpr auto kFeedPeriod = std::chrono::milliseconds(10);
 constexpr float kSpeedOfSound = 343.3f;
 
+// ALSA's error handler type: file, line, function, error number, then a printf format.
+using AlsaErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
 } // namespace
+
+void SoundDevice::QuietOutputLibraries() {
+    // Without a sound card OpenAL Soft and the ALSA library it drives each print a screen of
+    // errors on standard error; the caller says in one line that there is no device. A level the
+    // user sets for OpenAL Soft is kept. ALSA is the same library OpenAL Soft opens by name, so
+    // its handler, set here, covers OpenAL Soft's calls; the library stays loaded with it.
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
+    if (!alsa_) alsa_ = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa_) return;
+    using SetHandler = int (*)(AlsaErrorHandler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa_, "snd_lib_error_set_handler"))) set(&IgnoreAlsaError);
+}
 
 SoundDevice& SoundDevice::Get() {
     static SoundDevice device;
@@ -31,6 +50,7 @@ int SoundDevice::Init(int device, BassDword frequency, BassDword flags) {
     if (device_) return kBassErrorAlready;
     // -1 is the default output and 1 the only one there is.
     if (device != -1 && device != 1) return kBassErrorDevice;
+    QuietOutputLibraries();
     ALCdevice* output = alcOpenDevice(nullptr);
     if (!output) return kBassErrorDriver;
     const ALCint attributes[] = {ALC_FREQUENCY, ALCint(frequency > 0 && frequency <= 192000 ? frequency : 44100), 0};

@@ -52,6 +52,7 @@ public:
     int ChannelSet3DPosition(BassHandle handle, const Bass3DVector* position, const Bass3DVector* velocity);
 
 private:
+    void QuietOutputLibraries();
     SoundStream* FindStream(BassHandle handle);
     void FeedLoop();
     void Shutdown();
@@ -63,6 +64,7 @@ private:
 
     ALCdevice* device_ = nullptr;
     ALCcontext* context_ = nullptr;
+    void* alsa_ = nullptr; // the ALSA library while its error handler is ours
     bool with3D_ = false;
     std::string description_;
     std::map<BassHandle, std::unique_ptr<SoundStream>> streams_;
