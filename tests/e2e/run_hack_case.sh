@@ -44,7 +44,7 @@ i=0
 while [ $i -lt 100 ] && ! [ -s "$work/window.out" ]; do sleep 0.1; i=$((i + 1)); done
 id=$(head -n 1 "$work/window.out")
 xwininfo -root -children | grep -c '^ *0x' > "$work/toplevel_before"
-"$program" --window-id "$id" 2> "$work/stderr" &
+"$program" --window-id "$id" --fps --no-clock 2> "$work/stderr" &
 pid=$!
 echo $pid > "$work/pid"
 # The test scene: an orange triangle in the middle of a black picture, the clock's white blocks
@@ -61,6 +61,14 @@ while [ $i -lt 60 ]; do
 done
 sleep 2
 pixels before '%[pixel:p{320,240}] %[pixel:p{5,5}] %w %h' > "$work/pixels_before"
+# The command line's settings hold: the frame rate's white blocks at the top left, no clock at
+# the bottom right.
+convert "$work/before.png" -crop 120x60+0+0 -format '%[fx:maxima]' info: > "$work/frame_rate"
+convert "$work/before.png" -crop 320x80+320+400 -format '%[fx:maxima]' info: > "$work/clock"
+# Keys and clicks belong to whoever owns the window: they do not end a hack.
+xdotool mousemove 420 290 click 1 key space
+sleep 1
+kill -0 $pid 2>/dev/null || echo "input ended the hack" > "$work/left"
 xwininfo -root -children | grep -c '^ *0x' > "$work/toplevel_during"
 xwininfo -root -tree | grep -ci 'halvane"' > "$work/named" || true
 # Grown: the picture follows the window, its middle moves with the window's.
@@ -77,10 +85,18 @@ exec 3>&-
 wait
 DRIVE
     chmod +x "$work/drive.sh"
+    # Stored: no frame rate, a clock; the command line asks for the opposite for this run.
+    settings="$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
+    mkdir -p "$(dirname "$settings")"
+    printf 'ShowFPS=0\nShowTime=1\n' > "$settings"
+    cp "$settings" "$work/store"
     in_xvfb "$work/drive.sh" "$program" "$test_window" "$work"
     [ -f "$work/left" ] && fail "$(cat "$work/left")"
     [ "$(cat "$work/pixels_before")" = "srgb(255,128,0) srgb(0,0,0) 640 480" ] ||
         fail "the window holds [$(cat "$work/pixels_before")], not the scene (middle, corner, size)"
+    [ "$(cat "$work/frame_rate")" = "1" ] || fail "no frame rate though --fps was given"
+    [ "$(cat "$work/clock")" = "0" ] || fail "a clock though --no-clock was given"
+    cmp -s "$work/store" "$settings" || fail "the run rewrote the stored settings: $(cat "$settings")"
     [ "$(cat "$work/toplevel_before")" = "$(cat "$work/toplevel_during")" ] ||
         fail "top-level windows: $(cat "$work/toplevel_before") before, $(cat "$work/toplevel_during") during the run"
     [ "$(cat "$work/named")" = "0" ] || fail "a window named after the program exists"
@@ -92,6 +108,36 @@ DRIVE
     expect_line "INFO. Режим скринсейвера 1."
     expect_line "ERROR. Работа скринсейвера завершена некорректно."
     expect_line "INFO. Скринсейвер завершил работу."
+    ;;
+preview_gone)
+    # The preview inside a window that its owner destroys ends as a closed window does.
+    cat > "$work/drive.sh" <<'DRIVE'
+#!/bin/sh
+program=$1 test_window=$2 work=$3
+mkfifo "$work/control"
+"$test_window" 0 0 200 150 < "$work/control" > "$work/window.out" &
+exec 3> "$work/control"
+i=0
+while [ $i -lt 100 ] && ! [ -s "$work/window.out" ]; do sleep 0.1; i=$((i + 1)); done
+id=$(head -n 1 "$work/window.out")
+"$program" /p $(printf '%d' "$id") &
+pid=$!
+sleep 3
+echo destroy >&3
+i=0
+while [ $i -lt 100 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i + 1)); done
+if kill -0 $pid 2>/dev/null; then echo "the preview outlived its window" > "$work/left"; kill -TERM $pid; fi
+wait $pid
+echo $? > "$work/status"
+exec 3>&-
+wait
+DRIVE
+    chmod +x "$work/drive.sh"
+    in_xvfb "$work/drive.sh" "$program" "$test_window" "$work"
+    [ -f "$work/left" ] && fail "$(cat "$work/left")"
+    [ "$(cat "$work/status")" = "0" ] || fail "exit status $(cat "$work/status")"
+    grep -q '^INFO\. Окно \[[0-9]*\] закрыто\.$' "$log" || fail "no line about the window closing"
+    expect_line "INFO. Работа скринсейвера завершена корректно."
     ;;
 signals)
     # Each termination signal ends a full-screen run through its shutdown, also one that comes
