@@ -29,6 +29,20 @@ expect_end() {
 in_xvfb() {
     "$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$@"
 }
+# SDL now and then finds no X server in a virtual display that has just started, under load, and
+# the program rightly says there is no display. That is not what these cases test: such a run is
+# made again, up to three times in all.
+no_display() {
+    grep -q "^ERROR\. Нет дисплея" "$log" 2>/dev/null
+}
+in_xvfb_again() {
+    for attempt in 1 2 3; do
+        rm -f "$log"
+        in_xvfb "$@"
+        no_display || return 0
+        echo "(no display found on attempt $attempt)"
+    done
+}
 
 case $case_name in
 window)
@@ -90,7 +104,7 @@ DRIVE
     mkdir -p "$(dirname "$settings")"
     printf 'ShowFPS=0\nShowTime=1\n' > "$settings"
     cp "$settings" "$work/store"
-    in_xvfb "$work/drive.sh" "$program" "$test_window" "$work"
+    in_xvfb_again "$work/drive.sh" "$program" "$test_window" "$work"
     [ -f "$work/left" ] && fail "$(cat "$work/left")"
     [ "$(cat "$work/pixels_before")" = "srgb(255,128,0) srgb(0,0,0) 640 480" ] ||
         fail "the window holds [$(cat "$work/pixels_before")], not the scene (middle, corner, size)"
@@ -133,7 +147,7 @@ exec 3>&-
 wait
 DRIVE
     chmod +x "$work/drive.sh"
-    in_xvfb "$work/drive.sh" "$program" "$test_window" "$work"
+    in_xvfb_again "$work/drive.sh" "$program" "$test_window" "$work"
     [ -f "$work/left" ] && fail "$(cat "$work/left")"
     [ "$(cat "$work/status")" = "0" ] || fail "exit status $(cat "$work/status")"
     grep -q '^INFO\. Окно \[[0-9]*\] закрыто\.$' "$log" || fail "no line about the window closing"
@@ -159,8 +173,7 @@ DRIVE
     chmod +x "$work/drive.sh"
     for run in "TERM 15 late" "INT 2 late" "HUP 1 late" "QUIT 3 late" "TERM 15 early" "HUP 1 early"; do
         set -- $run
-        rm -f "$log"
-        in_xvfb "$work/drive.sh" "$program" $1 $3
+        in_xvfb_again "$work/drive.sh" "$program" $1 $3
         status=$?
         [ $status -eq 0 ] || fail "SIG$1 ($3): exit status $status"
         expect_line "INFO. Получен сигнал завершения $2."
@@ -190,8 +203,11 @@ RUNS
 program=$1 work=$2 n=0
 while IFS='|' read -r want arguments message line; do
     n=$((n + 1))
-    XSCREENSAVER_WINDOW=0x7ffffff1 "$program" $arguments > /dev/null 2> "$work/err_$n"
-    echo $? > "$work/status_$n"
+    for attempt in 1 2 3; do
+        XSCREENSAVER_WINDOW=0x7ffffff1 "$program" $arguments > /dev/null 2> "$work/err_$n"
+        echo $? > "$work/status_$n"
+        grep -q "^halvane: no display" "$work/err_$n" || break
+    done
     cp "$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt" "$work/log_$n"
 done < "$work/runs"
 DRIVE

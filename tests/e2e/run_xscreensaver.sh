@@ -23,6 +23,8 @@ export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8
 mkdir -p "$HOME"
 log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
 say() { echo "$*" >> "$work/result"; }
+# The hack at the daemon's own priority: niced under a loaded test machine, its ending would be
+# timed by the other processes rather than by itself.
 cat > "$HOME/.xscreensaver" <<PREFS
 mode:		one
 selected:	0
@@ -31,6 +33,7 @@ lock:		False
 fade:		False
 unfade:		False
 splash:		False
+nice:		0
 programs:	GL: $hack --root \n\
 
 PREFS
@@ -38,7 +41,12 @@ xscreensaver --no-splash --verbose > "$work/daemon.log" 2>&1 &
 daemon=$!
 i=0
 until xscreensaver-command -version > /dev/null 2>&1; do
-    i=$((i + 1)); [ $i -gt 100 ] && { say "the daemon did not start"; exit 0; }; sleep 0.2
+    i=$((i + 1))
+    if [ $i -gt 300 ] || ! kill -0 $daemon 2>/dev/null; then
+        say "the daemon did not start: $(tail -n 3 "$work/daemon.log" | tr '\n' ' ')"
+        exit 0
+    fi
+    sleep 0.2
 done
 xscreensaver-command -activate > /dev/null 2>&1
 i=0
@@ -46,17 +54,18 @@ until pid=$(pgrep -u "$(id -u)" -f -x "$hack --root" | head -n 1) && [ -n "$pid"
     i=$((i + 1)); [ $i -gt 150 ] && { say "the daemon started no hack"; kill $daemon; exit 0; }; sleep 0.2
 done
 echo "$pid" > "$work/hack_pid"
-# The scene is up once the screen is no longer the daemon's black, and moves (the snow falls).
+# The scene is up once the screen is no longer the daemon's black and moves (the snow falls),
+# which the loading picture does not; a slow machine may take a while to load it.
 spread() { import -window root "$work/$1.png" 2>/dev/null && convert "$work/$1.png" -format '%[fx:standard_deviation]' info:; }
 i=0
-until s=$(spread first) && awk "BEGIN { exit !($s > 0.05) }"; do
-    i=$((i + 1)); [ $i -gt 60 ] && break; sleep 0.5
+while [ $i -lt 60 ]; do
+    spread a > "$work/spread"
+    sleep 1
+    import -window root "$work/b.png"
+    compare -metric AE "$work/a.png" "$work/b.png" null: 2> "$work/moved"
+    awk "BEGIN { exit !($(cat "$work/spread") > 0.05 && $(cat "$work/moved") > 100) }" 2>/dev/null && break
+    i=$((i + 1))
 done
-sleep 4
-spread a > "$work/spread"
-sleep 1
-import -window root "$work/b.png"
-compare -metric AE "$work/a.png" "$work/b.png" null: 2> "$work/moved"
 # No top-level window of the hack's own: none but the daemon's window for it (which the daemon
 # marks with the hack's process id) carries its process id, none its name.
 given=$(sed -n "s/.* in pid $pid on window \(0x[0-9a-f]*\).*/\1/p" "$work/daemon.log" | head -n 1)
@@ -68,13 +77,16 @@ for window in $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'
 done
 echo "$given" > "$work/given"
 grep -qi 'halvane' "$work/tree" && say "a window named after the program: $(grep -i halvane "$work/tree")"
+# A process that has ended but that nobody has reaped yet (its parent, the daemon's helper, ends
+# at the same time) is no longer running.
+alive() { [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null; }
 xscreensaver-command -deactivate > /dev/null 2>&1
 i=0
-while kill -0 "$pid" 2>/dev/null && [ $i -lt 20 ]; do sleep 0.1; i=$((i + 1)); done
-kill -0 "$pid" 2>/dev/null && say "the hack still runs 2 s after -deactivate"
+while alive "$pid" && [ $i -lt 20 ]; do sleep 0.1; i=$((i + 1)); done
+alive "$pid" && say "the hack still runs 2 s after -deactivate"
 # Give a hack that is late its time, so that nothing is left behind.
 i=0
-while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+while alive "$pid" && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 cp "$log" "$work/hack.log" 2>/dev/null
 xscreensaver-command -exit > /dev/null 2>&1
 wait $daemon
@@ -85,11 +97,19 @@ if [ "$(id -u)" -eq 0 ]; then
     user=halvane-e2e
     id "$user" > /dev/null 2>&1 || useradd --system --user-group --no-create-home --shell /bin/sh "$user" || exit 1
     chown -R "$user" "$work"
-    # Its own temporary folder: the one above may not be open to it.
-    runuser -u "$user" -- env TMPDIR="$work" xvfb-run -a -s "-screen 0 1024x768x24" "$work/session.sh" "$work" "$hack"
+    as_user() { runuser -u "$user" -- env TMPDIR="$work" "$@"; }
 else
-    xvfb-run -a -s "-screen 0 1024x768x24" "$work/session.sh" "$work" "$hack"
+    as_user() { "$@"; }
 fi
+# SDL now and then finds no X server in a virtual display that has just started, under load, and
+# the hack rightly says there is no display; that is not what this test is about: the session
+# is made again, up to three times in all.
+for attempt in 1 2 3; do
+    rm -f "$work/result" "$work/hack_pid" "$work/hack.log"
+    as_user xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" "$work/session.sh" "$work" "$hack"
+    grep -q "^ERROR\. Нет дисплея" "$work/hack.log" 2>/dev/null || break
+    echo "(no display found on attempt $attempt)"
+done
 
 failures=0
 fail() {
