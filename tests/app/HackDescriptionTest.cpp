@@ -10,7 +10,6 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -36,11 +35,33 @@ int Accept(const std::string& arguments, CommandLine* line) {
     return line->ParseArguments(int(argv.size()), argv.data(), "0x2a00007");
 }
 
+// The name="value" pairs of one element's text.
 std::map<std::string, std::string> Attributes(const std::string& element) {
     std::map<std::string, std::string> result;
-    static const std::regex kAttribute(R"re(([A-Za-z_-]+)="([^"]*)")re");
-    for (auto it = std::sregex_iterator(element.begin(), element.end(), kAttribute); it != std::sregex_iterator(); ++it)
-        result[(*it)[1]] = (*it)[2];
+    size_t at = 0;
+    while ((at = element.find("=\"", at)) != std::string::npos) {
+        size_t start = at;
+        while (start > 0 && element[start - 1] != ' ' && element[start - 1] != '\n') --start;
+        const size_t end = element.find('"', at + 2);
+        if (end == std::string::npos) break;
+        result[element.substr(start, at - start)] = element.substr(at + 2, end - at - 2);
+        at = end + 1;
+    }
+    return result;
+}
+
+// The <boolean ...> and <number ...> elements, in order, with their kind.
+std::vector<std::pair<std::string, std::string>> Controls(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> result;
+    for (size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
+        for (const char* kind : {"boolean", "number"}) {
+            const std::string open = std::string("<") + kind;
+            const char after = text.size() > at + open.size() ? text[at + open.size()] : '\0';
+            if (text.compare(at, open.size(), open) != 0 || (after != ' ' && after != '\n')) continue;
+            const size_t end = text.find('>', at);
+            if (end != std::string::npos) result.emplace_back(kind, text.substr(at, end - at + 1));
+        }
+    }
     return result;
 }
 
@@ -54,14 +75,12 @@ TEST(HackDescription, EveryControlIsAnOptionOfTheProgram) {
     EXPECT_NE(text.find(R"(<command arg="--root"/>)"), std::string::npos);
 
     std::set<std::string> reached;
-    static const std::regex kControl(R"re(<(boolean|number)\s[^>]*>)re");
     int controls = 0;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), kControl); it != std::sregex_iterator(); ++it) {
+    for (const auto& [kind, element] : Controls(text)) {
         ++controls;
-        const std::string element = (*it)[0];
         const std::map<std::string, std::string> a = Attributes(element);
         std::vector<std::string> forms;
-        if ((*it)[1] == "number") {
+        if (kind == "number") {
             // The dialog writes the slider's value in place of '%': both ends and the default.
             ASSERT_TRUE(a.count("arg") && a.count("low") && a.count("high") && a.count("default")) << element;
             for (const char* end : {"low", "high", "default"}) {
@@ -83,12 +102,12 @@ TEST(HackDescription, EveryControlIsAnOptionOfTheProgram) {
             const CommandLine::Override& item = line.GetOverrides()[0];
             const std::string name = Settings::GetValueName(item.index);
             reached.insert(name);
-            if ((*it)[1] == "boolean") {
+            if (kind == "boolean") {
                 EXPECT_NE(item.value, defaults.settings.GetValue(item.index))
                     << arguments << " leaves " << name << " at its default";
             }
         }
-        if ((*it)[1] == "number") {
+        if (kind == "number") {
             const CommandLine::Override& item = [&] {
                 CommandLine line;
                 std::string arguments = a.at("arg");
