@@ -30,7 +30,8 @@ BOOL CALLBACK CountChild(HWND child, LPARAM count) {
 
 int Controls(const wchar_t* title) {
     HWND window = FindWindowW(nullptr, title);
-    if (!window) return 1;
+    // A dialog exists before it is shown, while its initialisation may still move it.
+    if (!window || !IsWindowVisible(window)) return 1;
     EnumChildWindows(window, PrintControl, 0);
     std::fflush(stdout);
     return 0;

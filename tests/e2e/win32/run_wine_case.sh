@@ -9,10 +9,14 @@ set -uo pipefail
 case_name=$1 wine_run=$2 prefix=$3 probe=$4 dialogs=$5 saver=$6
 extra=("${@:7}")
 work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_wine.XXXXXX")
-trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+# The server goes with the case, and is gone before the next case starts one.
+trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1; WINEPREFIX="$prefix" wineserver -w >/dev/null 2>&1; rm -rf "$work"' EXIT
 log_file() { echo "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Quorvel Studio/NuvLog.txt"; }
 fail() {
     echo "FAIL: $*"
+    for stream in out err; do
+        [[ -s "$work/$stream" ]] && { echo "--- standard $stream:"; grep -v '^ALSA lib' "$work/$stream" | tail -n 10; }
+    done
     if [[ -f "$(log_file)" ]]; then echo "--- log:"; iconv -f cp1251 -t utf-8 "$(log_file)" | tail -n 25; fi
     exit 1
 }
@@ -39,7 +43,9 @@ reg_value() {
 wait_for_window() {
     for _ in $(seq 1 60); do
         [[ -n "${pid:-}" ]] && ! kill -0 "$pid" 2>/dev/null && return 1
-        if wine "$probe" controls "$1" >"$work/controls" 2>/dev/null && [[ -s "$work/controls" ]]; then
+        # Shown, and in the same place twice: the clicks go where the controls are.
+        if wine "$probe" controls "$1" >"$work/controls" 2>/dev/null && [[ -s "$work/controls" ]] &&
+            sleep 0.3 && wine "$probe" controls "$1" >"$work/again" 2>/dev/null && cmp -s "$work/controls" "$work/again"; then
             tr -d '\r' <"$work/controls" >"$work/controls.txt"
             return 0
         fi
