@@ -25,6 +25,7 @@
 #include "scene/ParticleSystem.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -274,7 +275,13 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                     renderer->SetCamera(camera);
                     node->UpdateTree(0.0, true);
                     if (o.warmUp) WarmUpParticles(*node);
+                    // Where a frame's time goes: the engine's update and drawing (the device
+                    // may still be working when it ends), reading the picture back and writing
+                    // it, presenting.
+                    using Clock = std::chrono::steady_clock;
+                    Clock::duration drawing{}, reading{}, presenting{};
                     for (int frame = 0; frame < o.frames && result == kExitOk; ++frame) {
+                        const Clock::time_point start = Clock::now();
                         if (frame > 0) node->UpdateTree(o.step, true);
                         renderer->SetCamera(camera);
                         if (renderer->BeginFrame() != 0) {
@@ -286,11 +293,31 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                                         Color(0, 0, 0, 1), 1.0f, 0);
                         node->CullAndRender(*renderer);
                         renderer->FlushDeferred();
+                        const Clock::time_point drawn = Clock::now();
                         // Read before presenting: the back buffer holds the finished frame.
                         if (WriteFrame(*renderer, o, frame, err) != 0) result = kExitFailed;
+                        const Clock::time_point written = Clock::now();
                         renderer->EndFrame();
+                        // The first frame makes the device objects; the others show the pace.
+                        if (frame == 0 && o.frames > 1) continue;
+                        drawing += drawn - start;
+                        reading += written - drawn;
+                        presenting += Clock::now() - written;
                     }
-                    if (result == kExitOk) out << o.frames << " frame(s) written to " << o.out << "\n";
+                    if (result == kExitOk) {
+                        out << o.frames << " frame(s) written to " << o.out << "\n";
+                        const int timed = o.frames > 1 ? o.frames - 1 : 1;
+                        auto perFrame = [&](Clock::duration d) {
+                            return std::chrono::duration<double, std::milli>(d).count() / timed;
+                        };
+                        char line[200];
+                        std::snprintf(line, sizeof line,
+                                      "per frame%s: %.1f ms drawing, %.1f ms reading back and writing, %.1f ms "
+                                      "presenting\n",
+                                      o.frames > 1 ? " after the first" : "", perFrame(drawing), perFrame(reading),
+                                      perFrame(presenting));
+                        out << line;
+                    }
                     renderer->Close();
                 }
                 ModuleManager::DestroyRenderer();

@@ -121,6 +121,8 @@ private:
         int width = 0;
         int height = 0;
         int queryResult = -1;
+        // A buffer rewritten after its first upload lives in the default pool.
+        bool dynamic = false;
     };
     // One bound stream: its buffer and how the layout reads it.
     struct Stream {
@@ -142,7 +144,7 @@ private:
     void Release(int32_t id);
     Resource* Find(int32_t id);
     Resource& Enter(int32_t id, Kind kind, ResourceLink* link);
-    static bool InDefaultPool(Kind kind);
+    static bool InDefaultPool(const Resource& resource);
 
     Resource* BufferObject(Buffer* buffer, bool indices);
     void Bind(StreamSlot slot, Buffer* buffer, BYTE usage, BYTE usageIndex, bool colors = false);

@@ -127,7 +127,9 @@ bool FillTexture(IDirect3DTexture9* texture, Texels level) {
 
 // --- The cache -------------------------------------------------------------------------------
 
-bool D3d9Renderer::InDefaultPool(Kind kind) {
+bool D3d9Renderer::InDefaultPool(const Resource& resource) {
+    if (resource.dynamic) return true;
+    const Kind kind = resource.kind;
     // Render targets, shadow maps, their depth surfaces, queries and recorded states go with a
     // reset; managed buffers and textures, and shaders, survive it.
     return kind == Kind::kTarget || kind == Kind::kCubeTarget || kind == Kind::kShadowMap || kind == Kind::kQuery ||
@@ -136,7 +138,7 @@ bool D3d9Renderer::InDefaultPool(Kind kind) {
 
 int D3d9Renderer::GetDefaultPoolCount() const {
     return int(std::count_if(resources_.begin(), resources_.end(),
-                             [](const auto& entry) { return InDefaultPool(entry.second.kind); }));
+                             [](const auto& entry) { return InDefaultPool(entry.second); }));
 }
 
 D3d9Renderer::Resource* D3d9Renderer::Find(int32_t id) {
@@ -177,7 +179,7 @@ void D3d9Renderer::ReleaseDefaultPool() {
     while (GetRenderTargetDepth() > 0) PopTarget();
     std::vector<int32_t> ids;
     for (const auto& entry : resources_)
-        if (InDefaultPool(entry.second.kind)) ids.push_back(entry.first);
+        if (InDefaultPool(entry.second)) ids.push_back(entry.first);
     for (int32_t id : ids) Release(id);
     block_ = nullptr;
     appliedBlock_ = nullptr;
@@ -242,25 +244,36 @@ D3d9Renderer::Resource* D3d9Renderer::BufferObject(Buffer* buffer, bool indices)
     const bool longIndices = UsesLongIndices(facts_.maxVertexIndex);
     const int components = colors ? 0 : buffer->GetDataSize() / count / int(sizeof(float));
     const UINT bytes = indices ? UINT(count * (longIndices ? 4 : 2)) : UINT(colors ? count * 4 : buffer->GetDataSize());
+    bool dynamic = false;
     if (resource && (resource->kind != kind || resource->count != count || resource->components != components)) {
+        dynamic = resource->dynamic;
         Release(id);
         resource = nullptr;
+    } else if (resource && resource->link->dirty && !resource->dynamic) {
+        // Written again after its first upload (particles, sprites, skinned shapes): made a
+        // dynamic buffer, rewritten whole without waiting for the draws that still read it.
+        Release(id);
+        resource = nullptr;
+        dynamic = true;
     }
     if (!resource) {
         IUnknown* object = nullptr;
         HRESULT hr = E_FAIL;
+        const DWORD usage = D3DUSAGE_WRITEONLY | (dynamic ? D3DUSAGE_DYNAMIC : 0);
+        const D3DPOOL pool = dynamic ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED;
         if (indices) {
             IDirect3DIndexBuffer9* ib = nullptr;
-            hr = device_->CreateIndexBuffer(bytes, D3DUSAGE_WRITEONLY, longIndices ? D3DFMT_INDEX32 : D3DFMT_INDEX16,
-                                            D3DPOOL_MANAGED, &ib, nullptr);
+            hr = device_->CreateIndexBuffer(bytes, usage, longIndices ? D3DFMT_INDEX32 : D3DFMT_INDEX16, pool, &ib,
+                                            nullptr);
             object = ib;
         } else {
             IDirect3DVertexBuffer9* vb = nullptr;
-            hr = device_->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED, &vb, nullptr);
+            hr = device_->CreateVertexBuffer(bytes, usage, 0, pool, &vb, nullptr);
             object = vb;
         }
         if (FAILED(hr) || !object) return nullptr;
         resource = &Enter(id, kind, &buffer->GetResourceLink());
+        resource->dynamic = dynamic;
         resource->object = object;
         resource->count = count;
         resource->components = indices ? (longIndices ? 4 : 2) : components;
@@ -269,8 +282,9 @@ D3d9Renderer::Resource* D3d9Renderer::BufferObject(Buffer* buffer, bool indices)
     }
     if (!resource->link->dirty) return resource;
     void* target = nullptr;
-    const HRESULT locked = indices ? static_cast<IDirect3DIndexBuffer9*>(resource->object)->Lock(0, 0, &target, 0)
-                                   : static_cast<IDirect3DVertexBuffer9*>(resource->object)->Lock(0, 0, &target, 0);
+    const DWORD lock = resource->dynamic ? D3DLOCK_DISCARD : 0;
+    const HRESULT locked = indices ? static_cast<IDirect3DIndexBuffer9*>(resource->object)->Lock(0, 0, &target, lock)
+                                   : static_cast<IDirect3DVertexBuffer9*>(resource->object)->Lock(0, 0, &target, lock);
     if (FAILED(locked) || !target) return resource;
     if (indices) {
         const int32_t* source = static_cast<IntBuffer*>(buffer)->GetElements();
