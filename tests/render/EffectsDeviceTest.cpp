@@ -158,6 +158,46 @@ TEST_F(EffectFrames, WithoutProgramsWaterAndSnowDrawNothing) {
     EXPECT_TRUE(Near(32, 32, {0, 0, 0}));
 }
 
+// Every member drawn on a device that refuses its first techniques: what it falls back to still
+// shows its picture (the light map and per-pixel lighting on fewer texture units, at level 0 and
+// without programs).
+TEST_F(EffectFrames, EveryMemberStillDrawsThroughItsFallbacksUnderLimitedCaps) {
+    Pointer<Texture> green = Picture(2, 0, 255, 0);
+    Pointer<Texture> white = Picture(2, 255, 255, 255);
+    Pointer<Light> sun(new Light);
+    sun->SetLightType(Light::kDirectional);  // along +z, onto the quad's front
+    sun->SetDiffuse(Color(1, 1, 1, 1));
+    sun->UpdateTree(0.0, false);
+    struct Case {
+        const char* name;
+        int vertex, pixel, units;
+    } const cases[] = {{"no programs", RendererCaps::kLevelNone, RendererCaps::kLevelNone, -1},
+                       {"one texture unit", -1, -1, 1},
+                       {"level 0", 0, 0, -1},
+                       {"no programs, one texture unit", RendererCaps::kLevelNone, RendererCaps::kLevelNone, 1}};
+    for (const Case& c : cases) {
+        renderer->LimitCaps(c.vertex, c.pixel, c.units, true);
+        Pointer<LightmapTextureEffect> lightmap(new LightmapTextureEffect);
+        lightmap->SetTexture(green.Get());
+        lightmap->SetLightmap(white.Get());
+        lightmap->SetColor(Color(1, 1, 1, 1));
+        Pointer<Triangles> mapped = Mesh(lightmap.Get());
+        Frame({mapped.Get()});
+        EXPECT_NE(lightmap->CurrentTechnique(), nullptr) << c.name;
+        EXPECT_TRUE(Near(32, 32, {0, 255, 0}, 4)) << c.name << ": the white light map leaves the picture";
+
+        Pointer<TexturePixelLightingEffect> lit(new TexturePixelLightingEffect);
+        lit->SetTexture(green.Get());
+        lit->AddLight(sun.Get());
+        Pointer<Triangles> lighted = Mesh(lit.Get());
+        Frame({lighted.Get()});
+        EXPECT_NE(lit->CurrentTechnique(), nullptr) << c.name;
+        const Rgb got = At(32, 32);
+        EXPECT_GT(got.g, 60) << c.name << ": the lit picture shows";
+        EXPECT_LT(got.r + got.b, 20) << c.name << ": in its own colour";
+    }
+}
+
 TEST_F(EffectFrames, SwayMovesNothingWithoutAmplitudeNorAtHeightZero) {
     auto frameWith = [&](bool floor, bool on, float amplitude) {
         Pointer<TextureEffect> effect(new TextureEffect);

@@ -286,6 +286,30 @@ TEST_F(D3d9Frames, AResetDeviceReleasesItsTargetsAndDrawsAgain) {
     EXPECT_GE(Device(renderer).GetDefaultPoolCount(), 1);
 }
 
+TEST_F(D3d9Frames, BuffersRewrittenEveryDrawFollowTheirContentAcrossAReset) {
+    // The fixed-function pass fills the geometry's colours at every draw: from the second on, the
+    // colour buffer is a dynamic one in the default pool.
+    renderer->LimitCaps(RendererCaps::kLevelNone, RendererCaps::kLevelNone, -1, true);
+    Pointer<TextureEffect> effect(new TextureEffect);
+    effect->SetTexture(Picture(255, 255, 255).Get());
+    effect->SetColor(Color(1, 0, 0, 1));
+    Pointer<Triangles> quad = TexturedQuad(effect.Get());
+    EXPECT_EQ(DrawnColour(*quad).r, 255);
+    EXPECT_EQ(DrawnColour(*quad).r, 255);
+    const int pooled = Device(renderer).GetDefaultPoolCount();
+    effect->SetColor(Color(0, 0, 1, 1));
+    DrawnColour(*quad);
+    EXPECT_TRUE(Near(32, 32, {0, 0, 255}));
+    EXPECT_EQ(Device(renderer).GetDefaultPoolCount(), pooled);
+    ASSERT_TRUE(Device(renderer).ResetDevice());
+    EXPECT_EQ(Device(renderer).GetDefaultPoolCount(), 0);
+    effect->SetColor(Color(0, 1, 0, 1));
+    DrawnColour(*quad);
+    EXPECT_TRUE(Near(32, 32, {0, 255, 0}));
+    DrawnColour(*quad);
+    EXPECT_TRUE(Near(32, 32, {0, 255, 0}));
+}
+
 TEST_F(D3d9Frames, WithoutTheAssemblersDllTheFixedTechniquesDraw) {
     EXPECT_EQ(renderer->Close(), 0);
     ModuleManager::DestroyRenderer();
