@@ -2,7 +2,7 @@
 # The Windows program and its dialogs under Wine on a virtual display, driven with xdotool and
 # checked from outside: exit statuses, the registry (wine reg query), the log file and windows.
 # Usage: run_wine_case.sh CASE WINE_RUN PREFIX PROBE DIALOGS SCREENSAVER [ARGS...]
-#   CASE: dialog_ok, dialog_cancel, about, password, preview, saver, configure; or program, which
+#   CASE: dialog_ok, dialog_cancel, about, password, preview, saver, sound, configure; or program, which
 #   runs SCREENSAVER (any program) with ARGS on the display and exits with its status
 # Exit 77 (skipped) where the program needs its Direct3D 9 renderer and the build has none.
 set -uo pipefail
@@ -239,6 +239,40 @@ saver)
     [[ $status == 0 ]] || fail "exit status $status"
     check_log_end
     echo "ok: drawn, moving, ended by a key"
+    ;;
+sound)
+    # What the run plays, recorded from outside: Wine plays through ALSA, whose default device
+    # here writes a WAV file; sox measures the part after the scene has started.
+    cat >"$work/asound.conf" <<CONF
+pcm.!default { type file; slave.pcm "null"; file "$work/mix.wav"; format "wav" }
+CONF
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
+    for option in Reflections Shadows Snow Shine; do
+        wine reg add "$saver_key" /v $option /t REG_DWORD /d 0 /f >/dev/null
+    done
+    wine reg add "$saver_key" /v Music /t REG_DWORD /d 1 /f >/dev/null
+    wine reg add "$saver_key" /v Volume /t REG_DWORD /d 100 /f >/dev/null
+    export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$work/asound.conf"
+    start "$saver" /s
+    # The music starts when the scene is cached; the log says so once it has ended.
+    sleep 20
+    xdotool key space
+    finish
+    status=$?
+    [[ $status == 0 ]] || fail "exit status $status"
+    check_log_end
+    grep -q 'Звук инициализирован. Устройство \[1\]' < <(iconv -f cp1251 -t utf-8 "$(log_file)") ||
+        fail "the sound device was not opened"
+    [[ -s "$work/mix.wav" ]] || fail "nothing was recorded"
+    # ALSA's null device takes the sound faster than it plays, so the recording is longer than
+    # the run: the whole of it is measured (silence while loading, then music and effects).
+    length=$(soxi -D "$work/mix.wav")
+    stats=$(sox "$work/mix.wav" -n stat 2>&1)
+    rms=$(sed -n 's/^RMS *amplitude: *//p' <<<"$stats")
+    peak=$(sed -n 's/^Maximum amplitude: *//p' <<<"$stats")
+    echo "recorded ${length} s: RMS $rms, peak $peak"
+    awk -v r="$rms" -v p="$peak" 'BEGIN { exit !(r > 0.01 && r < 0.5 && p < 0.999) }' || fail "levels out of range"
+    echo "ok: the scene's sound was heard at sane levels"
     ;;
 configure)
     for switch in /c ""; do
