@@ -35,6 +35,7 @@ struct PreviewWindow::Native {
     bool closed = false;
     // Set until the first timer after the user message: the preview has settled then.
     bool waiting = true;
+    bool loadFailed = false;
 
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void PaintNow(HWND window);
@@ -84,6 +85,12 @@ void PreviewWindow::Native::PaintNow(HWND window) {
         DeleteDC(memory);
         DeleteObject(bitmap);
     } else {
+        if (!picture.GetPath().empty() && width > 0 && height > 0 && !loadFailed) {
+            // Said once: a picture the system cannot load leaves the preview black.
+            loadFailed = true;
+            LogWarning("Невозможно загрузить изображение [%s]: %s", kPictureName,
+                       DescribeWindowsError("LoadImage", GetLastError()).c_str());
+        }
         FillRect(target, &client, HBRUSH(GetStockObject(BLACK_BRUSH)));
     }
     EndPaint(window, &paint);
