@@ -184,7 +184,7 @@ int TestOrExtract(const std::string& path, const fs::path* target, const EntryNa
             return;
         }
         if (e.headerCrcOk) out << "OK      " << name << "\n";
-    });
+    }, target != nullptr);
     out << (target ? "extracted " : "tested ") << files - std::min(files, failed) << " of " << files << " files";
     if (failed > 0) out << ", " << failed << " failed";
     out << "\n";

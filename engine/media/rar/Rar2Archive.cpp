@@ -43,13 +43,14 @@ public:
     bool solid_ = false;
     std::vector<Rar2Entry> entries_;
 
-    Rar2Result Extract(size_t index, std::string_view password, std::vector<uint8_t>& out);
+    // out null: the entry is decoded and checked, its bytes not kept.
+    Rar2Result Extract(size_t index, std::string_view password, std::vector<uint8_t>* out);
     void ForgetState() { stateAfter_ = kNone; }
 
 private:
     void Walk();
     Rar2Result Check(const Rar2Entry& e, std::string_view password) const;
-    Rar2Result Decode(size_t index, std::string_view password, std::vector<uint8_t>* out);
+    Rar2Result Decode(size_t index, std::string_view password, std::vector<uint8_t>* out, uint32_t* crc);
 
     const uint8_t* data_;
     size_t size_;
@@ -132,7 +133,9 @@ Rar2Result Rar2Archive::Impl::Check(const Rar2Entry& e, std::string_view passwor
     return Rar2Result::Ok;
 }
 
-Rar2Result Rar2Archive::Impl::Decode(size_t index, std::string_view password, std::vector<uint8_t>* out) {
+// crc, when given, becomes the CRC-32 of the entry's bytes.
+Rar2Result Rar2Archive::Impl::Decode(size_t index, std::string_view password, std::vector<uint8_t>* out,
+                                     uint32_t* crc) {
     const Rar2Entry& e = entries_[index];
     Rar2Result r = Check(e, password);
     if (r != Rar2Result::Ok) return r;
@@ -141,6 +144,7 @@ Rar2Result Rar2Archive::Impl::Decode(size_t index, std::string_view password, st
     if (e.method == kStored) {
         if (packedSize < e.unpackedSize) return Rar2Result::CorruptData;
         if (out) out->assign(packed, packed + e.unpackedSize);
+        if (crc) *crc = Crc32::Compute(packed, e.unpackedSize);
         return Rar2Result::Ok;
     }
     if (out) {
@@ -149,11 +153,12 @@ Rar2Result Rar2Archive::Impl::Decode(size_t index, std::string_view password, st
         out->reserve(size_t(e.unpackedSize < bound ? e.unpackedSize : bound));
     }
     stateAfter_ = index;
-    return unpacker_.Unpack(packed, packedSize, e.unpackedSize, e.IsSolid(), out);
+    if (crc) *crc = 0;
+    return unpacker_.Unpack(packed, packedSize, e.unpackedSize, e.IsSolid(), out, crc);
 }
 
-Rar2Result Rar2Archive::Impl::Extract(size_t index, std::string_view password, std::vector<uint8_t>& out) {
-    out.clear();
+Rar2Result Rar2Archive::Impl::Extract(size_t index, std::string_view password, std::vector<uint8_t>* out) {
+    if (out) out->clear();
     if (index >= entries_.size()) return Rar2Result::NotFound;
     const Rar2Entry& e = entries_[index];
     Rar2Result r = Check(e, password);
@@ -175,14 +180,16 @@ Rar2Result Rar2Archive::Impl::Extract(size_t index, std::string_view password, s
             unpacker_.Restart();
         }
         for (size_t j = start; j < index; ++j)
-            if (IsCompressed(entries_[j])) Decode(j, password, nullptr);
+            if (IsCompressed(entries_[j])) Decode(j, password, nullptr, nullptr);
     }
 
-    r = Decode(index, password, &out);
-    if (r == Rar2Result::Ok && Crc32::Compute(out.data(), out.size()) != e.fileCrc) r = Rar2Result::CrcMismatch;
-    if (r != Rar2Result::Ok) {
-        out.clear();
-        out.shrink_to_fit();
+    // The CRC is taken as the bytes come out of the decoder, while they are still in cache.
+    uint32_t crc = 0;
+    r = Decode(index, password, out, &crc);
+    if (r == Rar2Result::Ok && crc != e.fileCrc) r = Rar2Result::CrcMismatch;
+    if (r != Rar2Result::Ok && out) {
+        out->clear();
+        out->shrink_to_fit();
     }
     return r;
 }
@@ -198,23 +205,25 @@ bool Rar2Archive::IsSolid() const { return impl_->solid_; }
 const std::vector<Rar2Entry>& Rar2Archive::GetEntries() const { return impl_->entries_; }
 
 Rar2Result Rar2Archive::Extract(size_t index, std::string_view password, std::vector<uint8_t>& out) {
-    return impl_->Extract(index, password, out);
+    return impl_->Extract(index, password, &out);
 }
 
 Rar2Result Rar2Archive::ExtractByName(std::string_view name, std::string_view password, std::vector<uint8_t>& out) {
     const auto& entries = impl_->entries_;
     for (size_t i = 0; i < entries.size(); ++i)
-        if (NamesMatch(entries[i].name, name)) return impl_->Extract(i, password, out);
+        if (NamesMatch(entries[i].name, name)) return impl_->Extract(i, password, &out);
     out.clear();
     return Rar2Result::NotFound;
 }
 
 void Rar2Archive::BeginSequence() { impl_->ForgetState(); }
 
-Rar2Result Rar2Archive::ExtractNext(size_t index, std::string_view password, std::vector<uint8_t>& out) {
+Rar2Result Rar2Archive::ExtractNext(size_t index, std::string_view password, std::vector<uint8_t>& out,
+                                     bool keepBytes) {
     // Extract() continues a solid stream from the previous entry, so in order each entry
     // is decoded exactly once.
-    return impl_->Extract(index, password, out);
+    out.clear();
+    return impl_->Extract(index, password, keepBytes ? &out : nullptr);
 }
 
 bool Rar2Archive::NamesMatch(std::string_view a, std::string_view b) {

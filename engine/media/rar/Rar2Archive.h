@@ -72,7 +72,8 @@ public:
     Rar2Result ExtractByName(std::string_view name, std::string_view password, std::vector<uint8_t>& out);
     // Decodes every entry once, in archive order (cheap for solid archives), and calls
     // visit(index, result, bytes) for each; directories are visited with IsDirectory.
-    template <class Visitor> void ExtractAll(std::string_view password, Visitor&& visit);
+    // keepBytes false checks every entry (its CRC included) but visits with no bytes.
+    template <class Visitor> void ExtractAll(std::string_view password, Visitor&& visit, bool keepBytes = true);
 
     // Names match when they are equal after both are cut to 512 characters, "\" and "/" are
     // replaced by "_", and letters are made upper case.
@@ -83,16 +84,16 @@ public:
 private:
     class Impl;
     Impl* impl_;
-    Rar2Result ExtractNext(size_t index, std::string_view password, std::vector<uint8_t>& out);
+    Rar2Result ExtractNext(size_t index, std::string_view password, std::vector<uint8_t>& out, bool keepBytes);
     void BeginSequence();
 };
 
 template <class Visitor>
-void Rar2Archive::ExtractAll(std::string_view password, Visitor&& visit) {
+void Rar2Archive::ExtractAll(std::string_view password, Visitor&& visit, bool keepBytes) {
     BeginSequence();
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i < GetEntries().size(); ++i) {
-        Rar2Result r = ExtractNext(i, password, bytes);
+        Rar2Result r = ExtractNext(i, password, bytes, keepBytes);
         visit(i, r, bytes);
     }
 }

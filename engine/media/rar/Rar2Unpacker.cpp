@@ -1,20 +1,26 @@
 #include "media/rar/Rar2Unpacker.h"
 
+#include "media/rar/Crc32.h"
+
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace nuv {
 
 namespace {
 
-constexpr uint32_t kMask = Rar2Unpacker::kWindowSize - 1;
+constexpr uint32_t kRingMask = Rar2Unpacker::kRingSize - 1;
+// Bytes behind the ring's end that a whole-word match copy may read or write.
+constexpr uint32_t kRingSlack = 16;
 constexpr int kLiteralCount = 298;
 constexpr int kDistanceCount = 48;
 constexpr int kRepeatCount = 28;
 constexpr int kLzTableCount = kLiteralCount + kDistanceCount + kRepeatCount;
 constexpr int kAudioTableCount = 257;
-// A symbol writes at most 260 bytes; the window is emptied before it could be overrun.
-constexpr uint64_t kFlushThreshold = Rar2Unpacker::kWindowSize - 512;
+// Output leaves the ring in pieces small enough to be still in cache for the copy and the CRC.
+// A symbol writes at most 260 bytes past a piece's end, far from overrunning the ring.
+constexpr uint64_t kFlushChunk = 256u << 10;
 // Table switches that produce no output in between cannot come from an encoder.
 constexpr int kMaxIdleTableReads = 8;
 
@@ -42,7 +48,9 @@ public:
     BitInput(const uint8_t* data, size_t size) : begin_(data), p_(data), end_(data + size) {}
 
     // Afterwards at least 56 bits are buffered: enough for any one symbol with its extras.
-    void Refill() {
+    // False once more bits were consumed than the packed data holds, which can only be
+    // found out near its end, where the bytes are taken one by one.
+    bool Refill() {
         if (end_ - p_ >= 8) {
             uint64_t v;
             std::memcpy(&v, p_, 8);
@@ -50,7 +58,7 @@ public:
             buf_ |= v >> avail_;
             p_ += (63 - avail_) >> 3;
             avail_ |= 56;
-            return;
+            return true;
         }
         while (avail_ <= 56) {
             uint64_t b = 0;
@@ -59,6 +67,7 @@ public:
             buf_ |= b << (56 - avail_);
             avail_ += 8;
         }
+        return !Overrun();
     }
     int Available() const { return avail_; }
     uint32_t Peek16() const { return uint32_t(buf_ >> 48); }
@@ -66,9 +75,9 @@ public:
         buf_ <<= n;
         avail_ -= n;
     }
+    // n = 0..32; two shifts so that n = 0 needs no branch.
     uint32_t Get(int n) {
-        if (n == 0) return 0;
-        const uint32_t v = uint32_t(buf_ >> (64 - n));
+        const uint32_t v = uint32_t((buf_ >> 1) >> (63 - n));
         Skip(n);
         return v;
     }
@@ -212,45 +221,54 @@ uint8_t Rar2Unpacker::DecodeAudio(AudioChannel& v, int& channelDelta, int symbol
 
 namespace {
 
-// Copies a match inside the window. Byte order matters: an overlapping source repeats.
-inline void CopyInWindow(uint8_t* w, uint32_t pos, uint32_t distance, uint32_t length) {
-    const uint32_t src = (pos - distance) & kMask;
-    if (src + length <= Rar2Unpacker::kWindowSize && pos + length <= Rar2Unpacker::kWindowSize) {
+// Copies a match inside the ring. Byte order matters: where source and destination overlap
+// (a distance shorter than the length), the copied bytes repeat. Whole-word steps write up
+// to 15 bytes past the match: ahead of the write position, over bytes older than any
+// distance reaches, or into the slack behind the ring.
+inline void CopyMatch(uint8_t* w, uint32_t pos, uint32_t distance, uint32_t length) {
+    const uint32_t src = (pos - distance) & kRingMask;
+    if (pos + length <= Rar2Unpacker::kRingSize && src + length <= Rar2Unpacker::kRingSize) {
         uint8_t* d = w + pos;
         const uint8_t* s = w + src;
-        uint32_t i = 0;
-        if (distance >= 8) {
-            // Forward 8-byte steps keep the byte-by-byte meaning of an overlapping copy.
-            for (; i + 8 <= length; i += 8) {
-                uint64_t v;
-                std::memcpy(&v, s + i, 8);
-                std::memcpy(d + i, &v, 8);
-            }
+        if (distance >= 16) {
+            // Each step reads only bytes before the ones it writes.
+            for (uint32_t i = 0; i < length; i += 16) std::memcpy(d + i, s + i, 16);
+        } else if (distance >= 8) {
+            for (uint32_t i = 0; i < length; i += 8) std::memcpy(d + i, s + i, 8);
+        } else if (distance == 1) {
+            std::memset(d, *s, length);
+        } else {
+            for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
         }
-        for (; i < length; ++i) d[i] = s[i];
-    } else {
-        for (uint32_t i = 0; i < length; ++i) w[(pos + i) & kMask] = w[(src + i) & kMask];
+        return;
     }
+    for (uint32_t i = 0; i < length; ++i) w[(pos + i) & kRingMask] = w[(src + i) & kRingMask];
 }
 
 } // namespace
 
-void Rar2Unpacker::Flush(std::vector<uint8_t>* out, uint64_t fileEnd) {
+void Rar2Unpacker::Flush(std::vector<uint8_t>* out, uint32_t* crc, uint64_t fileEnd) {
     const uint64_t end = written_ < fileEnd ? written_ : fileEnd;
-    if (out && end > flushed_) {
-        uint32_t n = uint32_t(end - flushed_);
-        uint32_t start = (pos_ - uint32_t(written_ - flushed_)) & kMask;
+    if ((out || crc) && end > flushed_) {
+        const uint32_t n = uint32_t(end - flushed_);
+        const uint32_t start = (pos_ - uint32_t(written_ - flushed_)) & kRingMask;
         const uint8_t* w = window_.get();
-        const uint32_t first = n < kWindowSize - start ? n : kWindowSize - start;
-        out->insert(out->end(), w + start, w + start + first);
-        if (n > first) out->insert(out->end(), w, w + (n - first));
+        const uint32_t first = n < kRingSize - start ? n : kRingSize - start;
+        const std::pair<const uint8_t*, uint32_t> pieces[2] = {{w + start, first}, {w, n - first}};
+        for (const auto& [p, size] : pieces) {
+            if (size == 0) continue;
+            if (out) out->insert(out->end(), p, p + size);
+            if (crc) *crc = Crc32::Update(*crc, p, size);
+        }
     }
     flushed_ = written_;
 }
 
 Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32_t unpackedSize, bool solid,
-                                std::vector<uint8_t>* out) {
-    if (!window_) window_.reset(new uint8_t[kWindowSize]);
+                                std::vector<uint8_t>* out, uint32_t* crc) {
+    // Zeroed: whole-word copies may read bytes not yet written, which then land only where
+    // nothing reads them before they are overwritten.
+    if (!window_) window_.reset(new uint8_t[kRingSize + kRingSlack]());
     if (!solid) Reset();
     // An empty file may come without any packed bytes, not even tables.
     if (unpackedSize == 0 && packedSize == 0) return Rar2Result::Ok;
@@ -274,14 +292,14 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
     uint64_t writtenAtTableRead = written;
     Rar2Result result = Rar2Result::Ok;
     while (written < fileEnd && result == Rar2Result::Ok) {
-        pos &= kMask;
+        pos &= kRingMask;
         pos_ = pos;
         written_ = written;
-        if (written - flushed_ >= kFlushThreshold) Flush(out, fileEnd);
-        uint64_t limit = flushed_ + kFlushThreshold;
+        if (written - flushed_ >= kFlushChunk) Flush(out, crc, fileEnd);
+        uint64_t limit = flushed_ + kFlushChunk;
         if (limit > fileEnd) limit = fileEnd;
-        // Stop at the end of the window too, so that literals need no wrap-around.
-        if (limit > written + (kWindowSize - pos)) limit = written + (kWindowSize - pos);
+        // Stop at the end of the ring too, so that literals need no wrap-around.
+        if (limit > written + (kRingSize - pos)) limit = written + (kRingSize - pos);
 
         if (audio_) {
             // Channel and shared delta live in locals here; written back before anything
@@ -292,14 +310,10 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
             const Rar2Huffman* table = audioTable_ + channel;
             AudioChannel* state = audioState_ + channel;
             while (written < limit) {
-                // Overrun is checked only when refilling: a few bits read past the end before
-                // that are caught by the check after the loop.
-                if (in.Available() < 15) {
-                    in.Refill();
-                    if (in.Overrun()) {
-                        result = Rar2Result::CorruptData;
-                        break;
-                    }
+                // A few bits read past the end between refills are caught after the loop.
+                if (in.Available() < 15 && !in.Refill()) {
+                    result = Rar2Result::CorruptData;
+                    break;
                 }
                 int used;
                 const int symbol = table->Decode(in.Peek16(), used);
@@ -331,26 +345,27 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
             continue;
         }
 
-        while (written < limit) {
+        // Only the position moves here: the stream offset is base + pos. A match may carry
+        // pos past the ring's end, which also ends this stretch.
+        const uint32_t stop = pos + uint32_t(limit - written);
+        const uint64_t base = written - pos;
+        while (pos < stop) {
             // A symbol takes up to 15 bits and what follows it before the next refill up to 20.
-            if (in.Available() < 35) {
-                in.Refill();
-                if (in.Overrun()) {
-                    result = Rar2Result::CorruptData;
-                    break;
-                }
+            if (in.Available() < 35 && !in.Refill()) {
+                result = Rar2Result::CorruptData;
+                break;
             }
             int used;
             const int symbol = literal_.Decode(in.Peek16(), used);
             in.Skip(used);
             if (symbol < 256) {
                 w[pos++] = uint8_t(symbol);
-                ++written;
                 continue;
             }
             if (symbol == 269) {
-                idleTableReads = written == writtenAtTableRead ? idleTableReads + 1 : 1;
-                writtenAtTableRead = written;
+                const uint64_t at = base + pos;
+                idleTableReads = at == writtenAtTableRead ? idleTableReads + 1 : 1;
+                writtenAtTableRead = at;
                 BitInput copy = in;
                 if (idleTableReads > kMaxIdleTableReads || !ReadTables(copy)) result = Rar2Result::CorruptData;
                 in = copy;
@@ -362,18 +377,14 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                 const int l = symbol - 270;
                 length = kLengthBase[l] + 3 + in.Get(kLengthBits[l]);
                 // This refill may be the only one in a run of matches: check it too.
-                in.Refill();
-                if (in.Overrun()) {
+                if (!in.Refill()) {
                     result = Rar2Result::CorruptData;
                     break;
                 }
                 const int d = distance_.Decode(in.Peek16(), used);
                 in.Skip(used);
                 distance = kDistanceBase[d] + 1 + in.Get(kDistanceBits[d]);
-                if (distance >= 0x2000) {
-                    ++length;
-                    if (distance >= 0x40000) ++length;
-                }
+                length += (distance >= 0x2000) + (distance >= 0x40000);
             } else if (symbol == 256) {
                 length = lastLength_;
                 distance = lastDistance_;
@@ -382,33 +393,27 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                 const int l = repeat_.Decode(in.Peek16(), used);
                 in.Skip(used);
                 length = kLengthBase[l] + 2 + in.Get(kLengthBits[l]);
-                if (distance >= 0x101) {
-                    ++length;
-                    if (distance >= 0x2000) {
-                        ++length;
-                        if (distance >= 0x40000) ++length;
-                    }
-                }
+                length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
             } else {
                 const int s = symbol - 261;
                 distance = kShortBase[s] + 1 + in.Get(kShortBits[s]);
                 length = 2;
             }
             // Distance 0 or one reaching before the first byte of the stream: no encoder
-            // writes it, and the window holds nothing of this stream there.
-            if (distance == 0 || distance > written) {
+            // writes it, and the ring holds nothing of this stream there.
+            if (distance == 0 || distance > base + pos) {
                 result = Rar2Result::CorruptData;
                 break;
             }
             recent_[recentNext_++ & 3] = distance;
             lastDistance_ = distance;
             lastLength_ = length;
-            CopyInWindow(w, pos, distance, length);
-            pos = (pos + length) & kMask;
-            written += length;
+            CopyMatch(w, pos, distance, length);
+            pos += length;
         }
+        written = base + pos;
     }
-    pos_ = pos & kMask;
+    pos_ = pos & kRingMask;
     written_ = written;
     if (result != Rar2Result::Ok) return result;
     if (in.Overrun()) return Rar2Result::CorruptData;
@@ -421,7 +426,7 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
         in.Skip(used);
         if (symbol == (audio_ ? 256 : 269)) ReadTables(in);
     }
-    Flush(out, fileEnd);
+    Flush(out, crc, fileEnd);
     return Rar2Result::Ok;
 }
 

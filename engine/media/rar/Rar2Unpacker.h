@@ -15,7 +15,11 @@ namespace nuv {
 // when the next file is marked solid, so one instance decodes one solid stream in order.
 class Rar2Unpacker {
 public:
+    // The format's window: no distance reaches further back.
     static constexpr uint32_t kWindowSize = 1u << 20;
+    // The buffer holding it is twice as large, so that a match may be copied in whole words
+    // past its end: what that overwrites lies more than kWindowSize back, out of any reach.
+    static constexpr uint32_t kRingSize = 2 * kWindowSize;
 
     Rar2Unpacker();
     ~Rar2Unpacker();
@@ -24,9 +28,10 @@ public:
 
     // Decodes one file's packed bytes into unpackedSize bytes appended to out (nullptr:
     // decode for the window state only, as for the skipped members of a solid stream).
-    // solid: continue the previous file's state instead of starting afresh.
+    // solid: continue the previous file's state instead of starting afresh. crc, when given,
+    // is a running CRC-32 (Crc32::Update) carried over the file's bytes as they are produced.
     Rar2Result Unpack(const uint8_t* packed, size_t packedSize, uint32_t unpackedSize, bool solid,
-                      std::vector<uint8_t>* out);
+                      std::vector<uint8_t>* out, uint32_t* crc = nullptr);
     // Forgets the previous files: the next solid file then has nothing to continue.
     void Restart() { Reset(); }
 
@@ -48,7 +53,7 @@ private:
     void Reset();
     bool ReadTables(BitInput& in);
     [[gnu::always_inline]] inline static uint8_t DecodeAudio(AudioChannel& v, int& channelDelta, int symbol);
-    void Flush(std::vector<uint8_t>* out, uint64_t fileEnd);
+    void Flush(std::vector<uint8_t>* out, uint32_t* crc, uint64_t fileEnd);
 
     std::unique_ptr<uint8_t[]> window_;
     uint32_t pos_ = 0;        // next write position in the window
