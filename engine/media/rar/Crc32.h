@@ -11,6 +11,8 @@ class Crc32 {
 public:
     static uint32_t Compute(const void* data, size_t size) { return Update(0, data, size); }
     static uint32_t Update(uint32_t crc, const void* data, size_t size);
+    // Update() with the byte tables only, where the processor has a faster way; the same result.
+    static uint32_t UpdateScalar(uint32_t crc, const void* data, size_t size);
 };
 
 } // namespace nuv
