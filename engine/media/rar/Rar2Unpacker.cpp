@@ -264,6 +264,12 @@ void Rar2Unpacker::Flush(std::vector<uint8_t>* out, uint32_t* crc, uint64_t file
     flushed_ = written_;
 }
 
+bool Rar2Unpacker::TableSwitch(BitInput& in, uint64_t at) {
+    idleTableReads_ = at == writtenAtTableRead_ ? idleTableReads_ + 1 : 1;
+    writtenAtTableRead_ = at;
+    return idleTableReads_ <= kMaxIdleTableReads && ReadTables(in);
+}
+
 Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32_t unpackedSize, bool solid,
                                 std::vector<uint8_t>* out, uint32_t* crc) {
     // Zeroed: whole-word copies may read bytes not yet written, which then land only where
@@ -274,8 +280,9 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
     if (unpackedSize == 0 && packedSize == 0) return Rar2Result::Ok;
     flushed_ = written_;
     const uint64_t fileEnd = written_ + unpackedSize;
-    // The hot loop keeps the bit reader and positions in locals: stores into the window
-    // could otherwise alias them and force reloads. ReadTables works on a copy.
+    // The hot loops keep the bit reader and positions in locals: stores into the window
+    // could otherwise alias them and force reloads. The reader's address is never taken
+    // (table reads work on a copy), so that it can live in registers.
     BitInput in(packed, packedSize);
     if (!solid) {
         BitInput copy = in;
@@ -288,8 +295,8 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
     uint8_t* const w = window_.get();
     uint32_t pos = pos_;
     uint64_t written = written_;
-    int idleTableReads = 0;
-    uint64_t writtenAtTableRead = written;
+    idleTableReads_ = 0;
+    writtenAtTableRead_ = written;
     Rar2Result result = Rar2Result::Ok;
     while (written < fileEnd && result == Rar2Result::Ok) {
         pos &= kRingMask;
@@ -301,15 +308,19 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
         // Stop at the end of the ring too, so that literals need no wrap-around.
         if (limit > written + (kRingSize - pos)) limit = written + (kRingSize - pos);
 
+        // Only the position moves in the loops below: the stream offset is base + pos. A match
+        // may carry pos past the ring's end, which also ends this stretch.
+        const uint32_t stop = pos + uint32_t(limit - written);
+        const uint64_t base = written - pos;
+
         if (audio_) {
-            // Channel and shared delta live in locals here; written back before anything
-            // else can look at them.
-            int channel = channel_;
-            const int channels = channels_;
+            // The channel is the state in use; it and the shared delta live in locals here,
+            // written back before anything else can look at them.
             int delta = channelDelta_;
-            const Rar2Huffman* table = audioTable_ + channel;
-            AudioChannel* state = audioState_ + channel;
-            while (written < limit) {
+            AudioChannel* state = audioState_ + channel_;
+            const Rar2Huffman* table = audioTable_ + channel_;
+            AudioChannel* const lastState = audioState_ + channels_ - 1;
+            while (pos < stop) {
                 // A few bits read past the end between refills are caught after the loop.
                 if (in.Available() < 15 && !in.Refill()) {
                     result = Rar2Result::CorruptData;
@@ -319,20 +330,16 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                 const int symbol = table->Decode(in.Peek16(), used);
                 in.Skip(used);
                 if (symbol == 256) {
-                    channel_ = channel;
+                    channel_ = int(state - audioState_);
                     channelDelta_ = delta;
-                    idleTableReads = written == writtenAtTableRead ? idleTableReads + 1 : 1;
-                    writtenAtTableRead = written;
                     BitInput copy = in;
-                    if (idleTableReads > kMaxIdleTableReads || !ReadTables(copy)) result = Rar2Result::CorruptData;
+                    if (!TableSwitch(copy, base + pos)) result = Rar2Result::CorruptData;
                     in = copy;
-                    channel = channel_;
+                    state = audioState_ + channel_;
                     break;
                 }
                 w[pos++] = DecodeAudio(*state, delta, symbol);
-                ++written;
-                if (++channel >= channels) {
-                    channel = 0;
+                if (state == lastState) {
                     table = audioTable_;
                     state = audioState_;
                 } else {
@@ -340,15 +347,12 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                     ++state;
                 }
             }
-            channel_ = channel;
+            channel_ = int(state - audioState_);
             channelDelta_ = delta;
+            written = base + pos;
             continue;
         }
 
-        // Only the position moves here: the stream offset is base + pos. A match may carry
-        // pos past the ring's end, which also ends this stretch.
-        const uint32_t stop = pos + uint32_t(limit - written);
-        const uint64_t base = written - pos;
         while (pos < stop) {
             // A symbol takes up to 15 bits and what follows it before the next refill up to 20.
             if (in.Available() < 35 && !in.Refill()) {
@@ -363,11 +367,8 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                 continue;
             }
             if (symbol == 269) {
-                const uint64_t at = base + pos;
-                idleTableReads = at == writtenAtTableRead ? idleTableReads + 1 : 1;
-                writtenAtTableRead = at;
                 BitInput copy = in;
-                if (idleTableReads > kMaxIdleTableReads || !ReadTables(copy)) result = Rar2Result::CorruptData;
+                if (!TableSwitch(copy, base + pos)) result = Rar2Result::CorruptData;
                 in = copy;
                 break;
             }
@@ -424,7 +425,8 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
         int used;
         const int symbol = audio_ ? audioTable_[channel_].Decode(in.Peek16(), used) : literal_.Decode(in.Peek16(), used);
         in.Skip(used);
-        if (symbol == (audio_ ? 256 : 269)) ReadTables(in);
+        BitInput copy = in;
+        if (symbol == (audio_ ? 256 : 269)) ReadTables(copy);
     }
     Flush(out, crc, fileEnd);
     return Rar2Result::Ok;

@@ -52,6 +52,9 @@ private:
 
     void Reset();
     bool ReadTables(BitInput& in);
+    // Symbol 269 (256 in audio mode) at stream offset at: reads the next tables. False when
+    // they are damaged, or when table switches keep coming without output in between.
+    bool TableSwitch(BitInput& in, uint64_t at);
     [[gnu::always_inline]] inline static uint8_t DecodeAudio(AudioChannel& v, int& channelDelta, int symbol);
     void Flush(std::vector<uint8_t>* out, uint32_t* crc, uint64_t fileEnd);
 
@@ -64,6 +67,8 @@ private:
     uint32_t lastDistance_ = 0;
     uint32_t lastLength_ = 0;
     bool tablesReady_ = false;
+    int idleTableReads_ = 0;
+    uint64_t writtenAtTableRead_ = 0;
     bool audio_ = false;
     int channels_ = 1;
     int channel_ = 0;
