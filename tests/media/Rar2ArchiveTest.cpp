@@ -7,7 +7,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nuv {
@@ -570,6 +572,98 @@ TEST(Rar2Unpacker, SolidFileContinuesWindowAndTables) {
     unpacker.Restart();  // nothing left to continue
     Unpack(second.Padded(2), 5, r, &unpacker, true);
     EXPECT_EQ(r, kCorrupt);
+}
+
+// A match of any length (3..258, more by the distance's bonus) and distance (1..2^20) in the
+// flat tables' codes, through the literal/length symbols 270..297.
+void PutMatch(BitWriter& w, uint32_t length, uint32_t distance) {
+    static constexpr uint32_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                                 24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+    static constexpr int kLengthBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                            2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+    auto bitsOf = [](int symbol) { return symbol < 4 ? 0 : symbol >= 34 ? 16 : (symbol - 2) / 2; };
+    int d = 0;
+    uint32_t base = 0;
+    while (d < 47 && distance - 1 >= base + (1u << bitsOf(d))) base += 1u << bitsOf(d++);
+    const int dBits = bitsOf(d);
+    const uint32_t stored = length - 3 - (distance >= 0x2000) - (distance >= 0x40000);
+    int l = 27;
+    while (kLengthBase[l] > stored) --l;
+    w.Put(uint32_t(270 + l), 9);
+    w.Put(stored - kLengthBase[l], kLengthBits[l]);
+    w.Put(uint32_t(d), 6);
+    w.Put(distance - 1 - base, dBits);
+}
+
+// Matches are copied in whole words past their ends; whatever that overwrites must be out of
+// reach. Each short match is followed by one from the farthest distance, which reads the bytes
+// just past it as they were a whole window earlier; the stream runs on past twice the window
+// so that matches also cross the decoder's ring end. Checked against a byte-by-byte model.
+TEST(Rar2Unpacker, WholeWordCopiesKeepTheFarthestHistory) {
+    constexpr uint32_t kFar = 1u << 20;
+    const std::pair<uint32_t, uint32_t> cases[] = {{3, 1},  {3, 2},   {5, 5},   {9, 7},    {12, 8},   {20, 12},
+                                                   {31, 16}, {40, 17}, {100, 64}, {258, 300}, {258, kFar}};
+    BitWriter w;
+    PutFlatTables(w);
+    Bytes want;
+    uint32_t x = 7;
+    while (want.size() < kFar) {
+        want.push_back(uint8_t((x = x * 1103515245u + 12345u) >> 24));
+        w.Put(want.back(), 9);
+    }
+    auto match = [&](uint32_t length, uint32_t distance) {
+        PutMatch(w, length, distance);
+        for (uint32_t i = 0; i < length; ++i) want.push_back(want[want.size() - distance]);
+    };
+    while (want.size() < 2 * kFar + 100000) {
+        for (const auto& [length, distance] : cases) {
+            match(length, distance);
+            match(19, kFar);
+        }
+    }
+    Rar2Result r;
+    const Bytes got = Unpack(w.Padded(8), uint32_t(want.size()), r);
+    EXPECT_EQ(r, kOk);
+    ASSERT_EQ(got.size(), want.size());
+    size_t first = 0;
+    while (first < got.size() && got[first] == want[first]) ++first;
+    EXPECT_EQ(first, want.size()) << "first difference at byte " << first;
+}
+
+// A test run keeps no bytes but must judge every entry as extraction does, damaged ones too.
+TEST(Rar2Archive, CheckingWithoutBytesJudgesLikeExtraction) {
+    for (const char* file : {"sharpc__Rar2.rar", "zxtune__test_v2solid5.rar", "zxtune__test_v2.rar"}) {
+        const Bytes original = ReadTestFile(file);
+        for (int damage = 0; damage < 3; ++damage) {
+            Bytes bytes = original;
+            const std::vector<Rar2Entry> entries = Rar2Archive(bytes.data(), bytes.size()).GetEntries();
+            ASSERT_FALSE(entries.empty()) << file;
+            const Rar2Entry& last = entries.back();
+            if (damage == 1) {
+                bytes[last.dataOffset + last.dataSize / 2] ^= 0x10;  // packed data
+            } else if (damage == 2) {
+                // The stored CRC, the last copy of its bytes in the header before the data.
+                const uint8_t crc[4] = {uint8_t(last.fileCrc), uint8_t(last.fileCrc >> 8), uint8_t(last.fileCrc >> 16),
+                                        uint8_t(last.fileCrc >> 24)};
+                size_t at = last.dataOffset - 4;
+                while (std::memcmp(&bytes[at], crc, 4) != 0) --at;
+                bytes[at] ^= 1;
+            }
+            std::vector<Rar2Result> kept, checked;
+            Rar2Archive archive(bytes.data(), bytes.size());
+            archive.ExtractAll("", [&](size_t, Rar2Result result, const Bytes&) { kept.push_back(result); });
+            archive.ExtractAll("", [&](size_t, Rar2Result result, const Bytes& data) {
+                EXPECT_TRUE(data.empty());
+                checked.push_back(result);
+            }, false);
+            EXPECT_EQ(checked, kept) << file << " damage " << damage;
+            if (damage == 0) {
+                EXPECT_EQ(kept.back(), kOk) << file;
+            } else if (damage == 2) {
+                EXPECT_EQ(kept.back(), Rar2Result::CrcMismatch) << file;
+            }
+        }
+    }
 }
 
 } // namespace
