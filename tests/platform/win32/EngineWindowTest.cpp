@@ -94,5 +94,39 @@ TEST(SystemWindow, AWindowedEngineWindowIsMadeAndGoesWithItsClass) {
     WindowInput::SetSink(nullptr);
 }
 
+// Full screen on the display's own mode: one pop-up over the whole primary display; a mode the
+// display does not have makes no window and leaves no class behind.
+TEST(SystemWindow, FullScreenCoversTheDisplayInAModeItHasAndRefusesOneItLacks) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display for windows";
+    DEVMODEW desktop = {};
+    desktop.dmSize = sizeof desktop;
+    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &desktop));
+    const int width = int(desktop.dmPelsWidth), height = int(desktop.dmPelsHeight), bits = int(desktop.dmBitsPerPel);
+    void* window = nullptr;
+    ASSERT_EQ(CreateSystemWindow(&window, "Full Test", nullptr, true, bits, 0, 0, width, height), 0);
+    ASSERT_NE(window, nullptr);
+    RECT rect;
+    ASSERT_TRUE(GetWindowRect(HWND(window), &rect));
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, width);
+    EXPECT_EQ(rect.bottom, height);
+    EXPECT_EQ(GetWindowLongW(HWND(window), GWL_STYLE) & WS_POPUP, LONG(WS_POPUP));
+    EXPECT_EQ(DestroySystemWindow(window), 0);
+    // The display keeps its mode.
+    DEVMODEW after = {};
+    after.dmSize = sizeof after;
+    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &after));
+    EXPECT_EQ(after.dmPelsWidth, desktop.dmPelsWidth);
+    EXPECT_EQ(after.dmPelsHeight, desktop.dmPelsHeight);
+
+    window = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CreateSystemWindow(&window, "Full Test", nullptr, true, bits, 0, 0, 123, 45), 1);
+    EXPECT_EQ(window, nullptr);
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof info;
+    EXPECT_FALSE(GetClassInfoExW(GetModuleHandleW(nullptr), L"Full Test Class", &info));
+}
+
 } // namespace
 } // namespace nuv
