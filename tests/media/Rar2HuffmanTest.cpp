@@ -58,6 +58,10 @@ TEST(Rar2Huffman, IncompleteAndOversubscribedSetsMatchTheReference) {
             const int expected = reference.Decode(bits, expectedUsed);
             ASSERT_EQ(table.Decode(bits, used), expected) << "round " << round << " bits " << bits;
             ASSERT_EQ(used, expectedUsed) << "round " << round << " bits " << bits;
+            // The same from the front of a 64-bit buffer, whatever bits follow.
+            const uint64_t front = uint64_t(bits) << 48 | (uint64_t(rng()) << 16 | (bits * 40503u & 0xFFFF));
+            ASSERT_EQ(table.DecodeFront(front, used), expected) << "round " << round << " bits " << bits;
+            ASSERT_EQ(used, expectedUsed) << "round " << round << " bits " << bits;
         }
     }
 }

@@ -60,4 +60,10 @@ int Rar2Huffman::DecodeSlow(uint32_t bits, int& length) const {
     return Lookup(bits, len);
 }
 
+uint32_t Rar2Huffman::SlowEntry(uint32_t bits) const {
+    int length;
+    const int symbol = DecodeSlow(bits, length);
+    return uint32_t(symbol) << 4 | uint32_t(length);
+}
+
 } // namespace nuv

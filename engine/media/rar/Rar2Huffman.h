@@ -20,16 +20,27 @@ public:
     // bits: the next 16 input bits, most significant first. Returns the symbol and sets
     // length to the number of bits it used (1..15).
     int Decode(uint32_t bits, int& length) const {
-        const uint16_t e = quick_[bits >> (16 - kQuickBits)];
+        const uint32_t e = quick_[bits >> (16 - kQuickBits)];
         if (e & 0xF) {
-            length = e & 0xF;
-            return e >> 4;
+            length = int(e & 0xF);
+            return int(e >> 4);
         }
         return DecodeSlow(bits, length);
+    }
+    // Decode() on the front of a 64-bit bit buffer (the next bit in its top bit). One shift
+    // and whole-register masks keep the step from one symbol to the next short: a decoder
+    // that waits for nothing else waits for this.
+    int DecodeFront(uint64_t front, int& length) const {
+        uint32_t e = quick_[front >> (64 - kQuickBits)];
+        if (__builtin_expect((e & 0xF) == 0, 0)) e = SlowEntry(uint32_t(front >> 48));
+        length = int(e & 0xF);
+        return int(e >> 4);
     }
 
 private:
     int DecodeSlow(uint32_t bits, int& length) const;
+    // DecodeSlow() as a quick-table entry: symbol << 4 | length.
+    uint32_t SlowEntry(uint32_t bits) const;
     int Lookup(uint32_t bits, int len) const;
 
     uint32_t limit_[16] = {};     // left-aligned limit of each length; limit_[0] = 0

@@ -71,6 +71,7 @@ public:
     }
     int Available() const { return avail_; }
     uint32_t Peek16() const { return uint32_t(buf_ >> 48); }
+    uint64_t Front() const { return buf_; }
     void Skip(int n) {
         buf_ <<= n;
         avail_ -= n;
@@ -320,25 +321,29 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
             AudioChannel* state = audioState_ + channel_;
             const Rar2Huffman* table = audioTable_ + channel_;
             AudioChannel* const lastState = audioState_ + channels_ - 1;
-            while (pos < stop) {
+            // One moving pointer for the output instead of an index beside it: this loop is short
+            // of registers.
+            uint8_t* o = w + pos;
+            uint8_t* const end = w + stop;
+            while (o < end) {
                 // A few bits read past the end between refills are caught after the loop.
                 if (in.Available() < 15 && !in.Refill()) {
                     result = Rar2Result::CorruptData;
                     break;
                 }
                 int used;
-                const int symbol = table->Decode(in.Peek16(), used);
+                const int symbol = table->DecodeFront(in.Front(), used);
                 in.Skip(used);
                 if (symbol == 256) {
                     channel_ = int(state - audioState_);
                     channelDelta_ = delta;
                     BitInput copy = in;
-                    if (!TableSwitch(copy, base + pos)) result = Rar2Result::CorruptData;
+                    if (!TableSwitch(copy, base + uint64_t(o - w))) result = Rar2Result::CorruptData;
                     in = copy;
                     state = audioState_ + channel_;
                     break;
                 }
-                w[pos++] = DecodeAudio(*state, delta, symbol);
+                *o++ = DecodeAudio(*state, delta, symbol);
                 if (state == lastState) {
                     table = audioTable_;
                     state = audioState_;
@@ -347,6 +352,7 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                     ++state;
                 }
             }
+            pos = uint32_t(o - w);
             channel_ = int(state - audioState_);
             channelDelta_ = delta;
             written = base + pos;
@@ -360,7 +366,7 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                 break;
             }
             int used;
-            const int symbol = literal_.Decode(in.Peek16(), used);
+            const int symbol = literal_.DecodeFront(in.Front(), used);
             in.Skip(used);
             if (symbol < 256) {
                 w[pos++] = uint8_t(symbol);
@@ -382,7 +388,7 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                     result = Rar2Result::CorruptData;
                     break;
                 }
-                const int d = distance_.Decode(in.Peek16(), used);
+                const int d = distance_.DecodeFront(in.Front(), used);
                 in.Skip(used);
                 distance = kDistanceBase[d] + 1 + in.Get(kDistanceBits[d]);
                 length += (distance >= 0x2000) + (distance >= 0x40000);
@@ -391,7 +397,7 @@ Rar2Result Rar2Unpacker::Unpack(const uint8_t* packed, size_t packedSize, uint32
                 distance = lastDistance_;
             } else if (symbol < 261) {
                 distance = recent_[(recentNext_ - uint32_t(symbol - 256)) & 3];
-                const int l = repeat_.Decode(in.Peek16(), used);
+                const int l = repeat_.DecodeFront(in.Front(), used);
                 in.Skip(used);
                 length = kLengthBase[l] + 2 + in.Get(kLengthBits[l]);
                 length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
