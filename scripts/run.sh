@@ -33,7 +33,7 @@ if [[ -x "$halvane" ]]; then
     # The screensaver in the background, a picture of the screen near the end, then the same
     # ending a user's key press would give it: a termination request, handled like a close.
     status=0
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash -c '
         "$1" /s & pid=$!
         sleep "$2"
         import -window root "$3" || true

@@ -56,7 +56,7 @@ ensure_display() {
     fi
     for n in $(seq 90 189); do
         [[ -e "/tmp/.X11-unix/X$n" || -e "/tmp/.X$n-lock" ]] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset </dev/null >/dev/null 2>&1 &
         started_display=$!
         for _ in $(seq 100); do
             [[ -S "/tmp/.X11-unix/X$n" ]] && break

@@ -1,13 +1,16 @@
 #!/bin/sh
 # in_xvfb.sh "SERVER ARGS" COMMAND [ARG...] - runs COMMAND on a virtual X display of its own.
 # Xvfb chooses a free display number itself and reports it (-displayfd), so tests running in
-# parallel never race for one number or end up on each other's display. Exits with COMMAND's status.
+# parallel never race for one number or end up on each other's display. -noreset: by default the
+# server resets when its last client leaves, and a client connecting during the reset (the program
+# right after a probe such as xwininfo) is turned away, so SDL falls back to drawing offscreen.
+# Exits with COMMAND's status.
 set -u
 server_args=$1
 shift
 dir=$(mktemp -d "${TMPDIR:-/tmp}/in_xvfb.XXXXXX") || exit 1
 # shellcheck disable=SC2086 # the server arguments are words
-Xvfb -displayfd 3 -nolisten tcp $server_args 3>"$dir/display" 2>"$dir/server.log" &
+Xvfb -displayfd 3 -nolisten tcp -noreset $server_args 3>"$dir/display" 2>"$dir/server.log" &
 server=$!
 i=0
 while [ $i -lt 300 ] && ! grep -q '^[0-9]' "$dir/display" 2>/dev/null; do

@@ -32,7 +32,7 @@ if kill -0 $pid 2>/dev/null; then echo "the click did not end the run"; kill -TE
 wait $pid
 DRIVE
 chmod +x "$work/drive.sh"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work"
+"$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$work/drive.sh" "$program" "$work"
 status=$?
 [ $status -eq 0 ] || fail "exit status $status"
 stderr=$(cat "$work/stderr.txt" 2>/dev/null)

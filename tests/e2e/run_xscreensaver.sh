@@ -106,7 +106,7 @@ fi
 # is made again, up to three times in all.
 for attempt in 1 2 3; do
     rm -f "$work/result" "$work/hack_pid" "$work/hack.log"
-    as_user xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" "$work/session.sh" "$work" "$hack"
+    as_user xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24 -noreset" "$work/session.sh" "$work" "$hack"
     grep -q "^ERROR\. Нет дисплея" "$work/hack.log" 2>/dev/null || break
     echo "(no display found on attempt $attempt)"
 done

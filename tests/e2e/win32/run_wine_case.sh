@@ -24,7 +24,7 @@ fail() {
 # Everything that shows a window runs inside one virtual display with its own Wine server.
 if [[ -z "${NUV_WINE_CASE_INNER:-}" ]]; then
     export NUV_WINE_CASE_INNER=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
 fi
 
 wine() { "$wine_run" --prefix "$prefix" "$@"; }
