@@ -8,8 +8,10 @@ namespace nuv {
 // waits (a pause, the loading, a dialog) sees it and hurries.
 class TerminationSignal {
 public:
-    // Installs the handlers; 0, or 1 when one could not be installed.
+    // Installs the handlers (one per platform); 0, or 1 when one could not be installed.
     static int Install();
+    // Notes one signal: all a handler does, and safe inside one.
+    static void Record(int number);
     // Whether a termination signal has come since the start (or the last Reset).
     static bool IsRequested();
     // The number of the first signal that came, 0 when none.

@@ -1,6 +1,7 @@
 // The screensaver process on Windows: the system's screensaver flag, the log file, the
 // application object's three steps, the log's end.
 #include "app/SceneScreensaverApp.h"
+#include "core/Engine.h"
 #include "core/FileMessageOutput.h"
 #include "core/Log.h"
 #include "core/Pointer.h"
@@ -49,8 +50,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     } catch (...) {
         LogError("Конец лога вследствии ошибки");
         if (output) UnregisterMessageOutput(output.Get());
+        ReleaseEngineFunctions();
         return 1;
     }
-    // The output stays registered: unregistering logs a line of its own after the log's end.
+    // The final clean-up of the engine's start and stop lists. The output stays registered:
+    // unregistering logs a line of its own after the log's end.
+    ReleaseEngineFunctions();
     return status;
 }

@@ -2,6 +2,7 @@
 // the log's end.
 
 #include "app/CommandLine.h"
+#include "app/HostPlatform.h"
 #include "app/SceneScreensaverApp.h"
 #include "app/TerminationSignal.h"
 #include "core/Engine.h"
@@ -18,22 +19,12 @@
 #include <new>
 #include <string>
 
-#ifndef _WIN32
-#include <SDL.h>
-#endif
 
 namespace {
 
 // Exit statuses: a run that failed, and arguments that were wrong.
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-void ShowCursor() {
-#ifndef _WIN32
-    // Only a video subsystem that is still up has a cursor to show.
-    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(SDL_ENABLE);
-#endif
-}
 
 } // namespace
 
@@ -89,7 +80,7 @@ int main(int argc, char** argv) {
         }
         // A run that could not take place for a reason the user must fix says so as well.
         if (status == 0) status = app->GetExitStatus();
-        ShowCursor();
+        HostPlatform::SetCursorVisible(true);
         app.Reset();
         if (TerminationSignal::IsRequested()) LogInfo("Получен сигнал завершения %d.", TerminationSignal::GetSignal());
         LogInfo("Конец лога.");
