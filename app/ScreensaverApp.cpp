@@ -610,6 +610,9 @@ int ScreensaverApp::DrawText(const String& text, float x, float y, float w, floa
 int ScreensaverApp::DrawOverlays() {
     if (!quad_ || !textureEffect_) return 0;
     if (!settings_.showFps && !settings_.showTime) return 0;
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer) return 0;
+    const Renderer::ProfileScope section(*renderer, "overlays");
     BeginOverlay();
     textureEffect_->SetColor(Color(1, 1, 1, 1));
     if (settings_.showFps) {

@@ -10,6 +10,7 @@
 #include "core/Vector3.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace nuv {
@@ -251,6 +252,42 @@ public:
     using MessageFunction = void (*)(const char* text);
     static void SetMessageFunction(MessageFunction function);
 
+    // --- Profile: where a frame's drawing goes ---
+    // A named section of the frames drawn while profiling, told apart by the render target it
+    // drew into: only its own drawing counts (a section opened inside it counts apart).
+    struct ProfileEntry {
+        std::string name;    // "section" or "section [target texture]"
+        int64_t runs = 0;    // stretches of drawing summed
+        double milliseconds = -1.0;  // GPU time; -1 where the device has no timer
+        int64_t samples = -1;        // samples that passed the tests; -1 where it cannot count
+    };
+    // Off by default; while off, opening and closing a section is one test and nothing more.
+    void SetProfiling(bool on);
+    bool IsProfiling() const { return profiling_ != 0; }
+    void OpenProfileSection(const char* name) {
+        if (profiling_) OpenSection(name);
+    }
+    void CloseProfileSection() {
+        if (profiling_) CloseSection();
+    }
+    // Totals per section since profiling was switched on, in the order the sections first
+    // drew; waits for the device to finish the frames.
+    std::vector<ProfileEntry> GetProfile();
+
+    // Opens a section for the scope it lives in.
+    class ProfileScope {
+    public:
+        ProfileScope(Renderer& renderer, const char* name) : renderer_(renderer) {
+            renderer_.OpenProfileSection(name);
+        }
+        ~ProfileScope() { renderer_.CloseProfileSection(); }
+        ProfileScope(const ProfileScope&) = delete;
+        ProfileScope& operator=(const ProfileScope&) = delete;
+
+    private:
+        Renderer& renderer_;
+    };
+
 protected:
     // For the device: the mode list, the capabilities it found, the colour of the last clear.
     void AddMode(const DisplayMode& mode);
@@ -264,6 +301,11 @@ protected:
     // the blended geometry into the target it leaves, and false means the stack was empty.
     void PushRenderTarget(BaseTexture* texture, int face, uintptr_t savedColor, uintptr_t savedDepth);
     bool PopRenderTarget(RenderTarget& popped);
+    // For a device that can measure: ends the stretch being measured and starts one for the
+    // section of that index (-1: none). The stretches add up to the sections' totals in
+    // CollectProfile, which may wait for the device.
+    virtual void SwitchProfileRun(int /*section*/) {}
+    virtual void CollectProfile(std::vector<ProfileEntry>& /*totals*/) {}
 
     int viewportWidth_ = 0;
     int viewportHeight_ = 0;
@@ -280,6 +322,10 @@ private:
 
     void AddPreRender(RefCounted* owner, PreRenderStep* step);
     void ApplyLimits();
+    void OpenSection(const char* name);
+    void CloseSection();
+    // Starts measuring the innermost open section in the current target.
+    void ResumeSection();
 
     std::vector<DisplayMode> modes_;
     int defaultMode_ = -1;
@@ -303,6 +349,9 @@ private:
     int limitTextureUnits_ = -1;
     int limitShadowMaps_ = -1;
     int limitPointSprites_ = -1;
+    uint8_t profiling_ = 0;
+    std::vector<std::string> openSections_;
+    std::vector<ProfileEntry> profile_;
 };
 
 } // namespace nuv

@@ -65,6 +65,7 @@ public:
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
         if (!renderer || !effect_) return 1;
+        const Renderer::ProfileScope section(*renderer, "glow sources");
         effect_->SetScale(effect_->GetScale());
         Texture* screen = effect_->GetScreenTexture();
         const bool capturing = screen && renderer->IsRenderTarget(screen);
@@ -132,10 +133,13 @@ public:
         if (small && blurred && glow) {
             const float sw = float(Width(small)), sh = float(Height(small));
             const float bw = float(Width(blurred)), bh = float(Height(blurred));
-            Step(*renderer, small, glow, downsample_.Get(), {-1.0f / sw, -1.0f / sh, 0.0f, 0.0f});
-            Step(*renderer, blurred, small, blur_.Get(), {-effect_->GetBlurWidth() / bw, 0.0f, 0.0f, 0.0f});
-            Step(*renderer, small, blurred, blur_.Get(), {0.0f, -effect_->GetBlurWidth() / bh, 0.0f, 0.0f});
+            Step(*renderer, "glow down-sample", small, glow, downsample_.Get(), {-1.0f / sw, -1.0f / sh, 0.0f, 0.0f});
+            Step(*renderer, "glow blur across", blurred, small, blur_.Get(),
+                 {-effect_->GetBlurWidth() / bw, 0.0f, 0.0f, 0.0f});
+            Step(*renderer, "glow blur down", small, blurred, blur_.Get(),
+                 {0.0f, -effect_->GetBlurWidth() / bh, 0.0f, 0.0f});
         }
+        const Renderer::ProfileScope section(*renderer, "glow composite");
         effect_->EndCapture(*renderer);
         const float w = float(screen ? Width(screen) : 1), h = float(screen ? Height(screen) : 1);
         EffectConstants::SetVertex(*renderer, 0, {-1.0f / w, -1.0f / h, 0.0f, 0.0f});
@@ -151,7 +155,9 @@ private:
     static int Width(const Texture* texture) { return texture->GetImage() ? texture->GetImage()->GetWidth() : 1; }
     static int Height(const Texture* texture) { return texture->GetImage() ? texture->GetImage()->GetHeight() : 1; }
 
-    void Step(Renderer& renderer, Texture* target, Texture* source, PixelShader* program, const Vector4& c0) {
+    void Step(Renderer& renderer, const char* name, Texture* target, Texture* source, PixelShader* program,
+              const Vector4& c0) {
+        const Renderer::ProfileScope section(renderer, name);
         if (!PushTarget(renderer, target)) return;
         renderer.SetTexture(source, 0);
         EffectConstants::SetVertex(renderer, 0, c0);

@@ -95,6 +95,7 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
     auto* texture = DynamicCast<Texture>(GetOwner());
     Camera* camera = renderer ? renderer->GetCamera() : nullptr;
     if (!renderer || !texture || !camera || gDrawingReflection) return;
+    const Renderer::ProfileScope section(*renderer, "reflection");
 
     const Matrix4 view = camera->GetView();
     const Matrix4 projection = camera->GetProjection();

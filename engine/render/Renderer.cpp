@@ -111,6 +111,11 @@ int Renderer::BeginFrame() {
     if (status == 0)
         for (PreRenderEntry& entry : steps) entry.step->PostUpdate();
     steps.clear();
+    // What the frame draws outside every other section: the scene's opaque geometry.
+    if (profiling_) {
+        openSections_.clear();
+        OpenSection("opaque");
+    }
 
     if (gListenerCalls && gListenerCalls->set3DPosition && gListenerCalls->apply3D) {
         const Vector3 front = camera_->GetForward();
@@ -124,7 +129,64 @@ int Renderer::BeginFrame() {
 void Renderer::EndFrame() {
     FlushDeferred();
     currentGeometry_.Reset();
+    if (profiling_) {
+        openSections_.clear();
+        SwitchProfileRun(-1);
+    }
     EndScene();
+    // Gathered every frame, so the device keeps a frame's measures at most.
+    if (profiling_) CollectProfile(profile_);
+}
+
+void Renderer::SetProfiling(bool on) {
+    if (on == (profiling_ != 0)) return;
+    if (!on) {
+        openSections_.clear();
+        SwitchProfileRun(-1);
+        CollectProfile(profile_);
+    } else {
+        profile_.clear();
+    }
+    profiling_ = on ? 1 : 0;
+}
+
+std::vector<Renderer::ProfileEntry> Renderer::GetProfile() {
+    if (profiling_) CollectProfile(profile_);
+    return profile_;
+}
+
+void Renderer::OpenSection(const char* name) {
+    openSections_.emplace_back(name ? name : "");
+    ResumeSection();
+}
+
+void Renderer::CloseSection() {
+    if (openSections_.empty()) return;
+    openSections_.pop_back();
+    if (openSections_.empty())
+        SwitchProfileRun(-1);
+    else
+        ResumeSection();
+}
+
+void Renderer::ResumeSection() {
+    if (openSections_.empty()) return;
+    std::string name = openSections_.back();
+    if (const BaseTexture* target = GetTopRenderTarget()) {
+        // A target without a name is told by its object ID.
+        const char* targetName = target->GetName().GetText();
+        name += " [";
+        name += targetName && *targetName ? std::string(targetName) : "#" + std::to_string(target->GetId());
+        name += "]";
+    }
+    size_t index = 0;
+    while (index < profile_.size() && profile_[index].name != name) ++index;
+    if (index == profile_.size()) {
+        ProfileEntry entry;
+        entry.name = std::move(name);
+        profile_.push_back(std::move(entry));
+    }
+    SwitchProfileRun(int(index));
 }
 
 void Renderer::SetCurrentGeometry(GeometryNode* geometry) {
@@ -167,6 +229,8 @@ void Renderer::DrawGeometry(GeometryNode* geometry) {
 }
 
 void Renderer::FlushDeferred() {
+    if (deferred_.empty() && late_.empty()) return;
+    const ProfileScope section(*this, "transparent");
     // Taken out first: drawing may pop a render target, which flushes again.
     std::vector<DeferredEntry> deferred;
     deferred.swap(deferred_);
@@ -250,6 +314,7 @@ bool Renderer::IsRenderTarget(const BaseTexture* texture) const {
 
 void Renderer::PushRenderTarget(BaseTexture* texture, int face, uintptr_t savedColor, uintptr_t savedDepth) {
     targets_.push_back({Pointer<BaseTexture>(texture), face, savedColor, savedDepth});
+    if (profiling_) ResumeSection();
 }
 
 bool Renderer::PopRenderTarget(RenderTarget& popped) {
@@ -258,6 +323,7 @@ bool Renderer::PopRenderTarget(RenderTarget& popped) {
     FlushDeferred();
     popped = std::move(targets_.back());
     targets_.pop_back();
+    if (profiling_) ResumeSection();
     return true;
 }
 

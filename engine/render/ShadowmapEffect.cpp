@@ -354,6 +354,7 @@ void ShadowmapEffect::UpdateFocus() {
 
 void ShadowmapEffect::RenderShadowmap(Renderer& renderer, Camera& lightCamera) {
     if (!shadowmap_ || !light_) return;
+    const Renderer::ProfileScope section(renderer, "shadow depth");
     // Only what was pushed here is popped: a target the device refused leaves the stack as it was.
     const int outside = renderer.GetRenderTargetDepth();
     if (colorTarget_) renderer.SetRenderTarget(colorTarget_.Get());

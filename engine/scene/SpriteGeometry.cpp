@@ -89,6 +89,7 @@ void SpriteGeometry::WriteQuad(Vector3* out, const Vector3& c, float s, const Ve
 void SpriteGeometry::DrawPrimitives(GeometryNode& node, Renderer& renderer, int primitiveCount) {
     GeometryNodeEffect* effect = node.GetEffect();
     if (!effect || primitiveCount <= 0) return;
+    const Renderer::ProfileScope section(renderer, "sprites");
     renderer.SetCurrentGeometry(&node);
     Technique* technique = effect->CurrentTechnique();
     const int passes = technique ? effect->PassCount() : 0;

@@ -194,6 +194,7 @@ void GlRenderer::ReadCapabilities(const DisplayMode& /*mode*/) {
     if (version >= 15) glGetQueryiv(GL_SAMPLES_PASSED, GL_QUERY_COUNTER_BITS, &queryBits);
     caps.occlusionQueries = queryBits > 0 ? 1 : 0;
     LogInfo("Occlusion Query [%s]", GlSupport::TrueFalse(caps.occlusionQueries));
+    timerQueries_ = version >= 33 || epoxy_has_gl_extension("GL_ARB_timer_query");
     const bool fbo = version >= 30 || epoxy_has_gl_extension("GL_ARB_framebuffer_object");
     caps.shadowMaps = fbo && (version >= 14 || epoxy_has_gl_extension("GL_ARB_shadow")) ? 1 : 0;
     LogInfo("Hardware Shadowmaps [%s]", GlSupport::TrueFalse(caps.shadowMaps));

@@ -78,6 +78,8 @@ public:
 
 protected:
     void ShowMessageBox(const char* text) override;
+    void SwitchProfileRun(int section) override;
+    void CollectProfile(std::vector<ProfileEntry>& totals) override;
 
 private:
     enum class Kind { kVertexBuffer, kIndexBuffer, kTexture, kCube, kVolume, kTarget, kCubeTarget, kShadowMap,
@@ -126,6 +128,8 @@ private:
     void DrawRange(int primitiveType, int count, bool indexed);
     void UploadConstants(GLuint program);
     void ApplyGammaToFrame();
+    GLuint ProfileQuery();
+    void ReleaseProfileQueries();
 
     void* window_ = nullptr;
     void* context_ = nullptr;
@@ -196,6 +200,19 @@ private:
     // as "in front or level, pulled forward by a few depth units".
     bool equalDepthOffset_ = false;
     GLuint gammaTextures_[2] = {0, 0};
+    // Profile: one stretch of a section's drawing, counted by a timer and a sample query (a
+    // timer of 0 without timer queries). The queries of gathered stretches are used again.
+    struct ProfileRun {
+        int section = -1;
+        GLuint time = 0;
+        GLuint samples = 0;
+    };
+    std::vector<ProfileRun> profileRuns_;
+    std::vector<GLuint> spareProfileQueries_;
+    int profileSection_ = -1;
+    // The section whose stretch an occlusion query interrupted: GL counts one at a time.
+    int pausedProfileSection_ = -1;
+    bool timerQueries_ = false;
 };
 
 } // namespace nuv

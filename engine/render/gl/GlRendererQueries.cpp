@@ -41,6 +41,8 @@ void GlRenderer::BeginQuery(Object* query) {
         resource->kind = Kind::kQuery;
         glGenQueries(1, &resource->name);
     }
+    pausedProfileSection_ = profileSection_;
+    SwitchProfileRun(-1);
     glBeginQuery(GL_SAMPLES_PASSED, resource->name);
 }
 
@@ -53,6 +55,80 @@ void GlRenderer::EndQuery(Object* query) {
     GLint samples = 0;
     glGetQueryObjectiv(resource->name, GL_QUERY_RESULT, &samples);
     resource->queryResult = samples;
+    if (pausedProfileSection_ >= 0) SwitchProfileRun(pausedProfileSection_);
+    pausedProfileSection_ = -1;
+}
+
+// --- Profile ---------------------------------------------------------------------------------
+
+GLuint GlRenderer::ProfileQuery() {
+    GLuint query = 0;
+    if (!spareProfileQueries_.empty()) {
+        query = spareProfileQueries_.back();
+        spareProfileQueries_.pop_back();
+    } else {
+        glGenQueries(1, &query);
+    }
+    return query;
+}
+
+void GlRenderer::SwitchProfileRun(int section) {
+    if (!context_) return;
+    if (profileSection_ >= 0) {
+        if (timerQueries_) glEndQuery(GL_TIME_ELAPSED);
+        glEndQuery(GL_SAMPLES_PASSED);
+    }
+    profileSection_ = section;
+    if (section < 0) return;
+    ProfileRun run;
+    run.section = section;
+    if (timerQueries_) {
+        run.time = ProfileQuery();
+        glBeginQuery(GL_TIME_ELAPSED, run.time);
+    }
+    run.samples = ProfileQuery();
+    glBeginQuery(GL_SAMPLES_PASSED, run.samples);
+    profileRuns_.push_back(run);
+}
+
+void GlRenderer::CollectProfile(std::vector<ProfileEntry>& totals) {
+    if (!context_) return;
+    // The running stretch is left for a later call; the finished ones wait for their counts.
+    const size_t finished = profileRuns_.size() - (profileSection_ >= 0 && !profileRuns_.empty() ? 1 : 0);
+    for (size_t i = 0; i < finished; ++i) {
+        const ProfileRun& run = profileRuns_[i];
+        if (run.section < 0 || size_t(run.section) >= totals.size()) continue;
+        ProfileEntry& entry = totals[size_t(run.section)];
+        GLuint samples = 0;
+        glGetQueryObjectuiv(run.samples, GL_QUERY_RESULT, &samples);
+        entry.samples = (entry.samples < 0 ? 0 : entry.samples) + int64_t(samples);
+        spareProfileQueries_.push_back(run.samples);
+        if (run.time) {
+            GLuint64 nanoseconds = 0;
+            glGetQueryObjectui64v(run.time, GL_QUERY_RESULT, &nanoseconds);
+            entry.milliseconds = (entry.milliseconds < 0.0 ? 0.0 : entry.milliseconds) + double(nanoseconds) / 1e6;
+            spareProfileQueries_.push_back(run.time);
+        }
+        ++entry.runs;
+    }
+    profileRuns_.erase(profileRuns_.begin(), profileRuns_.begin() + std::ptrdiff_t(finished));
+}
+
+void GlRenderer::ReleaseProfileQueries() {
+    if (profileSection_ >= 0 && context_) {
+        if (timerQueries_) glEndQuery(GL_TIME_ELAPSED);
+        glEndQuery(GL_SAMPLES_PASSED);
+    }
+    profileSection_ = -1;
+    pausedProfileSection_ = -1;
+    for (const ProfileRun& run : profileRuns_) {
+        spareProfileQueries_.push_back(run.samples);
+        if (run.time) spareProfileQueries_.push_back(run.time);
+    }
+    profileRuns_.clear();
+    if (context_ && !spareProfileQueries_.empty())
+        glDeleteQueries(GLsizei(spareProfileQueries_.size()), spareProfileQueries_.data());
+    spareProfileQueries_.clear();
 }
 
 int GlRenderer::GetQueryResult(const Object* query) const {

@@ -80,6 +80,7 @@ void GlRenderer::ReleaseAll() {
     // Keeps this renderer alive while the links let go of it (unless it is already going).
     Pointer<DeviceResourceCache> self(GetReferenceCount() > 0 ? this : nullptr);
     while (!resources_.empty()) Release(resources_.begin()->first);
+    ReleaseProfileQueries();
     for (auto& program : programs_)
         if (context_ && program.second) glDeleteProgram(program.second);
     programs_.clear();
