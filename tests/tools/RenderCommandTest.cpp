@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,49 @@ TEST_F(RenderCommandTest, DrawsEveryFrameAtTheAskedSize) {
         for (size_t i = 18; i + 2 < tga.size(); i += 3) colours.insert(uint32_t(tga[i] | tga[i + 1] << 8 | tga[i + 2] << 16));
         EXPECT_GT(colours.size(), 50u) << name;
     }
+}
+
+// The profile's table: a header, one row per section (name, ms, pixels, runs) and a total whose
+// pixels are the rows' sum; the glow's composite covers the whole picture once.
+TEST_F(RenderCommandTest, ProfileListsEverySectionAndItsPixels) {
+    ASSERT_EQ(Run(scene_ + " --size 96x64 --profile --out '" + (dir_ / "frames").string() + "'"), 0);
+    std::ifstream in(dir_ / "out.txt");
+    std::string line;
+    while (std::getline(in, line) && line.rfind("profile over 1 frame(s)", 0) != 0) {}
+    ASSERT_FALSE(in.eof()) << "no profile";
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(line.rfind("section", 0), 0u) << line;
+    std::set<std::string> names;
+    long long sum = 0, total = -1, composite = -1;
+    while (std::getline(in, line)) {
+        // The name may hold spaces; the three figures close the row.
+        std::istringstream fields(line);
+        std::vector<std::string> words;
+        for (std::string w; fields >> w;) words.push_back(w);
+        if (!words.empty() && words[0] == "total") {
+            ASSERT_EQ(words.size(), 3u) << line;
+            EXPECT_GE(std::stod(words[1]), 0.0) << line;
+            total = std::stoll(words[2]);
+            break;
+        }
+        ASSERT_GE(words.size(), 4u) << line;
+        std::string name = words[0];
+        for (size_t i = 1; i + 3 < words.size(); ++i) name += " " + words[i];
+        EXPECT_TRUE(names.insert(name).second) << "twice: " << name;
+        EXPECT_GE(std::stod(words[words.size() - 3]), 0.0) << line;
+        const long long pixels = std::stoll(words[words.size() - 2]);
+        EXPECT_GE(pixels, 0) << line;
+        EXPECT_GE(std::stod(words[words.size() - 1]), 1.0) << line;
+        sum += pixels;
+        if (name == "glow composite") composite = pixels;
+    }
+    EXPECT_EQ(total, sum);
+    EXPECT_EQ(composite, 96 * 64);
+    for (const char* name : {"opaque", "opaque [Screen Texture]", "sprites [Screen Texture]"})
+        EXPECT_TRUE(names.count(name)) << name;
+    bool shadow = false;
+    for (const std::string& name : names) shadow = shadow || name.rfind("shadow depth [", 0) == 0;
+    EXPECT_TRUE(shadow);
 }
 
 TEST_F(RenderCommandTest, BadRequestsGetClearAnswers) {
