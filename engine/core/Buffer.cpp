@@ -1,6 +1,7 @@
 #include "core/Buffer.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <bit>
@@ -32,46 +33,46 @@ void Buffer::LogNoMemoryForLoad() const {
 int Buffer::SaveElements(Stream& stream, const void* data, int count, int elementSize) {
     if (Object::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(count) != 0) {
         LogError("Невозможно сохранить количество данных буффера. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (count > 0 && stream.Write(data, count * elementSize) != 0) {
         LogError("Невозможно сохранить данные буффера. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Buffer::LoadCount(Stream& stream, int elementSize, int& count) {
     if (Object::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t stored = 0;
     if (stream.ReadInt(stored) != 0 || stored < 0) {
         LogError("Невозможно загрузить количество данных буффера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     // The bytes must be there before anything is allocated: a forged count in a short
     // file fails here instead of asking for gigabytes.
     if (int64_t(stored) * elementSize > stream.GetRemaining()) {
         LogWarning("Невозможно считать данные. Буффер переполнен.");
         LogError("Невозможно загрузить данные буффера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     count = stored;
-    return 0;
+    return kStatusOk;
 }
 
 int Buffer::LoadBytes(Stream& stream, void* data, int bytes) {
     if (stream.Read(data, bytes) != 0) {
         LogError("Невозможно загрузить данные буффера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "core/Object.h"
 #include "core/ResourceLink.h"
+#include "core/Status.h"
 
 #include <new>
 #include <type_traits>
@@ -93,7 +94,7 @@ int Buffer::LoadElements(Stream& stream, T*& data, int& count) {
         block = static_cast<T*>(::operator new[](sizeof(T) * size_t(newCount), std::nothrow));
         if (!block) {
             LogNoMemoryForLoad();
-            return 2;
+            return kStatusNoMemory;
         }
         if (int status = LoadBytes(stream, block, newCount * int(sizeof(T)))) {
             ::operator delete[](block);
@@ -104,7 +105,7 @@ int Buffer::LoadElements(Stream& stream, T*& data, int& count) {
     data = block;
     count = newCount;
     MarkDirty();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

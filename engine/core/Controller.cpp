@@ -1,6 +1,7 @@
 #include "core/Controller.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 namespace nuv {
@@ -10,25 +11,25 @@ NUV_IMPLEMENT_ABSTRACT_OBJECT(Controller, Object)
 int Controller::Save(Stream& stream) {
     if (Object::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteBool(active_) != 0) {
         LogError("Невозможно сохранить флаг активности контроллера. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Controller::Load(Stream& stream) {
     if (Object::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.ReadBool(active_) != 0) {
         LogError("Невозможно загрузить флаг активности контроллера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 void Controller::Apply(double) {}

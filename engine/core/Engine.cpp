@@ -2,6 +2,7 @@
 
 #include "core/Array.h"
 #include "core/Log.h"
+#include "core/Status.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -53,26 +54,26 @@ int InitializeEngine() {
     std::srand(unsigned(std::time(nullptr)));
     if (!RunAll(gInitFunctions)) {
         LogError("Инициализация движка неудачно.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Инициализация движка завершилась удачно.");
     LogInfo("Постинициализация движка:");
     if (!RunAll(gPostInitFunctions)) {
         LogError("Постинициализация движка неудачна.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Постинициализация движка завершилась удачно.");
-    return 0;
+    return kStatusOk;
 }
 
 int ShutdownEngine() {
     LogInfo("Завершение работы движка:");
     if (!RunAll(gShutdownFunctions)) {
         LogError("Завершение работы движка неудачно.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Завершение работы движка завершилось удачно.");
-    return 0;
+    return kStatusOk;
 }
 
 void ReleaseEngineFunctions() {

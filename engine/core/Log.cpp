@@ -2,6 +2,7 @@
 
 #include "core/Array.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -56,30 +57,30 @@ NUV_LOG_FUNCTION(LogCritical, kLogCritical)
 
 int RegisterMessageOutput(MessageOutput* output) {
     Array<Pointer<MessageOutput>>* outputs = Outputs();
-    if (!output || !outputs) return 3;
+    if (!output || !outputs) return kStatusNotFound;
     for (const Pointer<MessageOutput>& registered : *outputs) {
         if (registered == output) {
             LogWarning("Объект вывода сообщений уже зарегестрирован. [%s]", output->GetName().GetText());
-            return 0;
+            return kStatusOk;
         }
     }
-    if (!outputs->Append(Pointer<MessageOutput>(output))) return 2;
+    if (!outputs->Append(Pointer<MessageOutput>(output))) return kStatusNoMemory;
     LogInfo("Объект вывода сообщений зарегестрирован. [%s]", output->GetName().GetText());
-    return 0;
+    return kStatusOk;
 }
 
 int UnregisterMessageOutput(MessageOutput* output) {
     Array<Pointer<MessageOutput>>* outputs = Outputs();
-    if (!outputs || outputs->IsEmpty() || !output) return 3;
+    if (!outputs || outputs->IsEmpty() || !output) return kStatusNotFound;
     for (int i = 0; i < outputs->GetCount(); ++i) {
         if ((*outputs)[i] == output) {
             // Logged first, so the output still receives its own unregistration.
             LogInfo("Объект вывода сообщений разрегестрирован. [%s]", output->GetName().GetText());
             outputs->RemoveAt(i);
-            return 0;
+            return kStatusOk;
         }
     }
-    return 3;
+    return kStatusNotFound;
 }
 
 int GetMessageOutputCount() {

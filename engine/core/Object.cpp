@@ -2,6 +2,7 @@
 
 #include "core/Controller.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 namespace nuv {
@@ -13,16 +14,16 @@ int32_t gNextObjectId = 0;
 int InitializeObjectClass() {
     if (ClassFactory::RegisterClass(Object::TYPE.GetName(), Object::Create)) {
         LogInfo("Инициализация класса [Object] прошла удачно.");
-        return 0;
+        return kStatusOk;
     }
     LogCritical("Инициализация класса [Object] прошла неудачно.");
-    return 1;
+    return kStatusFailed;
 }
 
 int ShutdownObjectClass() {
     ClassFactory::UnregisterClass(Object::TYPE.GetName());
     LogInfo("Завершение работы класса [Object] прошло удачно.");
-    return 0;
+    return kStatusOk;
 }
 
 struct ObjectClassRegistrar {
@@ -38,7 +39,7 @@ const Rtti Object::TYPE("Nuv.Object", nullptr);
 
 int Object::Create(Object**) {
     LogCritical("Создание объекта абстрактного класса [Object].");
-    return 1;
+    return kStatusFailed;
 }
 
 struct Object::ControllerNode {
@@ -65,23 +66,23 @@ void Object::RemoveAllControllers() {
 int Object::AddController(Controller* controller) {
     if (!controller) {
         LogWarning("Указатель на устанавливаемый контроллер равен 0. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return 3;
+        return kStatusNotFound;
     }
     // A controller list that leads back to this object would hold it forever and make every
     // walk over the lists endless; a file can ask for that, so it is refused.
     if (controller == this || controller->HasInControllers(this)) {
         LogWarning("Контроллер не может управлять сам собой. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return 1;
+        return kStatusFailed;
     }
     ControllerNode* node = new (std::nothrow) ControllerNode{Pointer<Controller>(controller), controllers_};
     if (!node) {
         LogWarning("Недостаточно памяти для создания узла списка при установке контроллера. Имя[%s] ID[%d]",
                    GetName().GetText(), id_);
-        return 2;
+        return kStatusNoMemory;
     }
     controllers_ = node;
     controller->SetOwner(this);
-    return 0;
+    return kStatusOk;
 }
 
 bool Object::HasInControllers(const Object* object) const {
@@ -122,48 +123,48 @@ void Object::Update(double time) {
 int Object::Save(Stream& stream) {
     if (stream.WriteString(GetName()) != 0) {
         LogError("Невозможно сохранить имя объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return 1;
+        return kStatusFailed;
     }
     const int count = GetControllerCount();
     if (stream.WriteInt(count) != 0) {
         LogError("Невозможно сохранить количество контроллеров объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return 1;
+        return kStatusFailed;
     }
     // The list's head is the newest; the file holds the oldest first.
     for (int i = count - 1; i >= 0; --i) {
         if (stream.WriteObject(GetController(i)) != 0) {
             LogError("Невозможно сохранить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Object::Load(Stream& stream) {
     String name;
     if (stream.ReadString(name) != 0) {
         LogError("Невозможно загрузить имя объекта. ID[%d]", id_);
-        return 1;
+        return kStatusFailed;
     }
     SetName(name);
     int32_t count = 0;
     if (stream.ReadInt(count) != 0 || count < 0) {
         LogError("Невозможно загрузить количество контроллеров объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return 1;
+        return kStatusFailed;
     }
     for (int32_t i = 0; i < count; ++i) {
         Object* object = nullptr;
         if (stream.ReadObject(object) != 0) {
             LogError("Невозможно загрузить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-            return 1;
+            return kStatusFailed;
         }
         // A link to something that is not a controller cannot be attached.
         if (AddController(DynamicCast<Controller>(object)) != 0) {
             LogError("Невозможно установить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

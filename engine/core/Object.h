@@ -7,6 +7,7 @@
 #include "core/Pointer.h"
 #include "core/RefCounted.h"
 #include "core/Rtti.h"
+#include "core/Status.h"
 
 #include <cstdint>
 #include <new>
@@ -73,24 +74,26 @@ namespace detail {
 
 template <class T>
 int CreateObject(Object** out) {
-    if (!out) return 3;
+    if (!out) return kStatusNotFound;
     T* object = new (std::nothrow) T();
-    if (!object) return 2;
+    if (!object) return kStatusNoMemory;
     *out = object;
-    return 0;
+    return kStatusOk;
 }
 
 inline int CreateAbstract(Object**) {
-    return 1;
+    return kStatusFailed;
 }
 
 // Queues a class's factory registration and removal on the engine's function lists, once.
 template <class T>
 struct ClassRegistrar {
-    static int Initialize() { return ClassFactory::RegisterClass(T::TYPE.GetName(), T::Create) ? 0 : 1; }
+    static int Initialize() {
+        return ClassFactory::RegisterClass(T::TYPE.GetName(), T::Create) ? kStatusOk : kStatusFailed;
+    }
     static int Shutdown() {
         ClassFactory::UnregisterClass(T::TYPE.GetName());
-        return 0;
+        return kStatusOk;
     }
     ClassRegistrar() {
         AddInitFunction(&Initialize);

@@ -1,28 +1,29 @@
 #include "core/SceneFile.h"
 
 #include "core/Engine.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 namespace nuv {
 
 int SceneFile::Write(Stream& stream, Object* root) {
-    if (!root) return 1;
+    if (!root) return kStatusFailed;
     const int32_t version[3] = {kEngineVersionMajor, kEngineVersionMinor, kEngineVersionBuild};
-    if (stream.WriteInt3(version) != 0) return 1;
-    return stream.WriteObject(root) == 0 ? 0 : 1;
+    if (stream.WriteInt3(version) != 0) return kStatusFailed;
+    return stream.WriteObject(root) == 0 ? kStatusOk : kStatusFailed;
 }
 
 int SceneFile::Read(Stream& stream, Pointer<Object>& root) {
     root.Reset();
     int32_t version[3] = {0, 0, 0};
-    if (stream.ReadInt3(version) != 0) return 1;
+    if (stream.ReadInt3(version) != 0) return kStatusFailed;
     // Newer files are accepted; older ones were written by an incompatible engine.
     const int64_t number = int64_t(version[0]) * 10000 + int64_t(version[1]) * 100 + version[2];
-    if (number < kOldestVersion) return 1;
+    if (number < kOldestVersion) return kStatusFailed;
     Object* object = nullptr;
-    if (stream.ReadObject(object) != 0) return 1;
+    if (stream.ReadObject(object) != 0) return kStatusFailed;
     root = object;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

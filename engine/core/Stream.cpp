@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/Object.h"
 #include "core/Quaternion.h"
+#include "core/Status.h"
 #include "core/Vector2.h"
 #include "core/Vector3.h"
 #include "core/Vector4.h"
@@ -96,7 +97,7 @@ int Stream::Write(const void* bytes, int count) {
         LogWarning("Неправильное состояние потока.");
         return error_;
     }
-    if (count <= 0) return 0;
+    if (count <= 0) return kStatusOk;
     const int64_t needed = int64_t(position_) + count;
     if (needed > size_ && (needed > INT32_MAX || !Grow(int(needed)))) {
         Fail(1);
@@ -105,7 +106,7 @@ int Stream::Write(const void* bytes, int count) {
     }
     std::memcpy(data_ + position_, bytes, size_t(count));
     position_ += count;
-    return 0;
+    return kStatusOk;
 }
 
 int Stream::Read(void* bytes, int count) {
@@ -123,7 +124,7 @@ int Stream::Read(void* bytes, int count) {
     }
     if (count) std::memcpy(bytes, data_ + position_, size_t(count));
     position_ += count;
-    return 0;
+    return kStatusOk;
 }
 
 // Little-endian helpers: the byte order of the file is fixed whatever the host.
@@ -297,7 +298,7 @@ int Stream::ReadString(String& value) {
     }
     block[count] = 0;
     value.Adopt(block, count);
-    return 0;
+    return kStatusOk;
 }
 
 int Stream::WriteObject(Object* object) {
@@ -323,10 +324,10 @@ int Stream::ReadObject(Object*& out) {
     int32_t id = 0;
     if (ReadInt(id) != 0) return error_;
     LogInfo("Read ID[%d]", id);
-    if (id == -1) return 0;
+    if (id == -1) return kStatusOk;
     if (Object** known = idMap_.Find(id)) {
         out = *known;
-        return 0;
+        return kStatusOk;
     }
     String className;
     if (ReadString(className) != 0) return error_;

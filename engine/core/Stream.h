@@ -4,6 +4,7 @@
 #include "core/HashMap.h"
 #include "core/Object.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 #include "core/String.h"
 
 #include <cstdint>
@@ -111,7 +112,7 @@ int Stream::ReadObjectAs(T*& out) {
     if (ReadObject(object) != 0) return error_;
     if (object && !object->IsDerived(T::TYPE)) return Fail(1);
     out = static_cast<T*>(object);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv
