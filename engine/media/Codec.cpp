@@ -1,6 +1,7 @@
 #include "media/Codec.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/Folder.h"
 
@@ -8,7 +9,7 @@ namespace nuv {
 
 int Codec::Refuse(const char* what) const {
     LogWarning("Кодек [%s] не поддерживает %s.", GetName().GetText(), what);
-    return 1;
+    return kStatusFailed;
 }
 
 int Codec::Load(File*, Pointer<Object>&) {
@@ -30,12 +31,12 @@ int Codec::Save(File*, Folder*) {
 int Codec::Accepts(File* file) const {
     if (!file) {
         LogWarning("Указатель на файл равен 0 при проверке кодеком [%s].", GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     const String extension = file->GetExtension();
     for (const String& accepted : extensions_)
-        if (accepted == extension) return 0;
-    return 1;
+        if (accepted == extension) return kStatusOk;
+    return kStatusFailed;
 }
 
 } // namespace nuv

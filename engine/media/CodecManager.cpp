@@ -4,6 +4,7 @@
 #include "core/HashMap.h"
 #include "core/Log.h"
 #include "core/Object.h"
+#include "core/Status.h"
 #include "media/Codec.h"
 #include "media/File.h"
 #include "media/ModuleManager.h"
@@ -31,17 +32,17 @@ const Registration gRegistration;
 int CodecManager::RegisterCodec(Codec* codec) {
     if (!codec) {
         LogWarning("Указатель на кодек равен 0 при регистрации.");
-        return 3;
+        return kStatusNotFound;
     }
     if (gCodecs && gCodecs->Contains(codec->GetName())) {
         LogWarning("Кодек с именем [%s] уже зарегестрирован.", codec->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (!gCodecs || !gCodecs->Insert(codec->GetName(), Pointer<Codec>(codec))) {
         LogWarning("Невозможно вставить кодек [%s] в таблицу кодеков.", codec->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int CodecManager::GetCodec(const String& name, Codec** out) {
@@ -49,34 +50,34 @@ int CodecManager::GetCodec(const String& name, Codec** out) {
     if (gCodecs) {
         if (Pointer<Codec>* found = gCodecs->Find(name)) {
             if (out) *out = found->Get();
-            return 0;
+            return kStatusOk;
         }
     }
     LogInfo("Загружается кодек [%s].", name.GetText());
     Module* module = ModuleManager::FindModule(name);
     if (!module) {
         LogError("Не найден модуль для кодека [%s].", name.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     CreateCodecFunction create = nullptr;
     if (module->GetFunction(&create, "CreateCodec") != 0) {
         LogError("В модуле не найдена функция создания кодека [%s].", name.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     Codec* created = nullptr;
     const int status = create(&created);
     Pointer<Codec> codec = created;  // released here unless the table takes it
     if (status != 0 || !codec) {
         LogError("Создание кодека [%s] неудачно.", name.GetText());
-        return 1;
+        return kStatusFailed;
     }
     codec->SetModule(module);
     if (RegisterCodec(codec.Get()) != 0) {
         LogError("Невозможно зарегестрировать кодек [%s].", name.GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (out) *out = codec.Get();
-    return 0;
+    return kStatusOk;
 }
 
 Codec* CodecManager::FindCodecForFile(File* file) {
@@ -92,18 +93,18 @@ Codec* CodecManager::FindCodecForFile(File* file) {
 int CodecManager::LoadSceneFile(File* file, Pointer<Object>& out) {
     if (!file) {
         LogWarning("Указатель на файл или сцену равен 0.");
-        return 3;
+        return kStatusNotFound;
     }
     Codec* codec = FindCodecForFile(file);
     if (!codec) {
         LogWarning("Не найден кодек для файла [%s].", file->GetFullPath().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     if (codec->Load(file, out) != 0) {
         LogError("Неудачна загрузка сцены из файла [%s].", file->GetFullPath().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int CodecManager::Start() {
@@ -111,10 +112,10 @@ int CodecManager::Start() {
     if (!gCodecs) gCodecs = new (std::nothrow) CodecTable;
     if (!gCodecs) {
         LogError("Недостаточно памяти для инициализации менеджера кодеков.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Менеджер кодеков инициализирован.");
-    return 0;
+    return kStatusOk;
 }
 
 int CodecManager::Stop() {
@@ -122,7 +123,7 @@ int CodecManager::Stop() {
     delete gCodecs;
     gCodecs = nullptr;
     LogInfo("Менеджер кодеков завершил работу.");
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

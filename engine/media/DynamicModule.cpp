@@ -1,6 +1,7 @@
 #include "media/DynamicModule.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 
 namespace nuv {
@@ -12,8 +13,8 @@ DynamicModule::~DynamicModule() {
 }
 
 int DynamicModule::Load(File* file) {
-    if (!file) return 3;
-    if (file->Open(0) != 0) return 1;
+    if (!file) return kStatusNotFound;
+    if (file->Open(0) != 0) return kStatusFailed;
     const int size = file->GetSize();
     const uint8_t* bytes = file->GetData();
     int status = 1;
@@ -23,21 +24,21 @@ int DynamicModule::Load(File* file) {
 }
 
 int DynamicModule::Unload() {
-    return library_.Close() == 0 ? 0 : 1;
+    return library_.Close() == 0 ? kStatusOk : kStatusFailed;
 }
 
 int DynamicModule::GetSymbol(ModuleSymbol* out, const String& symbol) {
     if (!out || !library_.IsOpen()) {
         LogWarning("Указатель при поиске символа [%s] равен 0.", symbol.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     void* address = library_.GetSymbol(symbol.GetText());
     if (!address) {
         LogWarning("Символ [%s] не найден в модуле [%s].", symbol.GetText(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     *out = reinterpret_cast<ModuleSymbol>(address);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "media/File.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/Folder.h"
 
 #include <climits>
@@ -50,23 +51,23 @@ int File::Open(int mode) {
     if (!ok) {
         if (handle) std::fclose(handle);
         LogWarning("Невозможно открыть файл [%s].", path.GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (mode != kRead) FreeData();
     handle_ = handle;
     position_ = 0;
     ClearIdMap();
     MarkOpen(mode);
-    return 0;
+    return kStatusOk;
 }
 
 int File::Close() {
-    if (!IsOpen()) return 0;
+    if (!IsOpen()) return kStatusOk;
     if (handle_) {
         if (mode_ != kRead && position_ > 0 &&
             std::fwrite(data_, 1, size_t(position_), handle_) != size_t(position_)) {
             LogWarning("В файл [%s] записаны не все данные.", GetFullPath().GetText());
-            return 1;
+            return kStatusFailed;
         }
         const bool closed = std::fclose(handle_) == 0;
         handle_ = nullptr;
@@ -76,13 +77,13 @@ int File::Close() {
             FreeData();
             ClearIdMap();
             LogWarning("В файл [%s] записаны не все данные.", GetFullPath().GetText());
-            return 1;
+            return kStatusFailed;
         }
     }
     MarkClosed();
     FreeData();
     ClearIdMap();
-    return 0;
+    return kStatusOk;
 }
 
 int File::GetSize() {
@@ -106,7 +107,7 @@ int File::Write(const void* bytes, int count) {
         else
             LogWarning("Запись в закрытый файл [%s].", GetFullPath().GetText());
         Fail(1);
-        return 1;
+        return kStatusFailed;
     }
     return Stream::Write(bytes, count);
 }
@@ -118,7 +119,7 @@ int File::Read(void* bytes, int count) {
         else
             LogWarning("Чтение из закрытого файла [%s].", GetFullPath().GetText());
         Fail(1);
-        return 1;
+        return kStatusFailed;
     }
     return Stream::Read(bytes, count);
 }

@@ -3,6 +3,7 @@
 #include "core/Engine.h"
 #include "core/Log.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 #include "media/Codec.h"
 #include "media/CodecManager.h"
 #include "media/Folder.h"
@@ -43,12 +44,12 @@ File* FileManager::FindFile(const String& path) {
 int FileManager::AttachArchive(File* file, const String& password) {
     if (!file) {
         LogWarning("Указатель на архив равен 0.");
-        return 3;
+        return kStatusNotFound;
     }
     Codec* codec = CodecManager::FindCodecForFile(file);
     if (!codec) {
         LogWarning("Не найден кодек для архива [%s].", file->GetFullPath().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     std::unique_ptr<Folder> folder;
     const int status = codec->Load(file, folder, password);
@@ -58,10 +59,10 @@ int FileManager::AttachArchive(File* file, const String& password) {
     }
     if (!gRoot || gRoot->AttachFolder(folder.get()) != 0) {
         LogError("Невозможно подсоединить директорию [%s] к корню.", folder->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     folder.release();  // the root owns it now
-    return 0;
+    return kStatusOk;
 }
 
 int FileManager::AttachResourceArchive(int id, const String& name, const String& password) {
@@ -74,12 +75,12 @@ int FileManager::AttachResourceArchive(int id, const String& name, const String&
     }
     if (size > size_t(INT_MAX)) {
         LogWarning("Невозможно прочитать ресурс ID[%d] Имя[%s].", id, name.GetText());
-        return 1;
+        return kStatusFailed;
     }
     Pointer<MemoryFile> file = new (std::nothrow) MemoryFile(name);
     if (!file) {
         LogError("Недостаточно памяти для создания виртуального файла.");
-        return 2;
+        return kStatusNoMemory;
     }
     file->BorrowContent(bytes, int(size));
     const int result = AttachArchive(file.Get(), password);
@@ -92,10 +93,10 @@ int FileManager::Start() {
     if (!gRoot) gRoot = new (std::nothrow) Folder(String());
     if (!gRoot) {
         LogError("Недостаточно памяти для инициализации менеджера файлов.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Менеджер файлов инициализирован.");
-    return 0;
+    return kStatusOk;
 }
 
 int FileManager::Stop() {
@@ -103,7 +104,7 @@ int FileManager::Stop() {
     delete gRoot;
     gRoot = nullptr;
     LogInfo("Менеджер файлов завершил работу.");
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

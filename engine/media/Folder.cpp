@@ -1,6 +1,7 @@
 #include "media/Folder.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 
 #include <cstring>
@@ -69,89 +70,89 @@ bool Folder::IsSelfOrAncestor(const Folder* folder) const {
 int Folder::AttachFolder(Folder* child) {
     if (!child) {
         LogWarning("Указатель на присоединяемую директорию равен 0. Корневая директория [%s].", GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     if (folders_.Find(child) >= 0) {
         LogWarning("Присоединяемая директория [%s] уже присоединена к директории [%s].", child->GetName().GetText(),
                    GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     if (child->parent_) {
         LogWarning("Присоединяемая директория [%s] уже присоединена к директории [%s].", child->GetName().GetText(),
                    child->parent_->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (IsSelfOrAncestor(child)) {
         LogWarning("Директория [%s] не может быть присоединена к самой себе или к своей поддиректории [%s].",
                    child->GetName().GetText(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     const int at = FindInsertPosition(child->GetName(), folders_.GetCount(),
                                       [this](int i) -> const String& { return folders_[i]->GetName(); });
-    if (!folders_.Insert(at, child)) return 2;
+    if (!folders_.Insert(at, child)) return kStatusNoMemory;
     if (at == folders_.GetCount() - 1)
         LogInfo("Директория [%s] добавлена к директории [%s].", child->GetName().GetText(), GetName().GetText());
     child->parent_ = this;
-    return 0;
+    return kStatusOk;
 }
 
 int Folder::AttachFile(File* file) {
     if (!file) {
         LogWarning("Указатель на присоединяемый файл равен 0. Корневая директория [%s].", GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     if (files_.Find(file) >= 0) {
         LogWarning("Присоединяемый файл [%s] уже присоединена к директории [%s].", file->GetName().GetText(),
                    GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     if (file->folder_) {
         LogWarning("Присоединяемый файл [%s] уже присоединена к директории [%s].", file->GetName().GetText(),
                    file->folder_->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     const int at = FindInsertPosition(file->GetName(), files_.GetCount(),
                                       [this](int i) -> const String& { return files_[i]->GetName(); });
-    if (!files_.Insert(at, file)) return 2;
+    if (!files_.Insert(at, file)) return kStatusNoMemory;
     if (at == files_.GetCount() - 1)
         LogInfo("Файл [%s] добавлен к директории [%s].", file->GetName().GetText(), GetName().GetText());
     file->folder_ = this;
     file->AddReference();
-    return 0;
+    return kStatusOk;
 }
 
 int Folder::DetachFolder(Folder* child) {
     if (!child) {
         LogWarning("Указатель на отсоединяемую директорию равен 0. Корневая директория [%s].", GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     const int at = folders_.Find(child);
     if (at < 0) {
         LogWarning("Удаляемая директория [%s] не найдена в директории [%s].", child->GetName().GetText(),
                    GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     child->parent_ = nullptr;
     LogInfo("Директория [%s] удалена из директории [%s].", child->GetName().GetText(), GetName().GetText());
     folders_.RemoveAt(at);
-    return 0;
+    return kStatusOk;
 }
 
 int Folder::DetachFile(File* file) {
     if (!file) {
         LogWarning("Указатель на отсоединяемый файл равен 0. Корневая директория [%s].", GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     const int at = files_.Find(file);
     if (at < 0) {
         LogWarning("Удаляемый файл [%s] не найден в директории [%s].", file->GetName().GetText(), GetName().GetText());
-        return 3;
+        return kStatusNotFound;
     }
     file->folder_ = nullptr;
     LogInfo("Файл [%s] удалён из директории [%s].", file->GetName().GetText(), GetName().GetText());
     files_.RemoveAt(at);
     file->ReleaseReference();
-    return 0;
+    return kStatusOk;
 }
 
 bool Folder::ForgetFile(File* file) {

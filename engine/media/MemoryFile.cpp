@@ -1,6 +1,7 @@
 #include "media/MemoryFile.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 
 #include <climits>
 
@@ -35,16 +36,16 @@ void MemoryFile::ClearContent() {
 int MemoryFile::Open(int mode) {
     if (IsOpen() && Close() != 0) {
         LogWarning("Невозможно закрыть файл [%s].", GetFullPath().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    if (mode != kRead || !hasContent_) return 1;
+    if (mode != kRead || !hasContent_) return kStatusFailed;
     if (!Assign(GetContent(), GetContentSize())) {
         LogWarning("Недостаточно памяти для открытия файла [%s].", GetFullPath().GetText());
-        return 2;
+        return kStatusNoMemory;
     }
     ClearIdMap();
     MarkOpen(kRead);
-    return 0;
+    return kStatusOk;
 }
 
 int MemoryFile::Close() {
@@ -53,7 +54,7 @@ int MemoryFile::Close() {
         ClearIdMap();
         MarkClosed();
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -4,6 +4,7 @@
 #include "core/HashMap.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "media/DynamicModule.h"
 #include "media/FileManager.h"
 #include "media/Module.h"
@@ -41,17 +42,17 @@ const Registration gRegistration;
 int ModuleManager::RegisterModule(Module* module) {
     if (!module) {
         LogWarning("Указатель на модуль равен 0 при регистрации.");
-        return 3;
+        return kStatusNotFound;
     }
     if (gModules && gModules->Contains(module->GetName())) {
         LogWarning("Модуль с именем [%s] уже зарегестрирован.", module->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (!gModules || !gModules->Insert(module->GetName(), Pointer<Module>(module))) {
         LogWarning("Невозможно вставить модуль [%s] в таблицу зарегестрированных модулей.", module->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 Module* ModuleManager::FindModule(const String& name) {
@@ -64,7 +65,7 @@ int ModuleManager::LoadModule(const String& name, Module** out) {
     if (out) *out = nullptr;
     if (Module* registered = FindModule(name)) {
         if (out) *out = registered;
-        return 0;
+        return kStatusOk;
     }
     LogInfo("Загружается модуль [%s].", name.GetText());
     Pointer<Module> module;
@@ -79,81 +80,81 @@ int ModuleManager::LoadModule(const String& name, Module** out) {
         LogWarning("В модуле не найдена функция инициализации модуля [%s].", name.GetText());
     } else if (initialize() != 0) {
         LogError("Неудачна инициализация модуля.");
-        return 1;
+        return kStatusFailed;
     }
     if (RegisterModule(module.Get()) != 0) {
         LogError("Невозможно зарегестрировать модуль [%s].", name.GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (out) *out = module.Get();
-    return 0;
+    return kStatusOk;
 }
 
 int ModuleManager::LoadDynamicModule(const String& name, Pointer<Module>* out) {
     if (!out) {
         LogWarning("Указатель на модуль [%s] равен 0.", name.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     LogInfo("Загружается модуль [%s].", name.GetText());
     File* file = FileManager::FindFile(name + kLibrarySuffix);
     if (!file) {
         LogWarning("Не найден файл модуля [%s].", name.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     Pointer<DynamicModule> module = new (std::nothrow) DynamicModule(name);
     if (!module) {
         LogWarning("Недостаточно памяти для создания модуля [%s].", name.GetText());
-        return 2;
+        return kStatusNoMemory;
     }
     if (module->Load(file) != 0) {
         LogWarning("Загрузка модуля [%s] неудачна.", name.GetText());
-        return 1;
+        return kStatusFailed;
     }
     *out = module.Get();
-    return 0;
+    return kStatusOk;
 }
 
 int ModuleManager::UnloadDynamicModule(DynamicModule* module) {
     if (!module) {
         LogWarning("Указатель на модуль [%s] равен 0.", "");
-        return 3;
+        return kStatusNotFound;
     }
     LogInfo("Выгружается модуль [%s].", module->GetName().GetText());
-    if (!module->IsLoaded()) return 0;
+    if (!module->IsLoaded()) return kStatusOk;
     if (module->Unload() != 0) {
         LogWarning("Выгрузка модуля [%s] неудачна.", module->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ModuleManager::CreateRenderer(const String& name) {
     Module* module = nullptr;
     if (LoadModule(name, &module) != 0) {
         LogWarning("Невозможно загрузить библиотеку рендерера [%s].", name.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     CreateRendererFunction create = nullptr;
     if (module->GetFunction(&create, "CreateRenderer") != 0) {
         LogError("В модуле не найдена функция создания рендерера [%s].", name.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     Renderer* created = nullptr;
     if (create(&created) != 0 || !created) {
         LogError("Создание рендерера [%s] неудачно.", name.GetText());
-        return 1;
+        return kStatusFailed;
     }
     DeviceResourceCache* device = created;
     device->SetModule(module);
     gRendererDevice = device;
     gRenderer = created;
-    return 0;
+    return kStatusOk;
 }
 
 int ModuleManager::DestroyRenderer() {
     gRenderer = nullptr;
     gRendererDevice.Reset();
-    return 0;
+    return kStatusOk;
 }
 
 Renderer* ModuleManager::GetRenderer() {
@@ -165,10 +166,10 @@ int ModuleManager::Start() {
     if (!gModules) gModules = new (std::nothrow) ModuleTable;
     if (!gModules) {
         LogError("Недостаточно памяти для инициализации менеджера модулей.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Менеджер модулей инициализирован.");
-    return 0;
+    return kStatusOk;
 }
 
 int ModuleManager::Stop() {
@@ -176,7 +177,7 @@ int ModuleManager::Stop() {
     delete gModules;  // releases every module; each runs its "Shutdown" when its last holder goes
     gModules = nullptr;
     LogInfo("Менеджер модулей завершил работу.");
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "core/Engine.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/Folder.h"
 #include "media/MemoryFile.h"
@@ -17,25 +18,25 @@ namespace nuv {
 namespace {
 
 int InitializeModule() {
-    return 0;
+    return kStatusOk;
 }
 
 int ShutdownModule() {
-    return 0;
+    return kStatusOk;
 }
 
 int CreateCodec(Codec** out) {
-    if (!out) return 1;
+    if (!out) return kStatusFailed;
     *out = new (std::nothrow) Rar2FileCodec;
-    return *out ? 0 : 2;
+    return *out ? kStatusOk : kStatusNoMemory;
 }
 
 int RegisterModule() {
     Pointer<StaticModule> module = new (std::nothrow) StaticModule(Rar2FileCodec::kName);
     if (!module || !module->AddFunction("Initialize", &InitializeModule) ||
         !module->AddFunction("Shutdown", &ShutdownModule) || !module->AddFunction("CreateCodec", &CreateCodec))
-        return 1;
-    return ModuleManager::RegisterModule(module.Get()) == 0 ? 0 : 1;
+        return kStatusFailed;
+    return ModuleManager::RegisterModule(module.Get()) == 0 ? kStatusOk : kStatusFailed;
 }
 
 struct Registration {
@@ -66,20 +67,20 @@ Rar2FileCodec::Rar2FileCodec() : Codec(kName) {
 
 int Rar2FileCodec::Load(File* file, std::unique_ptr<Folder>& out, const String& password) {
     out.reset();
-    if (!file) return 3;
-    if (file->Open(File::kRead) != 0) return 1;
+    if (!file) return kStatusNotFound;
+    if (file->Open(File::kRead) != 0) return kStatusFailed;
 
     // The open file's buffer is the archive; it stays put until Close.
     Rar2Archive archive(file->GetData(), size_t(file->GetSize()));
     if (!archive.IsOpen()) {
         LogWarning("Файл [%s] не является архивом RAR 2.0.", file->GetFullPath().GetText());
         file->Close();
-        return 1;
+        return kStatusFailed;
     }
     std::unique_ptr<Folder> root(new (std::nothrow) Folder(file->GetName()));
     if (!root) {
         file->Close();
-        return 2;
+        return kStatusNoMemory;
     }
     const std::vector<Rar2Entry>& entries = archive.GetEntries();
     const std::string_view key(password.GetText(), size_t(password.GetLength()));
@@ -113,14 +114,14 @@ int Rar2FileCodec::Load(File* file, std::unique_ptr<Folder>& out, const String& 
         }
         memoryFile->SetCodec(this);
     });
-    if (file->Close() != 0) return 1;
+    if (file->Close() != 0) return kStatusFailed;
     out = std::move(root);
-    return 0;
+    return kStatusOk;
 }
 
 int Rar2FileCodec::Save(File* file, Folder*) {
-    if (!file || file->Open(File::kWrite) != 0) return 1;
-    return file->Close() == 0 ? 0 : 1;
+    if (!file || file->Open(File::kWrite) != 0) return kStatusFailed;
+    return file->Close() == 0 ? kStatusOk : kStatusFailed;
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "media/StaticModule.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 
 namespace nuv {
 
@@ -15,15 +16,15 @@ bool StaticModule::AddSymbol(const String& symbol, ModuleSymbol function) {
 int StaticModule::GetSymbol(ModuleSymbol* out, const String& symbol) {
     if (!out) {
         LogWarning("Указатель на символ [%s] равен 0.", symbol.GetText());
-        return 3;
+        return kStatusNotFound;
     }
     const ModuleSymbol* found = symbols_.Find(symbol);
     if (!found) {
         LogWarning("Невозможно найти символ [%s] в модуле [%s].", symbol.GetText(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     *out = *found;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "core/Engine.h"
 #include "core/SceneFile.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/ModuleManager.h"
 #include "media/StaticModule.h"
@@ -13,25 +14,25 @@ namespace nuv {
 namespace {
 
 int InitializeModule() {
-    return 0;
+    return kStatusOk;
 }
 
 int ShutdownModule() {
-    return 0;
+    return kStatusOk;
 }
 
 int CreateCodec(Codec** out) {
-    if (!out) return 1;
+    if (!out) return kStatusFailed;
     *out = new (std::nothrow) StrSceneCodec;
-    return *out ? 0 : 2;
+    return *out ? kStatusOk : kStatusNoMemory;
 }
 
 int RegisterModule() {
     Pointer<StaticModule> module = new (std::nothrow) StaticModule(StrSceneCodec::kName);
     if (!module || !module->AddFunction("Initialize", &InitializeModule) ||
         !module->AddFunction("Shutdown", &ShutdownModule) || !module->AddFunction("CreateCodec", &CreateCodec))
-        return 1;
-    return ModuleManager::RegisterModule(module.Get()) == 0 ? 0 : 1;
+        return kStatusFailed;
+    return ModuleManager::RegisterModule(module.Get()) == 0 ? kStatusOk : kStatusFailed;
 }
 
 struct Registration {
@@ -49,23 +50,23 @@ StrSceneCodec::StrSceneCodec() : Codec(kName) {
 
 int StrSceneCodec::Load(File* file, Pointer<Object>& out) {
     out.Reset();
-    if (!file) return 3;
-    if (file->Open(File::kRead) != 0) return 1;
+    if (!file) return kStatusNotFound;
+    if (file->Open(File::kRead) != 0) return kStatusFailed;
     // The root is counted before Close clears the stream's map of the objects it read.
     Pointer<Object> root;
     const int status = SceneFile::Read(*file, root);
     const int closed = file->Close();
-    if (status != 0) return 1;
+    if (status != 0) return kStatusFailed;
     out = root;
-    return closed == 0 ? 0 : 1;
+    return closed == 0 ? kStatusOk : kStatusFailed;
 }
 
 int StrSceneCodec::Save(File* file, Object* root) {
-    if (!file || !root) return 1;
-    if (file->Open(File::kWrite) != 0) return 1;
+    if (!file || !root) return kStatusFailed;
+    if (file->Open(File::kWrite) != 0) return kStatusFailed;
     const int written = SceneFile::Write(*file, root);
     const int closed = file->Close();
-    return written == 0 && closed == 0 ? 0 : 1;
+    return written == 0 && closed == 0 ? kStatusOk : kStatusFailed;
 }
 
 } // namespace nuv

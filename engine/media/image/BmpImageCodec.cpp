@@ -1,6 +1,7 @@
 #include "media/image/BmpImageCodec.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/image/Image.h"
 
 #include <cstring>
@@ -46,7 +47,7 @@ BmpImageCodec::BmpImageCodec() : ImageCodec(kName) {
 int BmpImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const char* name) {
     if (!bytes || size < kHeadersSize || bytes[0] != 'B' || bytes[1] != 'M') {
         LogWarning("Файл [%s] не является BMP файлом.", name);
-        return 1;
+        return kStatusFailed;
     }
     const uint32_t pixelOffset = Le32(bytes + 10);
     const uint32_t infoSize = Le32(bytes + 14);
@@ -57,23 +58,23 @@ int BmpImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const ch
     const uint32_t coloursUsed = Le32(bytes + 46);
     if (pixelOffset < uint32_t(kHeadersSize) || pixelOffset > uint32_t(size) || infoSize < uint32_t(kInfoHeaderSize)) {
         LogWarning("Неверное смещение данных изображения в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     if (bitsPerPixel != 8 && bitsPerPixel != 24) {
         LogWarning("Неподдерживаемое количество бит на пиксель [%d] в файле [%s].", bitsPerPixel, name);
-        return 1;
+        return kStatusFailed;
     }
     // Compressed pixels read as raw ones would be garbage.
     if (compression != 0) {
         LogWarning("Неподдерживаемое сжатие [%u] в файле [%s].", compression, name);
-        return 1;
+        return kStatusFailed;
     }
     // A negative height stores the rows from the top down.
     const bool topDown = storedHeight < 0;
     const int64_t height = topDown ? -int64_t(storedHeight) : storedHeight;
     if (width <= 0 || height <= 0 || height > INT32_MAX) {
         LogWarning("Неверный размер изображения %dx%lld в файле [%s].", width, (long long)height, name);
-        return 1;
+        return kStatusFailed;
     }
     const int bytesPerPixel = bitsPerPixel / 8;
     const int64_t rowSize = PaddedRowSize(width, bytesPerPixel);
@@ -81,13 +82,13 @@ int BmpImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const ch
     // of forged sizes overflows).
     if (height > (int64_t(size) - pixelOffset) / rowSize) {
         LogWarning("Недостаточно данных изображения в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     const int64_t packedRow = int64_t(width) * bytesPerPixel;
     std::unique_ptr<uint8_t[]> pixels = Image::AllocatePixels(packedRow * height);
     if (!pixels) {
         LogWarning("Недостаточно памяти для изображения из файла [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
 
     // An 8-bit picture keeps the palette's grey level when the palette lies between the headers
@@ -119,27 +120,27 @@ int BmpImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const ch
         }
     }
     image.AdoptPixels(width, int(height), bitsPerPixel == 8 ? Image::kOneChannel : Image::kRgb, std::move(pixels));
-    return 0;
+    return kStatusOk;
 }
 
 int BmpImageCodec::Encode(const Image& image, std::vector<uint8_t>& bytes) {
     const int format = image.GetFormat();
-    if (format != Image::kRgb && format != Image::kOneChannel) return 3;
+    if (format != Image::kRgb && format != Image::kOneChannel) return kStatusNotFound;
     const int width = image.GetWidth();
     const int height = image.GetHeight();
-    if (width <= 0 || height <= 0 || !image.HasPixels()) return 1;
+    if (width <= 0 || height <= 0 || !image.HasPixels()) return kStatusFailed;
     const int bytesPerPixel = Image::GetBytesPerPixel(format);
     // Other readers take an 8-bit bitmap's values as palette indices, so it carries the grey ramp.
     const int paletteSize = format == Image::kOneChannel ? 256 * 4 : 0;
     const int64_t rowSize = PaddedRowSize(width, bytesPerPixel);
     const int64_t dataSize = rowSize * height;
     const int64_t fileSize = kHeadersSize + paletteSize + dataSize;
-    if (fileSize > INT32_MAX) return 1;
+    if (fileSize > INT32_MAX) return kStatusFailed;
     try {
         bytes.clear();
         bytes.reserve(size_t(fileSize));
     } catch (const std::bad_alloc&) {
-        return 2;
+        return kStatusNoMemory;
     }
     bytes.push_back('B');
     bytes.push_back('M');
@@ -173,7 +174,7 @@ int BmpImageCodec::Encode(const Image& image, std::vector<uint8_t>& bytes) {
         }
         bytes.resize(bytes.size() + size_t(rowSize - packedRow), 0);
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

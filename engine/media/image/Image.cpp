@@ -1,6 +1,7 @@
 #include "media/image/Image.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "media/CodecManager.h"
 #include "media/File.h"
@@ -75,80 +76,80 @@ int Image::LoadFromFile(File* file) {
     const char* name = GetName().GetText();
     if (!file) {
         LogWarning("Указатель на файл равен 0 при загрузке изображения [%s].", name);
-        return 3;
+        return kStatusNotFound;
     }
     auto* codec = dynamic_cast<ImageCodec*>(CodecManager::FindCodecForFile(file));
     if (!codec) {
         LogWarning("Не найден кодек для файла при загрузке изображения [%s].", name);
-        return 3;
+        return kStatusNotFound;
     }
     if (codec->LoadImage(file, *this) != 0) {
         LogError("Неудачна загрузка изображения [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Image::SaveFields(Stream& stream, bool withDepth, int depth) {
     const char* name = GetName().GetText();
     if (Object::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteString(fileName_) != 0) {
         LogError("Невозможно сохранить имя файла изображения. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
-    if (!fileName_.IsEmpty()) return 0;
+    if (!fileName_.IsEmpty()) return kStatusOk;
     if (stream.WriteInt(width_) != 0) {
         LogError("Невозможно сохранить ширину изображения. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(height_) != 0 || (withDepth && stream.WriteInt(depth) != 0)) {
         LogError("Невозможно сохранить высоту изображения. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(format_) != 0) {
         LogError("Невозможно сохранить формат изображения. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Image::LoadFields(Stream& stream, bool withDepth, int& depth) {
     if (Object::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     const char* name = GetName().GetText();
     String fileName;
     if (stream.ReadString(fileName) != 0) {
         LogError("Невозможно загрузить имя файла изображения. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     fileName_ = fileName;
     if (!fileName_.IsEmpty()) {
         if (LoadFromFile(FileManager::FindFile(fileName_)) != 0) {
             LogError("Невозможно загрузить изображение из файла. ID[%d] Имя[%s] Файл[%s]", GetId(), name,
                      fileName_.GetText());
-            return 1;
+            return kStatusFailed;
         }
-        return 0;
+        return kStatusOk;
     }
     int32_t width = 0, height = 0, format = 0;
     depth = 1;
     if (stream.ReadInt(width) != 0) {
         LogError("Невозможно загрузить ширину изображения. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     int32_t stored = 1;
     if (stream.ReadInt(height) != 0 || (withDepth && stream.ReadInt(stored) != 0)) {
         LogError("Невозможно загрузить высоту изображения. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     if (stream.ReadInt(format) != 0) {
         LogError("Невозможно загрузить формат изображения. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     depth = stored;
     return AllocateLoaded(width, height, format, depth);
@@ -167,21 +168,21 @@ int Image::AllocateLoaded(int width, int height, int format, int depth) {
         (drawnOnly && CheckedSize(kDrawnOnlyBytesPerPixel, width, height, depth, kMaxLoadedDataSize) < 0)) {
         LogError("Недопустимый размер или формат изображения %dx%dx%d, формат %d. ID[%d] Имя[%s]", width, height,
                  depth, format, GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     std::unique_ptr<uint8_t[]> pixels;
     if (size > 0) {
         pixels = AllocatePixels(size);
         if (!pixels) {
             LogError("Недостаточно памяти для создания изображения. ID[%d] Имя[%s]", GetId(), name);
-            return 2;
+            return kStatusNoMemory;
         }
     }
     width_ = width;
     height_ = height;
     format_ = format;
     pixels_ = std::move(pixels);
-    return 0;
+    return kStatusOk;
 }
 
 int Image::Save(Stream& stream) {
@@ -192,7 +193,7 @@ int Image::Load(Stream& stream) {
     int depth = 1;
     if (const int status = LoadFields(stream, false, depth); status != 0) return status;
     LogInfo("Изображение [%s] загружено.", GetName().GetText());
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

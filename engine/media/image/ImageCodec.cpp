@@ -1,6 +1,7 @@
 #include "media/image/ImageCodec.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/image/Image.h"
 
@@ -13,38 +14,38 @@ Image* ImageCodec::CreateImage() {
 }
 
 int ImageCodec::Load(File* file, Pointer<Object>& out) {
-    if (!file) return 3;
+    if (!file) return kStatusNotFound;
     if (!out) {
         out = CreateImage();
-        if (!out) return 2;
+        if (!out) return kStatusNoMemory;
     }
     auto* image = DynamicCast<Image>(out.Get());
-    if (!image) return 3;
+    if (!image) return kStatusNotFound;
     return LoadImage(file, *image);
 }
 
 int ImageCodec::Save(File* file, Object* object) {
     auto* image = DynamicCast<Image>(object);
-    if (!file || !image) return 1;
+    if (!file || !image) return kStatusFailed;
     return SaveImage(file, *image);
 }
 
 int ImageCodec::LoadImage(File* file, Image& image) {
-    if (!file) return 3;
-    if (file->Open(File::kRead) != 0) return 1;
+    if (!file) return kStatusNotFound;
+    if (file->Open(File::kRead) != 0) return kStatusFailed;
     const int status = Decode(file->GetData(), file->GetSize(), image, file->GetName().GetText());
     file->Close();
     return status;
 }
 
 int ImageCodec::SaveImage(File* file, const Image& image) {
-    if (!file) return 1;
+    if (!file) return kStatusFailed;
     std::vector<uint8_t> bytes;
     if (const int status = Encode(image, bytes); status != 0) return status;
-    if (file->Open(File::kWrite) != 0) return 1;
+    if (file->Open(File::kWrite) != 0) return kStatusFailed;
     const int written = bytes.empty() ? 0 : file->Write(bytes.data(), int(bytes.size()));
     const int closed = file->Close();
-    return written == 0 && closed == 0 ? 0 : 1;
+    return written == 0 && closed == 0 ? kStatusOk : kStatusFailed;
 }
 
 } // namespace nuv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Status.h"
 #include "media/Codec.h"
 
 #include <cstdint>
@@ -52,19 +53,19 @@ namespace nuv::detail {
 // "Initialize" and "Shutdown" that always succeed and "CreateCodec" making a C.
 template <class C>
 struct ImageCodecModule {
-    static int Initialize() { return 0; }
-    static int Shutdown() { return 0; }
+    static int Initialize() { return kStatusOk; }
+    static int Shutdown() { return kStatusOk; }
     static int CreateCodec(Codec** out) {
-        if (!out) return 1;
+        if (!out) return kStatusFailed;
         *out = new (std::nothrow) C;
-        return *out ? 0 : 2;
+        return *out ? kStatusOk : kStatusNoMemory;
     }
     static int Register() {
         Pointer<StaticModule> module = new (std::nothrow) StaticModule(C::kName);
         if (!module || !module->AddFunction("Initialize", &Initialize) ||
             !module->AddFunction("Shutdown", &Shutdown) || !module->AddFunction("CreateCodec", &CreateCodec))
-            return 1;
-        return ModuleManager::RegisterModule(module.Get()) == 0 ? 0 : 1;
+            return kStatusFailed;
+        return ModuleManager::RegisterModule(module.Get()) == 0 ? kStatusOk : kStatusFailed;
     }
     ImageCodecModule() { AddPostInitFunction(&Register); }
 };

@@ -1,6 +1,7 @@
 #include "media/image/JpgImageCodec.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/image/Image.h"
 
 #include <csetjmp>
@@ -107,7 +108,7 @@ int RunDecoder(Decoder& d, const uint8_t* bytes, int size, const char* name) {
     if (setjmp(d.errors.jump)) {
         jpeg_destroy_decompress(&d.info);
         d.pixels.reset();
-        return 1;
+        return kStatusFailed;
     }
     jpeg_create_decompress(&d.info);
     d.source.base.next_input_byte = bytes;
@@ -124,14 +125,14 @@ int RunDecoder(Decoder& d, const uint8_t* bytes, int size, const char* name) {
         LogWarning("Размер изображения %ux%u не соответствует размеру файла [%s].", d.info.image_width,
                    d.info.image_height, name);
         jpeg_destroy_decompress(&d.info);
-        return 1;
+        return kStatusFailed;
     }
     jpeg_start_decompress(&d.info);
     const int components = d.info.output_components;
     if (components != 1 && components != 3) {
         LogWarning("Неподдерживаемое количество компонент [%d] в файле [%s].", components, name);
         jpeg_destroy_decompress(&d.info);
-        return 1;
+        return kStatusFailed;
     }
     d.width = int(d.info.output_width);
     d.height = int(d.info.output_height);
@@ -141,7 +142,7 @@ int RunDecoder(Decoder& d, const uint8_t* bytes, int size, const char* name) {
     if (!d.pixels) {
         LogWarning("Недостаточно памяти для изображения из файла [%s].", name);
         jpeg_destroy_decompress(&d.info);
-        return 2;
+        return kStatusNoMemory;
     }
     JSAMPARRAY row = (*d.info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&d.info), JPOOL_IMAGE,
                                                  JDIMENSION(rowSize), 1);
@@ -155,11 +156,11 @@ int RunDecoder(Decoder& d, const uint8_t* bytes, int size, const char* name) {
         // The cut was already reported by the library's warning.
         jpeg_destroy_decompress(&d.info);
         d.pixels.reset();
-        return 1;
+        return kStatusFailed;
     }
     jpeg_finish_decompress(&d.info);
     jpeg_destroy_decompress(&d.info);
-    return 0;
+    return kStatusOk;
 }
 
 // Encoded bytes grow in a vector, a chunk at a time.
@@ -207,7 +208,7 @@ struct Encoder {
 int RunEncoder(Encoder& e, const Image& image, std::vector<uint8_t>& bytes) {
     if (setjmp(e.errors.jump)) {
         jpeg_destroy_compress(&e.info);
-        return 1;
+        return kStatusFailed;
     }
     jpeg_create_compress(&e.info);
     e.destination.base.init_destination = InitDestination;
@@ -232,7 +233,7 @@ int RunEncoder(Encoder& e, const Image& image, std::vector<uint8_t>& bytes) {
     }
     jpeg_finish_compress(&e.info);
     jpeg_destroy_compress(&e.info);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace
@@ -244,25 +245,25 @@ JpgImageCodec::JpgImageCodec() : ImageCodec(kName) {
 int JpgImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const char* name) {
     if (!bytes || size <= 0) {
         LogWarning("Недостаточно данных изображения в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     auto decoder = std::unique_ptr<Decoder>(new (std::nothrow) Decoder);
-    if (!decoder) return 2;
+    if (!decoder) return kStatusNoMemory;
     std::memset(&decoder->info, 0, sizeof(decoder->info));
     InstallErrorManager(decoder->errors);
     decoder->info.err = &decoder->errors.base;
     const int status = RunDecoder(*decoder, bytes, size, name);
     if (status != 0) return status;
     image.AdoptPixels(decoder->width, decoder->height, decoder->format, std::move(decoder->pixels));
-    return 0;
+    return kStatusOk;
 }
 
 int JpgImageCodec::Encode(const Image& image, std::vector<uint8_t>& bytes) {
     const int format = image.GetFormat();
-    if (format != Image::kRgb && format != Image::kOneChannel) return 3;
-    if (image.GetWidth() <= 0 || image.GetHeight() <= 0 || !image.HasPixels()) return 1;
+    if (format != Image::kRgb && format != Image::kOneChannel) return kStatusNotFound;
+    if (image.GetWidth() <= 0 || image.GetHeight() <= 0 || !image.HasPixels()) return kStatusFailed;
     auto encoder = std::unique_ptr<Encoder>(new (std::nothrow) Encoder);
-    if (!encoder) return 2;
+    if (!encoder) return kStatusNoMemory;
     std::memset(&encoder->info, 0, sizeof(encoder->info));
     InstallErrorManager(encoder->errors);
     encoder->info.err = &encoder->errors.base;

@@ -1,6 +1,7 @@
 #include "media/image/TgaImageCodec.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/image/Image.h"
 
 #include <cstring>
@@ -64,7 +65,7 @@ int TgaImageCodec::DecodePicture(const uint8_t* bytes, int size, Image& image, c
     used = 0;
     if (!bytes || size < kHeaderSize) {
         LogWarning("Недостаточно данных для заголовка TGA в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     const int idLength = bytes[0];
     const int colourMapType = bytes[1];
@@ -76,15 +77,15 @@ int TgaImageCodec::DecodePicture(const uint8_t* bytes, int size, Image& image, c
     const int descriptor = bytes[17];
     if (bitsPerPixel != 24 && bitsPerPixel != 32) {
         LogWarning("Неподдерживаемое количество бит на пиксель [%d] в файле [%s].", bitsPerPixel, name);
-        return 1;
+        return kStatusFailed;
     }
     if (type != kTypeRaw && type != kTypeRunLength) {
         LogWarning("Неподдерживаемый тип изображения TGA [%d] в файле [%s].", type, name);
-        return 1;
+        return kStatusFailed;
     }
     if (width == 0 || height == 0) {
         LogWarning("Неверный размер изображения %dx%d в файле [%s].", width, height, name);
-        return 1;
+        return kStatusFailed;
     }
     const int bpp = bitsPerPixel / 8;
     const int64_t count = int64_t(width) * height;
@@ -93,7 +94,7 @@ int TgaImageCodec::DecodePicture(const uint8_t* bytes, int size, Image& image, c
     // A colour map is of no use to true-colour pixels, but its bytes come before them.
     if (idLength + colourMapBytes > end - src) {
         LogWarning("Недостаточно данных изображения в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     src += idLength + colourMapBytes;
     // The pixels must be in the file before their block is allocated: raw ones take bpp
@@ -102,19 +103,19 @@ int TgaImageCodec::DecodePicture(const uint8_t* bytes, int size, Image& image, c
     const int64_t needed = type == kTypeRaw ? count * bpp : (count + 127) / 128 * (1 + bpp);
     if (needed > available) {
         LogWarning("Недостаточно данных изображения в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     std::unique_ptr<uint8_t[]> pixels = Image::AllocatePixels(count * bpp);
     if (!pixels) {
         LogWarning("Недостаточно памяти для изображения из файла [%s].", name);
-        return 2;
+        return kStatusNoMemory;
     }
     if (type == kTypeRaw) {
         std::memcpy(pixels.get(), src, size_t(count * bpp));
         src += count * bpp;
     } else if (!UnpackRuns(src, end, pixels.get(), count, bpp)) {
         LogWarning("Недостаточно данных изображения в файле [%s].", name);
-        return 1;
+        return kStatusFailed;
     }
     // The file holds blue, green, red (alpha); memory red, green, blue (alpha).
     uint8_t* p = pixels.get();
@@ -129,7 +130,7 @@ int TgaImageCodec::DecodePicture(const uint8_t* bytes, int size, Image& image, c
     }
     used = int(src - bytes);
     image.AdoptPixels(width, height, bpp == 4 ? Image::kRgba : Image::kRgb, std::move(pixels));
-    return 0;
+    return kStatusOk;
 }
 
 int64_t TgaImageCodec::PictureSize(int width, int height, int format) {
@@ -159,19 +160,19 @@ void TgaImageCodec::AppendPicture(const uint8_t* pixels, int width, int height, 
 
 int TgaImageCodec::Encode(const Image& image, std::vector<uint8_t>& bytes) {
     const int format = image.GetFormat();
-    if (format != Image::kRgb && format != Image::kRgba) return 3;
+    if (format != Image::kRgb && format != Image::kRgba) return kStatusNotFound;
     const int width = image.GetWidth();
     const int height = image.GetHeight();
     // The header holds 16-bit sizes.
-    if (width <= 0 || height <= 0 || width > 65535 || height > 65535 || !image.HasPixels()) return 1;
+    if (width <= 0 || height <= 0 || width > 65535 || height > 65535 || !image.HasPixels()) return kStatusFailed;
     try {
         bytes.clear();
         bytes.reserve(size_t(PictureSize(width, height, format)));
     } catch (const std::bad_alloc&) {
-        return 2;
+        return kStatusNoMemory;
     }
     AppendPicture(image.GetPixels(), width, height, format, bytes);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

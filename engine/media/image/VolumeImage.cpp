@@ -1,6 +1,7 @@
 #include "media/image/VolumeImage.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 
 #include <climits>
 
@@ -41,7 +42,7 @@ int VolumeImage::Load(Stream& stream) {
     if (const int status = LoadFields(stream, true, depth); status != 0) return status;
     // Without a file the stream gave the depth; a file's codec has set it already.
     if (fileName_.IsEmpty()) depth_ = depth;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,5 +1,6 @@
 #include "media/rarwriter/Rar2Encoder.h"
 
+#include "core/Status.h"
 #include "media/rarwriter/BitWriter.h"
 #include "media/rarwriter/HuffmanCodeBuilder.h"
 
@@ -164,7 +165,7 @@ void Rar2Encoder::Reset() {
 
 int Rar2Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& packed) {
     packed.clear();
-    if (uint64_t(base_) + history_.size() + size > kPositionLimit) return 1;
+    if (uint64_t(base_) + history_.size() + size > kPositionLimit) return kStatusFailed;
     // Only the last window's worth of bytes can still be referenced.
     if (history_.size() > 4 * size_t(Rar2MatchFinder::kWindowSize)) {
         const size_t drop = history_.size() - Rar2MatchFinder::kWindowSize;
@@ -187,7 +188,7 @@ int Rar2Encoder::Encode(const uint8_t* data, size_t size, std::vector<uint8_t>& 
     // data (seen with short streams and audio streams); a zero byte after the last symbol
     // satisfies them, and is too short to be taken for another table switch.
     packed.push_back(0);
-    return 0;
+    return kStatusOk;
 }
 
 int Rar2Encoder::RecentIndex(uint32_t distance) const {

@@ -1,5 +1,6 @@
 #include "media/rarwriter/Rar2Writer.h"
 
+#include "core/Status.h"
 #include "media/rar/Crc32.h"
 
 #include <algorithm>
@@ -135,12 +136,12 @@ void Rar2Writer::AppendHeader(const std::string& name, uint16_t flags, uint32_t 
 }
 
 int Rar2Writer::AddDirectoryNormalized(const std::string& name, uint32_t dosTime) {
-    if (!Claim(name)) return 1;
+    if (!Claim(name)) return kStatusFailed;
     dirs_.insert(UpperKey(name));
     const size_t start = bytes_.size();
     AppendHeader(name, kFlagDataFollows | kFlagDirectory, 0, 0, 0, dosTime, kMethodStore, kAttrDirectory);
     KeepBeforeRun(start);
-    return 0;
+    return kStatusOk;
 }
 
 void Rar2Writer::KeepBeforeRun(size_t entryStart) {
@@ -172,19 +173,19 @@ int Rar2Writer::EnsureParents(const std::string& name, uint32_t dosTime) {
     for (size_t cut = name.find('\\'); cut != std::string::npos; cut = name.find('\\', cut + 1)) {
         const std::string parent = name.substr(0, cut);
         if (dirs_.count(UpperKey(parent)) != 0) continue;
-        if (AddDirectoryNormalized(parent, dosTime) != 0) return 1;
+        if (AddDirectoryNormalized(parent, dosTime) != 0) return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Rar2Writer::AddDirectory(std::string_view name, uint32_t dosTime) {
     std::string normal;
     if (!NormalizeName(name, normal)) {
         error_ = "unusable entry name: " + std::string(name);
-        return 1;
+        return kStatusFailed;
     }
-    if (dirs_.count(UpperKey(normal)) != 0) return 0;  // already there, perhaps as a parent
-    if (!CheckParents(normal)) return 1;
+    if (dirs_.count(UpperKey(normal)) != 0) return kStatusOk; // already there, perhaps as a parent
+    if (!CheckParents(normal)) return kStatusFailed;
     EnsureParents(normal, dosTime);
     return AddDirectoryNormalized(normal, dosTime);
 }
@@ -193,12 +194,12 @@ int Rar2Writer::AddFile(std::string_view name, const uint8_t* data, size_t size,
     std::string normal;
     if (!NormalizeName(name, normal)) {
         error_ = "unusable entry name: " + std::string(name);
-        return 1;
+        return kStatusFailed;
     }
-    if (!CheckParents(normal)) return 1;
+    if (!CheckParents(normal)) return kStatusFailed;
     if (size >= (uint64_t(1) << 32) || (size > 0 && data == nullptr)) {
         error_ = "file too large for a RAR 2.0 entry: " + normal;
-        return 1;
+        return kStatusFailed;
     }
     const uint32_t crc = Crc32::Compute(data, size);
 
@@ -209,11 +210,11 @@ int Rar2Writer::AddFile(std::string_view name, const uint8_t* data, size_t size,
         if (!options_.solid) encoder_->Reset();
         if (encoder_->Encode(data, size, packed) != 0) {
             error_ = "solid stream too long: " + normal;
-            return 1;
+            return kStatusFailed;
         }
         if (packed.size() >= (uint64_t(1) << 32)) {
             error_ = "packed data too large for a RAR 2.0 entry: " + normal;
-            return 1;
+            return kStatusFailed;
         }
         method = kMethodNormal;
         if (options_.solid) {
@@ -236,7 +237,7 @@ int Rar2Writer::AddFile(std::string_view name, const uint8_t* data, size_t size,
         AppendHeader(normal, flags, uint32_t(packed.size()), uint32_t(size), crc, dosTime, method, kAttrArchive);
         bytes_.insert(bytes_.end(), packed.begin(), packed.end());
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv
