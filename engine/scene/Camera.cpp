@@ -1,6 +1,7 @@
 #include "scene/Camera.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/BoundingVolume.h"
 
@@ -113,22 +114,22 @@ bool Camera::IsCulled(const BoundingVolume* bound) {
 int Camera::Save(Stream& stream) {
     if (Node::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteFloat(fieldOfView_);
     stream.WriteFloat(nearPlane_);
     stream.WriteFloat(farPlane_);
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные камеры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Camera::Load(Stream& stream) {
     if (Node::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     float lens[3] = {};
     stream.ReadFloat(lens[0]);
@@ -136,12 +137,12 @@ int Camera::Load(Stream& stream) {
     stream.ReadFloat(lens[2]);
     if (stream.GetError() != 0) {
         LogError("Невозможно загрузить данные камеры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     fieldOfView_ = lens[0];
     nearPlane_ = lens[1];
     farPlane_ = lens[2];
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "scene/FPCamera.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 namespace nuv {
@@ -10,22 +11,22 @@ NUV_IMPLEMENT_OBJECT(FPCamera, Camera)
 int FPCamera::Save(Stream& stream) {
     if (Camera::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteFloat(moveSpeed_);
     stream.WriteFloat(turnSpeed_);
     stream.WriteBool(invertPitch_);
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные камеры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int FPCamera::Load(Stream& stream) {
     if (Camera::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     float moveSpeed = 0.0f, turnSpeed = 0.0f;
     bool invertPitch = false;
@@ -34,12 +35,12 @@ int FPCamera::Load(Stream& stream) {
     stream.ReadBool(invertPitch);
     if (stream.GetError() != 0) {
         LogError("Невозможно загрузить данные камеры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     moveSpeed_ = moveSpeed;
     turnSpeed_ = turnSpeed;
     invertPitch_ = invertPitch;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -4,6 +4,7 @@
 #include "core/FloatBuffer.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
@@ -77,25 +78,25 @@ void Flare::Draw(Renderer& renderer) {
 }
 
 int Flare::Save(Stream& stream) {
-    if (GeometryNode::Save(stream) != 0) return 1;
+    if (GeometryNode::Save(stream) != 0) return kStatusFailed;
     stream.WriteColor(color);
     if (stream.WriteFloat(size) != 0) {
         LogError("Невозможно сохранить данные флара. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Flare::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return 1;
+    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
     stream.ReadColor(color);
     if (stream.ReadFloat(size) != 0) {
         LogError("Невозможно загрузить данные флара. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (!(size >= 0.0f)) size = 0.0f;
     ComputeModelBound();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

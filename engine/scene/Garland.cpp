@@ -5,6 +5,7 @@
 #include "core/IntBuffer.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
@@ -177,7 +178,7 @@ int Garland::Save(Stream& stream) {
     const char* name = GetName().GetText();
     {
         RuntimeBuffersDetached detached(*this);
-        if (GeometryNode::Save(stream) != 0) return 1;
+        if (GeometryNode::Save(stream) != 0) return kStatusFailed;
     }
     stream.WriteFloat(blinkPeriod);
     stream.WriteFloat(lampSize);
@@ -185,17 +186,17 @@ int Garland::Save(Stream& stream) {
     for (const Color& c : palette_) stream.WriteColor(c);
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(line_.Get()) != 0) {
         LogError("Невозможно сохранить линию гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Garland::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return 1;
+    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
     const char* name = GetName().GetText();
     int32_t count = 0;
     stream.ReadFloat(blinkPeriod);
@@ -204,34 +205,34 @@ int Garland::Load(Stream& stream) {
     // Each colour takes 16 bytes: a count the rest of the stream cannot hold is forged.
     if (stream.GetError() != 0 || count < 0 || count > stream.GetRemaining() / 16) {
         LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     palette_.Clear();
     // Reserved at once: growing by one colour at a time would copy the palette per colour.
     if (count > 0 && !palette_.Reserve(count)) {
         LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return 2;
+        return kStatusNoMemory;
     }
     for (int i = 0; i < count; ++i) {
         Color c;
         stream.ReadColor(c);
         if (!palette_.Append(c)) {
             LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-            return 2;
+            return kStatusNoMemory;
         }
     }
     if (stream.GetError() != 0) {
         LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     GeometryNode* line = nullptr;
     if (stream.ReadObjectAs(line) != 0) {
         LogError("Невозможно загрузить линию гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     SetLine(line);
     lampCount_ = 0;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

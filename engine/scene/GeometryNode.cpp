@@ -5,6 +5,7 @@
 #include "core/IntBuffer.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
@@ -199,54 +200,54 @@ int GeometryNode::Save(Stream& stream) {
     const char* name = GetName().GetText();
     if (Node::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(effect_.Get()) != 0) {
         LogError("Невозможно сохранить эффект. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(vertices_.Get()) != 0) {
         LogError("Невозможно сохранить вершины. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(pointSizes_.Get()) != 0) {
         LogError("Невозможно сохранить размеры точек. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(colors_.Get()) != 0) {
         LogError("Невозможно сохранить цвета вершин. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(normals_.Get()) != 0) {
         LogError("Невозможно сохранить нормали. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(tangents_.Get()) != 0) {
         LogError("Невозможно сохранить тангенты. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (const auto& set : texCoords_) {
         if (stream.WriteObject(set.Get()) != 0) {
             LogError("Невозможно сохранить текстурные координаты. Имя[%s] ID[%d]", name, GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (stream.WriteObject(indices_.Get()) != 0) {
         LogError("Невозможно сохранить индексы. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     const int kind = modelBound_ ? modelBound_->GetKind() : BoundingVolume::kSphere;
     if (stream.WriteInt(kind) != 0) {
         LogError("Невозможно сохранить тип локального окружающего объёма. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int GeometryNode::Load(Stream& stream) {
     if (Node::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     const char* name = GetName().GetText();
     // A link to a buffer of the wrong class fails the read: the renderer would otherwise
@@ -254,67 +255,67 @@ int GeometryNode::Load(Stream& stream) {
     GeometryNodeEffect* effect = nullptr;
     if (stream.ReadObjectAs(effect) != 0) {
         LogError("Невозможно загрузить эффект. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetEffect(effect);
     Buffer* vertices = nullptr;
     if (stream.ReadObjectAs(vertices) != 0 || (vertices && !IsFloatVectorBuffer(vertices))) {
         LogError("Невозможно загрузить вершины. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetVertices(vertices);
     FloatBuffer* pointSizes = nullptr;
     if (stream.ReadObjectAs(pointSizes) != 0) {
         LogError("Невозможно загрузить размеры точек. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetPointSizes(pointSizes);
     ColorBuffer* colors = nullptr;
     if (stream.ReadObjectAs(colors) != 0) {
         LogError("Невозможно загрузить цвета. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetColors(colors);
     Vector3Buffer* normals = nullptr;
     if (stream.ReadObjectAs(normals) != 0) {
         LogError("Невозможно загрузить нормали. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetNormals(normals);
     Vector3Buffer* tangents = nullptr;
     if (stream.ReadObjectAs(tangents) != 0) {
         LogError("Невозможно загрузить тангенты. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetTangents(tangents);
     for (int set = 0; set < kTexCoordSets; ++set) {
         Buffer* texCoords = nullptr;
         if (stream.ReadObjectAs(texCoords) != 0 || (texCoords && !IsFloatVectorBuffer(texCoords))) {
             LogError("Невозможно загрузить текстурные координаты. ID[%d] Имя[%s]", GetId(), name);
-            return 1;
+            return kStatusFailed;
         }
         SetTexCoords(set, texCoords);
     }
     IntBuffer* indices = nullptr;
     if (stream.ReadObjectAs(indices) != 0) {
         LogError("Невозможно загрузить индексы. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     SetIndices(indices);
     int32_t kind = 0;
     if (stream.ReadInt(kind) != 0) {
         LogError("Невозможно загрузить тип лоакльного окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     // Every kind number makes a sphere, the only kind there is.
     Pointer<BoundingVolume> bound = new (std::nothrow) SphereBoundingVolume();
     if (!bound) {
         LogError("Недостаточно памяти для создания локального окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return 2;
+        return kStatusNoMemory;
     }
     modelBound_ = bound;
     ComputeModelBound();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "scene/Light.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 namespace nuv {
@@ -29,7 +30,7 @@ void Light::SetAttenuation(const Vector3& factors) {
 int Light::Save(Stream& stream) {
     if (Node::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteInt(fields_.lightType);
     stream.WriteColor(fields_.ambient);
@@ -43,15 +44,15 @@ int Light::Save(Stream& stream) {
     stream.WriteFloat(fields_.spotAngle);
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные источника света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Light::Load(Stream& stream) {
     if (Node::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     Fields read;
     stream.ReadInt(read.lightType);
@@ -66,10 +67,10 @@ int Light::Load(Stream& stream) {
     stream.ReadFloat(read.spotAngle);
     if (stream.GetError() != 0) {
         LogError("Невозможно загрузить данные источника света. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     fields_ = read;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/Camera.h"
 #include "scene/SphereBoundingVolume.h"
@@ -23,31 +24,31 @@ int Node::Save(Stream& stream) {
     const char* name = GetName().GetText();
     if (Object::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(parent_) != 0) {
         LogError("Невозможно сохранить родителя. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (localTransform_.Save(stream) != 0) {
         LogError("Невозможно сохранить локальную трансформацию. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(worldBound_ ? worldBound_->GetKind() : BoundingVolume::kSphere) != 0) {
         LogError("Невозможно сохранить тип окружающего объёма. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteBool(updateWorldBound_) != 0) {
         LogError("Невозможно сохранить флаг обновления мирового объёма. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Node::Load(Stream& stream) {
     if (Object::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     const char* name = GetName().GetText();
     // The link is checked but not kept: the parent is whichever scene node puts this node in
@@ -56,29 +57,29 @@ int Node::Load(Stream& stream) {
     Node* parent = nullptr;
     if (stream.ReadObjectAs<Node>(parent) != 0) {
         LogError("Невозможно загрузить родителя. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     if (localTransform_.Load(stream) != 0) {
         LogError("Невозможно загрузить локальную трансформацию. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     int32_t kind = 0;
     if (stream.ReadInt(kind) != 0) {
         LogError("Невозможно загрузить тип окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     if (stream.ReadBool(updateWorldBound_) != 0) {
         LogError("Невозможно загрузить флаг обновления окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     // Every kind is a sphere: it is the only one there is.
     BoundingVolume* bound = new (std::nothrow) SphereBoundingVolume();
     if (!bound) {
         LogError("Недостаточно памяти для создания мирового окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     worldBound_ = bound;
-    return 0;
+    return kStatusOk;
 }
 
 Object* Node::FindByName(const String& name) {

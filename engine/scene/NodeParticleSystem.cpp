@@ -1,6 +1,7 @@
 #include "scene/NodeParticleSystem.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "render/ColorEffect.h"
 
@@ -51,23 +52,23 @@ void NodeParticleSystem::CollectByType(const Rtti& type, Array<Object*>& found) 
 }
 
 int NodeParticleSystem::Save(Stream& stream) {
-    if (ParticleSystem::Save(stream) != 0) return 1;
+    if (ParticleSystem::Save(stream) != 0) return kStatusFailed;
     if (stream.WriteObject(template_.Get()) != 0) {
         LogError("Невозможно сохранить шаблон системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int NodeParticleSystem::Load(Stream& stream) {
-    if (ParticleSystem::Load(stream) != 0) return 1;
+    if (ParticleSystem::Load(stream) != 0) return kStatusFailed;
     GeometryNode* node = nullptr;
     if (stream.ReadObjectAs(node) != 0) {
         LogError("Невозможно загрузить шаблон системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     SetTemplate(node);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

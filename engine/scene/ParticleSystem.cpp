@@ -3,6 +3,7 @@
 #include "core/ColorBuffer.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "scene/PointEmitter.h"
@@ -190,7 +191,7 @@ int ParticleSystem::Save(Stream& stream) {
     const char* name = GetName().GetText();
     {
         RuntimeBuffersDetached detached(*this);
-        if (GeometryNode::Save(stream) != 0) return 1;
+        if (GeometryNode::Save(stream) != 0) return kStatusFailed;
     }
     stream.WriteInt(maxParticles_);
     stream.WriteFloat(emissionPeriod);
@@ -212,17 +213,17 @@ int ParticleSystem::Save(Stream& stream) {
     stream.WriteFloat(endSize);
     if (stream.WriteFloat(endSizeVariance) != 0) {
         LogError("Невозможно сохранить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(emitter_.Get()) != 0) {
         LogError("Невозможно сохранить эмиттер системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ParticleSystem::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return 1;
+    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
     const char* name = GetName().GetText();
     int32_t maxParticles = 0;
     stream.ReadInt(maxParticles);
@@ -245,7 +246,7 @@ int ParticleSystem::Load(Stream& stream) {
     stream.ReadFloat(endSize);
     if (stream.ReadFloat(endSizeVariance) != 0) {
         LogError("Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     // Everything but the speed and the acceleration is clamped to 0 from below: a negative speed
     // flies backwards, and the acceleration is gravity and wind, which point down and sideways.
@@ -273,10 +274,10 @@ int ParticleSystem::Load(Stream& stream) {
     Emitter* emitter = nullptr;
     if (stream.ReadObjectAs(emitter) != 0) {
         LogError("Невозможно загрузить эмиттер системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     SetEmitter(emitter);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

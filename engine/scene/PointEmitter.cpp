@@ -1,6 +1,7 @@
 #include "scene/PointEmitter.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/ParticleSystem.h"
 
@@ -43,22 +44,22 @@ void PointEmitter::LogLoadFailure() const {
 }
 
 int PointEmitter::Save(Stream& stream) {
-    if (Emitter::Save(stream) != 0) return 1;
+    if (Emitter::Save(stream) != 0) return kStatusFailed;
     stream.WriteFloat(maxAngle);
     if (stream.WriteFloat(minAngle) != 0) {
         LogSaveFailure();
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int PointEmitter::Load(Stream& stream) {
-    if (Emitter::Load(stream) != 0) return 1;
+    if (Emitter::Load(stream) != 0) return kStatusFailed;
     float maxValue = 0.0f, minValue = 0.0f;
     stream.ReadFloat(maxValue);
     if (stream.ReadFloat(minValue) != 0) {
         LogLoadFailure();
-        return 1;
+        return kStatusFailed;
     }
     // Read into the fields back to back, then clamped; the comparisons let a NaN become 0.
     maxAngle = maxValue;
@@ -67,7 +68,7 @@ int PointEmitter::Load(Stream& stream) {
     if (maxAngle < minAngle) maxAngle = minAngle;
     if (!(minAngle >= 0.0f)) minAngle = 0.0f;
     if (minAngle > maxAngle) minAngle = maxAngle;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

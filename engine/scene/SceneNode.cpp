@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "render/SceneNodeEffect.h"
 
@@ -65,81 +66,81 @@ void SceneNode::ClearChildren() {
 }
 
 int SceneNode::Save(Stream& stream) {
-    if (Node::Save(stream) != 0) return 1;
+    if (Node::Save(stream) != 0) return kStatusFailed;
     const char* name = GetName().GetText();
     if (stream.WriteInt(GetEffectCount()) != 0) {
         LogError("Невозможно сохранить количество эффектов. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (EffectEntry* entry = effects_; entry; entry = entry->next) {
         if (stream.WriteObject(entry->effect.Get()) != 0) {
             LogError("Невозможно сохранить эффект. Имя[%s] ID[%d]", name, GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (stream.WriteInt(children_.GetCount()) != 0) {
         LogError("Невозможно сохранить количество дочерних узлов. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(children_.GetGrowth()) != 0) {
         LogError("Невозможно сохранить приращение. Имя[%s] ID[%d]", name, GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (int i = 0; i < children_.GetCount(); ++i) {
         if (stream.WriteObject(children_[i].Get()) != 0) {
             LogError("Невозможно сохранить дочерний узел. Имя[%s] ID[%d]", name, GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SceneNode::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) return 1;
+    if (Node::Load(stream) != 0) return kStatusFailed;
     const char* name = GetName().GetText();
     // Every link takes at least four bytes, so a count beyond that is refused before anything
     // is allocated for it.
     int32_t effectCount = 0;
     if (stream.ReadInt(effectCount) != 0 || effectCount < 0 || effectCount > stream.GetRemaining() / 4) {
         LogError("Невозможно загрузить количество эффектов. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     for (int32_t i = 0; i < effectCount; ++i) {
         SceneNodeEffect* effect = nullptr;
         if (stream.ReadObjectAs<SceneNodeEffect>(effect) != 0) {
             LogError("Невозможно загрузить эффект. ID[%d] Имя[%s]", GetId(), name);
-            return 1;
+            return kStatusFailed;
         }
         // Added at the head, so the list comes out in the reverse of the file's order.
-        if (effect && AddEffect(effect) != 0) return 1;
+        if (effect && AddEffect(effect) != 0) return kStatusFailed;
     }
     int32_t childCount = 0;
     if (stream.ReadInt(childCount) != 0 || childCount < 0) {
         LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     int32_t growth = 0;
     if (stream.ReadInt(growth) != 0 || growth < 0 || growth > kMaxChildGrowth) {
         LogError("Невозможно загрузить приращение. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     if (childCount > stream.GetRemaining() / 4) {
         LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
-        return 1;
+        return kStatusFailed;
     }
     ClearChildren();
     std::destroy_at(&children_);
     std::construct_at(&children_, childCount, growth);
     if (children_.GetCapacity() < childCount) {
         LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
-        return 2;
+        return kStatusNoMemory;
     }
     for (int32_t i = 0; i < childCount; ++i) children_.Append(Pointer<Node>());
     for (int32_t i = 0; i < childCount; ++i) {
         Node* child = nullptr;
         if (stream.ReadObjectAs<Node>(child) != 0) {
             LogError("Невозможно загрузить дочерний узел. ID[%d] Имя[%s]", GetId(), name);
-            return 1;
+            return kStatusFailed;
         }
         // A child that would close a loop, sits in another slot already or makes the tree too
         // deep leaves its slot empty; the rest of the scene still loads.
@@ -148,7 +149,7 @@ int SceneNode::Load(Stream& stream) {
             child->SetParent(this);
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 Object* SceneNode::FindByName(const String& name) {
@@ -229,17 +230,17 @@ void SceneNode::UpdateBound() {
 }
 
 int SceneNode::AddEffect(SceneNodeEffect* effect) {
-    if (!effect) return 3;
+    if (!effect) return kStatusNotFound;
     for (EffectEntry* entry = effects_; entry; entry = entry->next)
-        if (entry->effect == effect) return 0;
+        if (entry->effect == effect) return kStatusOk;
     EffectEntry* entry = new (std::nothrow) EffectEntry{Pointer<SceneNodeEffect>(effect), effects_};
     if (!entry) {
         LogError("Недостаточно памяти для добавления эффекта. Имя[%s] ID[%d].", GetName().GetText(), GetId());
-        return 2;
+        return kStatusNoMemory;
     }
     effects_ = entry;
     effect->SetOwner(this);
-    return 0;
+    return kStatusOk;
 }
 
 void SceneNode::RemoveEffect(SceneNodeEffect* effect) {
@@ -269,31 +270,31 @@ SceneNodeEffect* SceneNode::GetEffect(int index) const {
 int SceneNode::CheckChild(Node* node) const {
     if (HasInAncestors(node)) {
         LogWarning("Узел не может стать потомком самого себя. ID[%d] Имя[%s]", node->GetId(), node->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     if (node->GetParent()) {
         LogWarning("Узел уже принадлежит другому узлу. ID[%d] Имя[%s]", node->GetId(), node->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     const int depth = GetDepth();
     if (depth < 0 || depth + 1 + SubtreeHeight(node, kMaxDepth) > kMaxDepth) {
         LogWarning("Слишком глубокое дерево узлов. ID[%d] Имя[%s]", node->GetId(), node->GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SceneNode::AttachChild(Node* node) {
-    if (!node) return 3;
-    if (CheckChild(node) != 0) return 1;
+    if (!node) return kStatusNotFound;
+    if (CheckChild(node) != 0) return kStatusFailed;
     int slot = children_.Find(Pointer<Node>());
     if (slot < 0) {
-        if (!children_.Append(Pointer<Node>())) return 2;
+        if (!children_.Append(Pointer<Node>())) return kStatusNoMemory;
         slot = children_.GetCount() - 1;
     }
     children_[slot] = node;
     node->SetParent(this);
-    return 0;
+    return kStatusOk;
 }
 
 void SceneNode::RemoveChild(Node* node) {

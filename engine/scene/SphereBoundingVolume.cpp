@@ -1,6 +1,7 @@
 #include "scene/SphereBoundingVolume.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "scene/Plane.h"
@@ -17,37 +18,37 @@ NUV_IMPLEMENT_OBJECT(SphereBoundingVolume, BoundingVolume)
 int SphereBoundingVolume::Save(Stream& stream) {
     if (Object::Save(stream) != 0) {
         LogError("Невозможно сохранить данные окружающего объёма. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteVector3(center_);
     if (stream.WriteFloat(radius_) != 0) {
         LogError("Невозможно сохранить данные окружающего объёма. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SphereBoundingVolume::Load(Stream& stream) {
     if (Object::Load(stream) != 0) {
         LogError("Невозможно загрузить данные окружающего объёма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     Vector3 center;
     float radius = 0.0f;
     stream.ReadVector3(center);
     if (stream.ReadFloat(radius) != 0) {
         LogError("Невозможно загрузить данные окружающего объёма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     center_ = center;
     radius_ = radius;
-    return 0;
+    return kStatusOk;
 }
 
 int SphereBoundingVolume::FitToPoints(const Vector3Buffer* buffer) {
     if (!buffer) {
         LogWarning("Указатель на вершины равен 0 при генерации. Имя[%s] ID[%d].", GetName().GetText(), GetId());
-        return 3;
+        return kStatusNotFound;
     }
     return FitToPoints(buffer->GetElements(), buffer->GetCount());
 }
@@ -55,21 +56,21 @@ int SphereBoundingVolume::FitToPoints(const Vector3Buffer* buffer) {
 int SphereBoundingVolume::FitToPoints(const Vector3* points, int count) {
     if (!points || count <= 0) {
         LogWarning("Нет вершин в буффере при генерации объёма. Имя[%s] ID[%d].", GetName().GetText(), GetId());
-        return 3;
+        return kStatusNotFound;
     }
     FitSphere(points, count, center_, radius_);
-    return 0;
+    return kStatusOk;
 }
 
 int SphereBoundingVolume::CopyFrom(const BoundingVolume* other) {
     const SphereBoundingVolume* sphere = DynamicCast<SphereBoundingVolume>(other);
     if (!sphere) {
         LogWarning("Указатель на объём равен 0 при генерации. Имя[%s] ID[%d].", GetName().GetText(), GetId());
-        return 3;
+        return kStatusNotFound;
     }
     center_ = sphere->center_;
     radius_ = sphere->radius_;
-    return 0;
+    return kStatusOk;
 }
 
 bool SphereBoundingVolume::IntersectRay(const Ray& ray, float& t1, float& t2) const {
@@ -94,7 +95,7 @@ int SphereBoundingVolume::Merge(const BoundingVolume* other) {
     const SphereBoundingVolume* sphere = DynamicCast<SphereBoundingVolume>(other);
     if (!sphere) {
         LogWarning("Указатель на объём равен 0 при слиянии. Имя[%s] ID[%d].", GetName().GetText(), GetId());
-        return 3;
+        return kStatusNotFound;
     }
     const float deltaRadius = sphere->radius_ - radius_;
     const Vector3 offset = sphere->center_ - center_;
@@ -105,19 +106,19 @@ int SphereBoundingVolume::Merge(const BoundingVolume* other) {
             center_ = sphere->center_;
             radius_ = sphere->radius_;
         }
-        return 0;
+        return kStatusOk;
     }
     const float distance = std::sqrt(distanceSquared);
     center_ = center_ + offset * ((deltaRadius + distance) / (2.0f * distance));
     radius_ = (distance + sphere->radius_ + radius_) * 0.5f;
-    return 0;
+    return kStatusOk;
 }
 
 int SphereBoundingVolume::TransformFrom(const BoundingVolume* source, const Transform& transform) {
     const SphereBoundingVolume* sphere = DynamicCast<SphereBoundingVolume>(source);
     if (!sphere) {
         LogWarning("Указатель на объём равен 0 при трансформации. Имя[%s] ID[%d].", GetName().GetText(), GetId());
-        return 3;
+        return kStatusNotFound;
     }
     // Only the x scale reaches the radius; a non-uniform scale is not allowed for.
     // Both values first: source may be this sphere.
@@ -125,7 +126,7 @@ int SphereBoundingVolume::TransformFrom(const BoundingVolume* source, const Tran
     const float radius = transform.TransformVector(Vector3(sphere->radius_, 0.0f, 0.0f)).Length();
     center_ = center;
     radius_ = radius;
-    return 0;
+    return kStatusOk;
 }
 
 int SphereBoundingVolume::PlaneSide(const Plane& plane) const {

@@ -1,5 +1,6 @@
 #include "scene/SphereVolumeEmitter.h"
 
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <cmath>
@@ -21,21 +22,21 @@ void SphereVolumeEmitter::Emit(Vector3& position, Vector3& direction) {
 }
 
 int SphereVolumeEmitter::Save(Stream& stream) {
-    if (PointEmitter::Save(stream) != 0) return 1;
+    if (PointEmitter::Save(stream) != 0) return kStatusFailed;
     if (stream.WriteFloat(radius) != 0) {
         LogSaveFailure();
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SphereVolumeEmitter::Load(Stream& stream) {
-    if (PointEmitter::Load(stream) != 0) return 1;
+    if (PointEmitter::Load(stream) != 0) return kStatusFailed;
     if (stream.ReadFloat(radius) != 0) {
         LogLoadFailure();
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

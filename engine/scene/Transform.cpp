@@ -1,5 +1,6 @@
 #include "scene/Transform.h"
 
+#include "core/Status.h"
 #include "core/Stream.h"
 
 namespace nuv {
@@ -95,7 +96,7 @@ int Transform::Load(Stream& stream) {
     stream.ReadQuaternion(rotation);
     if (stream.ReadVector3(translation) != 0) return stream.GetError();
     *this = Transform(translation, rotation, scale);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

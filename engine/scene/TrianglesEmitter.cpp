@@ -2,6 +2,7 @@
 
 #include "core/IntBuffer.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "scene/GeometryNode.h"
@@ -46,23 +47,23 @@ void TrianglesEmitter::Emit(Vector3& position, Vector3& direction) {
 }
 
 int TrianglesEmitter::Save(Stream& stream) {
-    if (PointEmitter::Save(stream) != 0) return 1;
+    if (PointEmitter::Save(stream) != 0) return kStatusFailed;
     if (stream.WriteObject(source_.Get()) != 0) {
         LogSaveFailure();
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int TrianglesEmitter::Load(Stream& stream) {
-    if (PointEmitter::Load(stream) != 0) return 1;
+    if (PointEmitter::Load(stream) != 0) return kStatusFailed;
     GeometryNode* source = nullptr;
     if (stream.ReadObjectAs(source) != 0) {
         LogLoadFailure();
-        return 1;
+        return kStatusFailed;
     }
     SetSource(source);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

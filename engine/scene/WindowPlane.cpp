@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
@@ -100,24 +101,24 @@ void WindowPlane::Draw(Renderer& renderer) {
 }
 
 int WindowPlane::Save(Stream& stream) {
-    if (GeometryNode::Save(stream) != 0) return 1;
+    if (GeometryNode::Save(stream) != 0) return kStatusFailed;
     stream.WriteVector2(position);
     if (stream.WriteVector2(size) != 0) {
         LogError("Невозможно сохранить данные плоскости. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int WindowPlane::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return 1;
+    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
     stream.ReadVector2(position);
     if (stream.ReadVector2(size) != 0) {
         LogError("Невозможно загрузить данные плоскости. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     ComputeModelBound();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv
