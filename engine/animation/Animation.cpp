@@ -1,6 +1,7 @@
 #include "animation/Animation.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <algorithm>
@@ -44,30 +45,30 @@ void Animation::SortKeys() {
 int Animation::Save(Stream& stream) {
     if (Object::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(keys_.GetCount()) != 0) {
         LogError("Невозможно сохранить количество кифреймов анимации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (const auto& key : keys_) {
         if (key->Save(stream) != 0) {
             LogError("Невозможно сохранить кифрейм анимации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 int Animation::Load(Stream& stream) {
     if (Object::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t count = 0;
     if (stream.ReadInt(count) != 0 || count < 0) {
         LogError("Невозможно загрузить количество кифреймов анимации. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     keys_.Clear();
     // Room for what the bytes left can hold at most (a time is 8 bytes), never for a forged count.
@@ -76,20 +77,20 @@ int Animation::Load(Stream& stream) {
         AnimationKey* key = CreateKey();
         if (!key) {
             LogError("Недостаточно памяти для создания кифрейма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-            return 2;
+            return kStatusNoMemory;
         }
         if (key->Load(stream) != 0) {
             delete key;
             LogError("Невозможно загрузить кифрейм анимации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
         if (!AppendKey(key)) {
             LogError("Недостаточно памяти для создания кифрейма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-            return 2;
+            return kStatusNoMemory;
         }
     }
     SortKeys();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "animation/AnimationController.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <algorithm>
@@ -144,44 +145,44 @@ void AnimationController::CollectByType(const Rtti& type, Array<Object*>& found)
 int AnimationController::Save(Stream& stream) {
     if (Controller::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(animations_.GetCount()) != 0) {
         LogError("Невозможно сохранить количество анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (const Pointer<Animation>& animation : animations_) {
         if (stream.WriteObject(animation.Get()) != 0) {
             LogError("Невозможно сохранить анимацию. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (stream.WriteInt(frames_.GetCount()) != 0) {
         LogError("Невозможно сохранить количество фреймов анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (const AnimationFrame& frame : frames_) {
         if (frame.Save(stream) != 0) {
             LogError("Невозможно сохранить фрейм анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (stream.WriteDouble(period_) != 0) {
         LogError("Невозможно сохранить период трэка. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int AnimationController::Load(Stream& stream) {
     if (Controller::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t count = 0;
     if (stream.ReadInt(count) != 0 || count < 0) {
         LogError("Невозможно загрузить количество анимаций. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     animations_.Clear();
     animations_.Reserve(std::min(count, stream.GetRemaining() / 4));
@@ -189,12 +190,12 @@ int AnimationController::Load(Stream& stream) {
         Animation* animation = nullptr;
         if (stream.ReadObjectAs(animation) != 0 || !animations_.Append(Pointer<Animation>(animation))) {
             LogError("Невозможно загрузить анимацию. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (stream.ReadInt(count) != 0 || count < 0) {
         LogError("Невозможно загрузить количество фреймов анимаций. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     frames_.Clear();
     frames_.Reserve(std::min(count, stream.GetRemaining() / kMinFrameBytes));
@@ -202,14 +203,14 @@ int AnimationController::Load(Stream& stream) {
         AnimationFrame frame;
         if (frame.Load(stream) != 0 || !frames_.Append(std::move(frame))) {
             LogError("Невозможно загрузить фрейм анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (stream.ReadDouble(period_) != 0) {
         LogError("Невозможно загрузить период трэка. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

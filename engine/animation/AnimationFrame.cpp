@@ -1,6 +1,7 @@
 #include "animation/AnimationFrame.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <cmath>
@@ -30,7 +31,7 @@ double AnimationFrame::StageTime(double position, bool first) const {
 int AnimationFrame::Save(Stream& stream) const {
     if (stream.WriteObject(animation.Get()) != 0) {
         LogError("Невозможно сохранить анимацию фрейма анимации.");
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteInt(mode);
     stream.WriteDouble(start);
@@ -38,16 +39,16 @@ int AnimationFrame::Save(Stream& stream) const {
     stream.WriteDouble(speed);
     if (stream.WriteDouble(offset) != 0) {
         LogError("Невозможно сохранить данные стадии блендинга анимации.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int AnimationFrame::Load(Stream& stream) {
     Animation* loaded = nullptr;
     if (stream.ReadObjectAs(loaded) != 0) {
         LogError("Невозможно загрузить анимацию фрейма анимации.");
-        return 1;
+        return kStatusFailed;
     }
     animation = loaded;
     stream.ReadInt(mode);
@@ -56,9 +57,9 @@ int AnimationFrame::Load(Stream& stream) {
     stream.ReadDouble(speed);
     if (stream.ReadDouble(offset) != 0) {
         LogError("Невозможно загрузить данные стадии блендинга анимации.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

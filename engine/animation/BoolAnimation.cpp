@@ -2,6 +2,7 @@
 
 #include "animation/BlendStage.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <new>
@@ -13,25 +14,25 @@ NUV_IMPLEMENT_OBJECT(BoolAnimation, Animation)
 int BoolAnimationKey::Save(Stream& stream) const {
     if (AnimationKey::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteBool(value) != 0) {
         LogError("Невозможно сохранить данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int BoolAnimationKey::Load(Stream& stream) {
     if (AnimationKey::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
     if (stream.ReadBool(value) != 0) {
         LogError("Невозможно загрузить данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 bool BoolAnimation::ValueAt(const BlendStage& stage, bool fallback) {

@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "scene/Camera.h"
@@ -37,7 +38,7 @@ void CameraCulledController::Apply(double) {
 int CameraCulledController::Save(Stream& stream) {
     if (Controller::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     int status = 0;
     if (stream.WriteInt(nodes_.GetCount()) != 0) {
@@ -52,15 +53,15 @@ int CameraCulledController::Save(Stream& stream) {
     }
     if (status != 0) {
         LogError("Невозможно сохранить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int CameraCulledController::Load(Stream& stream) {
     if (Controller::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int status = 0;
     int32_t count = 0;
@@ -81,9 +82,9 @@ int CameraCulledController::Load(Stream& stream) {
     }
     if (status != 0) {
         LogError("Невозможно загрузить узлы. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

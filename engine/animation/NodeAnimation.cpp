@@ -1,6 +1,7 @@
 #include "animation/NodeAnimation.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <cmath>
@@ -21,21 +22,21 @@ bool Finite(const Vector3& v) {
 int NodeAnimationKey::Save(Stream& stream) const {
     if (AnimationKey::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteVector3(translation);
     stream.WriteQuaternion(rotation);
     if (stream.WriteVector3(scale) != 0) {
         LogError("Невозможно сохранить данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int NodeAnimationKey::Load(Stream& stream) {
     if (AnimationKey::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
     stream.ReadVector3(translation);
     stream.ReadQuaternion(rotation);
@@ -43,9 +44,9 @@ int NodeAnimationKey::Load(Stream& stream) {
                                 std::isfinite(rotation.z) && std::isfinite(rotation.w);
     if (stream.ReadVector3(scale) != 0 || !Finite(translation) || !finiteRotation || !Finite(scale)) {
         LogError("Невозможно загрузить данные кифрейма.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 AnimationKey* NodeAnimation::CreateKey() const {

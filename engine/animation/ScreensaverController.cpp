@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 
@@ -124,25 +125,25 @@ double ScreensaverController::GetFadeLevel() const {
 int ScreensaverController::Save(Stream& stream) {
     if (Controller::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(sets_.GetCount()) != 0) {
         LogError("Невозможно сохранить количество сетов. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (int i = 0; i < sets_.GetCount(); ++i) {
         if (sets_[i].Save(stream) != 0) {
             LogError("Невозможно сохранить сет. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverController::Load(Stream& stream) {
     if (Controller::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     sets_.Clear();
     current_ = -1;
@@ -152,7 +153,7 @@ int ScreensaverController::Load(Stream& stream) {
     int32_t count = 0;
     if (stream.ReadInt(count) != 0 || count < 0) {
         LogError("Невозможно загрузить количество сетов. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     // A forged count reserves no more than the bytes left could hold.
     sets_.Reserve(std::min(count, stream.GetRemaining() / kMinSetBytes));
@@ -160,11 +161,11 @@ int ScreensaverController::Load(Stream& stream) {
         ScreensaverSet set;
         if (set.Load(stream) != 0 || !sets_.Append(std::move(set))) {
             LogError("Невозможно загрузить сет. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     PickNextSet();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "animation/TargetCameraController.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <cmath>
@@ -11,22 +12,22 @@ namespace nuv {
 int ScreensaverSet::Save(Stream& stream) const {
     if (stream.WriteObject(camera.Get()) != 0) {
         LogError("Невозможно сохранить камеру сета контроллера скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteDouble(start);
     stream.WriteDouble(duration);
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные сета контроллера скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverSet::Load(Stream& stream) {
     Camera* read = nullptr;
     if (stream.ReadObjectAs(read) != 0) {
         LogError("Невозможно загрузить камеру сета контроллера скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     camera = read;
     FindAnimations();
@@ -35,9 +36,9 @@ int ScreensaverSet::Load(Stream& stream) {
     // A time that is not a number would stop the show for good (no comparison with it holds).
     if (stream.GetError() != 0 || !std::isfinite(start) || !std::isfinite(duration)) {
         LogError("Невозможно загрузить данные сета контроллера скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 void ScreensaverSet::FindAnimations() {

@@ -1,6 +1,7 @@
 #include "animation/SkeletonAnimationController.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 
 #include <algorithm>
@@ -72,32 +73,32 @@ void SkeletonAnimationController::SetPosition(double position) {
 int SkeletonAnimationController::Save(Stream& stream) {
     if (AnimationController::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteInt(boneControllers_.GetCount()) != 0) {
         LogError("Невозможно сохранить количество контроллеров анимации костей. Имя[%s] ID[%d]", GetName().GetText(),
                  GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (const Pointer<AnimationController>& bone : boneControllers_) {
         if (stream.WriteObject(bone.Get()) != 0) {
             LogError("Невозможно сохранить контроллер анимации костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SkeletonAnimationController::Load(Stream& stream) {
     if (AnimationController::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t count = 0;
     if (stream.ReadInt(count) != 0 || count < 0) {
         LogError("Невозможно загрузить количество контроллеров анимации костей. ID[%d] Имя[%s]", GetId(),
                  GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     boneControllers_.Clear();
     boneControllers_.Reserve(std::min(count, stream.GetRemaining() / 4));
@@ -105,10 +106,10 @@ int SkeletonAnimationController::Load(Stream& stream) {
         AnimationController* bone = nullptr;
         if (stream.ReadObjectAs(bone) != 0 || !boneControllers_.Append(Pointer<AnimationController>(bone))) {
             LogError("Невозможно загрузить контроллер анимации костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

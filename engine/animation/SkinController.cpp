@@ -2,6 +2,7 @@
 
 #include "animation/Skinning.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "render/EffectConstants.h"
 #include "render/GeometryNodeEffect.h"
@@ -132,23 +133,23 @@ void SkinController::Apply(double) {
 int SkinController::Save(Stream& stream) {
     if (Controller::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     const int n = bones_.GetCount();
     if (stream.WriteInt(n) != 0) {
         LogError("Невозможно сохранить количество костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     for (int i = 0; i < n; ++i) {
         if (stream.WriteObject(bones_[i].Get()) != 0) {
             LogError("Невозможно сохранить кость. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     for (int i = 0; i < n; ++i) {
         if (bindTransforms_[i].Save(stream) != 0) {
             LogError("Невозможно сохранить кость. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     const struct {
@@ -164,10 +165,10 @@ int SkinController::Save(Stream& stream) {
     for (const auto& link : links) {
         if (stream.WriteObject(link.buffer) != 0) {
             LogError(link.message, GetName().GetText(), GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 namespace {
@@ -186,12 +187,12 @@ bool ReadLink(Stream& stream, Pointer<T>& target) {
 int SkinController::Load(Stream& stream) {
     if (Controller::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t n = 0;
     if (stream.ReadInt(n) != 0 || n < 0) {
         LogError("Невозможно загрузить количество костей. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     bones_.Clear();
     bindTransforms_.Clear();
@@ -201,45 +202,45 @@ int SkinController::Load(Stream& stream) {
         Node* bone = nullptr;
         if (stream.ReadObjectAs(bone) != 0 || !bones_.Append(Pointer<Node>(bone))) {
             LogError("Невозможно загрузить кость. ID[%d]", GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (!bindTransforms_.Reserve(n)) {
         LogError("Невозможно загрузить кость. ID[%d]", GetId());
-        return 2;
+        return kStatusNoMemory;
     }
     for (int32_t i = 0; i < n; ++i) {
         Transform bind;
         if (bind.Load(stream) != 0 || !bindTransforms_.Append(bind)) {
             LogError("Невозможно загрузить кость. ID[%d]", GetId());
-            return 1;
+            return kStatusFailed;
         }
     }
     if (!ReadLink(stream, weights_)) {
         LogError("Невозможно загрузить веса. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (!ReadLink(stream, indices_)) {
         LogError("Невозможно загрузить индексы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (!ReadLink(stream, bindVertices_)) {
         LogError("Невозможно загрузить вершины. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (!ReadLink(stream, bindNormals_)) {
         LogError("Невозможно загрузить нормали. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (!ReadLink(stream, bindTangents_)) {
         LogError("Невозможно загрузить тангенсы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     boneMatrices_.Clear();
     bonePositions_.Reset();
-    if (!BuildBones()) return 2;
+    if (!BuildBones()) return kStatusNoMemory;
     for (Matrix4& matrix : boneMatrices_) matrix = Matrix4::Identity();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "animation/TargetAim.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/Light.h"
 
@@ -12,27 +13,27 @@ NUV_IMPLEMENT_OBJECT(TargetLightController, Controller)
 int TargetLightController::Save(Stream& stream) {
     if (Controller::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     if (stream.WriteObject(target_.Get()) != 0) {
         LogError("Невозможно сохранить цель источника света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int TargetLightController::Load(Stream& stream) {
     if (Controller::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     Node* target = nullptr;
     if (stream.ReadObjectAs(target) != 0) {
         LogError("Невозможно загрузить цель источника света. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     target_ = target;
-    return 0;
+    return kStatusOk;
 }
 
 void TargetLightController::Apply(double) {
