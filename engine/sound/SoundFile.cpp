@@ -1,6 +1,7 @@
 #include "sound/SoundFile.h"
 
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/ModuleManager.h"
 #include "scene/Camera.h"
@@ -12,24 +13,24 @@ namespace nuv {
 int ReadSoundFile(File* file, std::unique_ptr<uint8_t[]>& data, int& size) {
     data.reset();
     size = 0;
-    if (!file || file->Open(File::kRead) != 0) return 3;
+    if (!file || file->Open(File::kRead) != 0) return kStatusNotFound;
     const int length = file->GetSize();
     if (length <= 0) {
         // An empty file is left to the library, which refuses it like any undecodable one.
         file->Close();
-        return 0;
+        return kStatusOk;
     }
     std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size_t(length)]);
     if (!bytes) {
         file->Close();
-        return 2;
+        return kStatusNoMemory;
     }
     const int status = file->Read(bytes.get(), length);
     file->Close();
-    if (status != 0) return 3;
+    if (status != 0) return kStatusNotFound;
     data = std::move(bytes);
     size = length;
-    return 0;
+    return kStatusOk;
 }
 
 Bass3DVector RelativeToListener(const Vector3& world) {

@@ -3,6 +3,7 @@
 #include "core/Engine.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Vector3.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Resources.h"
@@ -189,7 +190,7 @@ int ListenerSet3DPosition(const Vector3* position, const Vector3* velocity, cons
 
 int ListenerApply3D() {
     SoundManager::Apply3D();
-    return 0;
+    return kStatusOk;
 }
 
 const ListenerCalls kListenerCalls = {&ListenerSet3DPosition, &ListenerApply3D};
@@ -232,7 +233,7 @@ void SoundManager::InitDevice(void* window, float rollOff) {
 
 int SoundManager::Start() {
     LogInfo("Инициализация менеджера звука.");
-    if (gLibrary) return 0;
+    if (gLibrary) return kStatusOk;
 
     const uint8_t* bytes = nullptr;
     size_t size = 0;
@@ -255,7 +256,7 @@ int SoundManager::Start() {
     }
     if (!gLibrary) {
         // Nothing to call: the program goes on without sound rather than failing its start.
-        return 0;
+        return kStatusOk;
     }
 
     for (int i = 0; i < kEntryPointCount; ++i) gEntryPoints[i] = gLibrary->GetSymbol(kEntryPointNames[i]);
@@ -263,12 +264,12 @@ int SoundManager::Start() {
 
     if (!gCalls.getVersion || gCalls.getVersion() != kBassVersion) {
         LogError("Версия библиотеки BASS не совпадает.");
-        return 1;
+        return kStatusFailed;
     }
     InitDevice(nullptr, 7.0f);
     Renderer::SetListenerCalls(&kListenerCalls);
     LogInfo("Менеджер звука инициализирован.");
-    return 0;
+    return kStatusOk;
 }
 
 void SoundManager::InitSoundForWindow(void* window) {
@@ -287,7 +288,7 @@ int SoundManager::Stop() {
         gCalls = Calls{};
         LogInfo("Менеджер звука завершил работу.");
     }
-    return 0;
+    return kStatusOk;
 }
 
 void SoundManager::SetSoundVolume(int volume) {

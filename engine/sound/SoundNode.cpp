@@ -1,6 +1,7 @@
 #include "sound/SoundNode.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -43,7 +44,7 @@ void SoundNode::FreeSound() {
 int SoundNode::Save(Stream& stream) {
     if (Node::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteBool(loop_);
     stream.WriteInt(FloatBits(minDistance_));
@@ -54,15 +55,15 @@ int SoundNode::Save(Stream& stream) {
     stream.WriteInt(volume_);
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SoundNode::Load(Stream& stream) {
     if (Node::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t distanceBits = 0;
     stream.ReadBool(loop_);
@@ -76,21 +77,21 @@ int SoundNode::Load(Stream& stream) {
     // A distance that is not a number (or negative) is damage; it would reach the bounds.
     if (stream.GetError() != 0 || !(minDistance_ >= 0.0f)) {
         LogError("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     File* file = FileManager::FindFile(fileName_);
     if (!file) {
         LogWarning("Невозможно найти файл [%s] для источника звука. ID[%d] Имя[%s]", fileName_.GetText(), GetId(),
                    GetName().GetText());
-        return 0;
+        return kStatusOk;
     }
     if (LoadSound(file, is3D_) != 0) {
         LogError("Невозможно загрузить звук источника звука. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     SetVolume(volume_);
     SetMinDistance(minDistance_);
-    return 0;
+    return kStatusOk;
 }
 
 int SoundNode::LoadSound(File* file, bool make3D) {
@@ -108,7 +109,7 @@ int SoundNode::LoadSound(File* file, bool make3D) {
     if (is3D_) SoundManager::Apply3D();
     fileName_ = file->GetName();
     SetMinDistance(minDistance_);
-    return 0;
+    return kStatusOk;
 }
 
 void SoundNode::SetVolume(int volume) {

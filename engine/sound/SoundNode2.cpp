@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Random.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -59,7 +60,7 @@ void SoundNode2::FreeSounds() {
 int SoundNode2::Save(Stream& stream) {
     if (Node::Save(stream) != 0) {
         LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
     stream.WriteString(fileA_);
     stream.WriteString(fileB_);
@@ -70,15 +71,15 @@ int SoundNode2::Save(Stream& stream) {
     stream.WriteInt(FloatBits(spread_));
     if (stream.GetError() != 0) {
         LogError("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SoundNode2::Load(Stream& stream) {
     if (Node::Load(stream) != 0) {
         LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
+        return kStatusFailed;
     }
     int32_t distance = 0, base = 0, spread = 0;
     stream.ReadString(fileA_);
@@ -93,13 +94,13 @@ int SoundNode2::Load(Stream& stream) {
     spread_ = BitsFloat(spread);
     if (stream.GetError() != 0 || !(minDistance_ >= 0.0f)) {
         LogError("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
+        return kStatusFailed;
     }
     timer_ = nextInterval_ = 0.0f;
     LoadSounds();
     SetVolume(volume_);
     SetMinDistance(minDistance_);
-    return 0;
+    return kStatusOk;
 }
 
 int SoundNode2::LoadSounds() {
@@ -112,7 +113,7 @@ int SoundNode2::LoadSounds() {
     }
     if (is3D_) SoundManager::Apply3D();
     SetMinDistance(minDistance_);
-    return 0;
+    return kStatusOk;
 }
 
 void SoundNode2::SetVolume(int volume) {

@@ -1,5 +1,7 @@
 #include "sound/library/OggMemoryDecoder.h"
 
+#include "core/Status.h"
+
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -129,26 +131,26 @@ int OggMemoryDecoder::Open(const uint8_t* bytes, size_t size, bool mono) {
     state_.reset();
     channels_ = 0;
     rate_ = 0;
-    if (!bytes || size == 0) return 3;
-    if (IsChained(bytes, size)) return 1;
+    if (!bytes || size == 0) return kStatusNotFound;
+    if (IsChained(bytes, size)) return kStatusFailed;
     std::unique_ptr<State> state(new (std::nothrow) State);
-    if (!state) return 1;
+    if (!state) return kStatusFailed;
     state->reader = MemoryReader{bytes, size, 0};
     const ov_callbacks callbacks = {&ReadMemory, &SeekMemory, nullptr, &TellMemory};
-    if (ov_open_callbacks(&state->reader, &state->file, nullptr, 0, callbacks) != 0) return 1;
+    if (ov_open_callbacks(&state->reader, &state->file, nullptr, 0, callbacks) != 0) return kStatusFailed;
     state->open = true;
     const vorbis_info* info = ov_info(&state->file, -1);
-    if (!info || info->channels < 1 || info->rate < 1 || info->rate > kMaxRate) return 1;
+    if (!info || info->channels < 1 || info->rate < 1 || info->rate > kMaxRate) return kStatusFailed;
     channels_ = (mono || info->channels == 1) ? 1 : 2;
     rate_ = int(info->rate);
     state_ = std::move(state);
-    return 0;
+    return kStatusOk;
 }
 
 int OggMemoryDecoder::Rewind() {
-    if (!IsOpen()) return 1;
+    if (!IsOpen()) return kStatusFailed;
     state_->ended = false;
-    return ov_pcm_seek(&state_->file, 0) == 0 ? 0 : 1;
+    return ov_pcm_seek(&state_->file, 0) == 0 ? kStatusOk : kStatusFailed;
 }
 
 int64_t OggMemoryDecoder::Tell() const {
@@ -158,11 +160,11 @@ int64_t OggMemoryDecoder::Tell() const {
 }
 
 int OggMemoryDecoder::Seek(int64_t frame) {
-    if (!IsOpen()) return 1;
+    if (!IsOpen()) return kStatusFailed;
     const ogg_int64_t total = ov_pcm_total(&state_->file, -1);
-    if (total <= 0 || frame < 0) return 1;
+    if (total <= 0 || frame < 0) return kStatusFailed;
     state_->ended = false;
-    return ov_pcm_seek(&state_->file, frame % total) == 0 ? 0 : 1;
+    return ov_pcm_seek(&state_->file, frame % total) == 0 ? kStatusOk : kStatusFailed;
 }
 
 int OggMemoryDecoder::ReadOnce(int16_t* out, int frameCount) {
