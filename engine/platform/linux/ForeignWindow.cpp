@@ -1,6 +1,7 @@
 #include "platform/ForeignWindow.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 
 #include <X11/Xlib.h>
 
@@ -57,13 +58,13 @@ ForeignWindow::~ForeignWindow() {
 }
 
 int ForeignWindow::Check(uint64_t id) {
-    if (id == 0 || id > kLargestId) return 3;
+    if (id == 0 || id > kLargestId) return kStatusNotFound;
     Display* display = XOpenDisplay(nullptr);
-    if (!display) return 1;
+    if (!display) return kStatusFailed;
     XWindowAttributes attributes{};
     const bool found = QueryWindow(display, id, false, &attributes);
     XCloseDisplay(display);
-    return found ? 0 : 3;
+    return found ? kStatusOk : kStatusNotFound;
 }
 
 uint64_t ForeignWindow::GetRootWindow() {
@@ -76,10 +77,10 @@ uint64_t ForeignWindow::GetRootWindow() {
 
 int ForeignWindow::GetSize(void* display, uint64_t id, int* width, int* height) {
     XWindowAttributes attributes{};
-    if (!display || !QueryWindow(static_cast<Display*>(display), id, false, &attributes)) return 3;
+    if (!display || !QueryWindow(static_cast<Display*>(display), id, false, &attributes)) return kStatusNotFound;
     if (width) *width = attributes.width;
     if (height) *height = attributes.height;
-    return 0;
+    return kStatusOk;
 }
 
 void ForeignWindow::InstallErrorHandlers() {
@@ -89,20 +90,20 @@ void ForeignWindow::InstallErrorHandlers() {
 
 int ForeignWindow::Watch(uint64_t id) {
     Stop();
-    if (id == 0 || id > kLargestId) return 3;
+    if (id == 0 || id > kLargestId) return kStatusNotFound;
     Display* display = XOpenDisplay(nullptr);
-    if (!display) return 1;
+    if (!display) return kStatusFailed;
     XWindowAttributes attributes{};
     if (!QueryWindow(display, id, true, &attributes)) {
         XCloseDisplay(display);
-        return 3;
+        return kStatusNotFound;
     }
     display_ = display;
     id_ = id;
     width_ = attributes.width;
     height_ = attributes.height;
     gone_ = false;
-    return 0;
+    return kStatusOk;
 }
 
 bool ForeignWindow::Poll() {

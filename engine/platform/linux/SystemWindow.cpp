@@ -1,6 +1,7 @@
 #include "platform/SystemWindow.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "platform/ForeignWindow.h"
 
 #include <SDL.h>
@@ -91,10 +92,10 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
     LogInfo("Создание системного окна [%s].", title.GetText());
     if (!window) {
         LogError("Указатель на окно равен 0.");
-        return 3;
+        return kStatusNotFound;
     }
     *window = nullptr;
-    if (!StartVideo()) return 1;
+    if (!StartVideo()) return kStatusFailed;
     AskForGlBuffers(bits);
 
     if (parentWindow) {
@@ -107,11 +108,11 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         if (!child) {
             LogError("Невозможно создать окно [%s].", title.GetText());
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            return 1;
+            return kStatusFailed;
         }
         gGroups.push_back({child, {}});
         *window = child;
-        return 0;
+        return kStatusOk;
     }
 
     if (!fullScreen) {
@@ -119,11 +120,11 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         if (!created) {
             LogError("Невозможно создать окно [%s].", title.GetText());
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            return 1;
+            return kStatusFailed;
         }
         gGroups.push_back({created, {}});
         *window = created;
-        return 0;
+        return kStatusOk;
     }
 
     // Full screen. The first display is switched to the requested mode when that differs from
@@ -150,7 +151,7 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
     }
     if (!group.first) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return 1;
+        return kStatusFailed;
     }
     // The other displays stay black.
     for (SDL_Window* other : group.others) {
@@ -161,13 +162,13 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
     }
     *window = group.first;
     gGroups.push_back(std::move(group));
-    return 0;
+    return kStatusOk;
 }
 
 int DestroySystemWindow(void* window) {
     if (!window) {
         LogWarning("Указатель на окно равен 0.");
-        return 0;
+        return kStatusOk;
     }
     for (size_t i = 0; i < gGroups.size(); ++i) {
         if (gGroups[i].first != window) continue;
@@ -177,15 +178,15 @@ int DestroySystemWindow(void* window) {
         // A foreign window stays; SDL only lets go of it.
         SDL_DestroyWindow(group.first);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return 0;
+        return kStatusOk;
     }
     LogError("Невозможно удалить системное окно.");
-    return 1;
+    return kStatusFailed;
 }
 
 int GetSystemWindowSize(void* window, int* width, int* height) {
     auto* sdlWindow = static_cast<SDL_Window*>(window);
-    if (!sdlWindow) return 3;
+    if (!sdlWindow) return kStatusNotFound;
     if (SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FOREIGN) {
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
@@ -193,7 +194,7 @@ int GetSystemWindowSize(void* window, int* width, int* height) {
             return ForeignWindow::GetSize(info.info.x11.display, info.info.x11.window, width, height);
     }
     SDL_GetWindowSize(sdlWindow, width, height);
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,5 +1,7 @@
 #include "platform/ForeignWindow.h"
 
+#include "core/Status.h"
+
 #include <windows.h>
 
 namespace nuv {
@@ -15,7 +17,7 @@ ForeignWindow::~ForeignWindow() {
 }
 
 int ForeignWindow::Check(uint64_t id) {
-    return id != 0 && IsWindow(Handle(id)) ? 0 : 3;
+    return id != 0 && IsWindow(Handle(id)) ? kStatusOk : kStatusNotFound;
 }
 
 uint64_t ForeignWindow::GetRootWindow() {
@@ -24,10 +26,10 @@ uint64_t ForeignWindow::GetRootWindow() {
 
 int ForeignWindow::GetSize(void* /*display*/, uint64_t id, int* width, int* height) {
     RECT rect{};
-    if (!IsWindow(Handle(id)) || !GetClientRect(Handle(id), &rect)) return 3;
+    if (!IsWindow(Handle(id)) || !GetClientRect(Handle(id), &rect)) return kStatusNotFound;
     if (width) *width = int(rect.right - rect.left);
     if (height) *height = int(rect.bottom - rect.top);
-    return 0;
+    return kStatusOk;
 }
 
 // Windows reports a vanished window through the calls' results; nothing ends the process.
@@ -35,10 +37,10 @@ void ForeignWindow::InstallErrorHandlers() {}
 
 int ForeignWindow::Watch(uint64_t id) {
     Stop();
-    if (GetSize(nullptr, id, &width_, &height_) != 0) return 3;
+    if (GetSize(nullptr, id, &width_, &height_) != 0) return kStatusNotFound;
     id_ = id;
     display_ = Handle(id);
-    return 0;
+    return kStatusOk;
 }
 
 bool ForeignWindow::Poll() {

@@ -3,6 +3,7 @@
 #include "platform/SystemWindow.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/WindowInput.h"
 
@@ -45,7 +46,7 @@ LONG WINAPI RestoreOnCrash(EXCEPTION_POINTERS* exception) {
 int Fail(const char* message, const char* text) {
     if (message) LogError(message, text);
     DestroySystemWindow(nullptr);
-    return 1;
+    return kStatusFailed;
 }
 
 // The device's desktop rectangle: the primary at the origin, the others where the desktop has them.
@@ -91,7 +92,7 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
     LogInfo("Создание системного окна [%s].", title.GetText());
     if (!window) {
         LogError("Указатель на окно равен 0.");
-        return 3;
+        return kStatusNotFound;
     }
     *window = nullptr;
     const std::wstring wideTitle = Utf8ToWide(title.GetText());
@@ -108,7 +109,7 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
     if (!RegisterClassExW(&windowClass)) {
         LogError("Невозможно зарегестрировать класс окна [%s].", WideToUtf8(gClassName.c_str()).c_str());
         gClassName.clear();
-        return 1;
+        return kStatusFailed;
     }
 
     if (parentWindow) {
@@ -121,7 +122,7 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         if (!child) return Fail("Невозможно создать окно [%s].", title.GetText());
         gWindows.assign(1, child);
         *window = child;
-        return 0;
+        return kStatusOk;
     }
 
     if (!fullScreen) {
@@ -133,7 +134,7 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         if (!created) return Fail("Невозможно создать окно [%s].", title.GetText());
         gWindows.assign(1, created);
         *window = created;
-        return 0;
+        return kStatusOk;
     }
 
     // Full screen: the device that has the mode at the place asked for shows the picture; every
@@ -179,7 +180,7 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
         if (HWND black = CreatePopup(wideTitle, rect, first)) gWindows.push_back(black);
     SetForegroundWindow(first);
     *window = first;
-    return 0;
+    return kStatusOk;
 }
 
 int DestroySystemWindow(void* window) {
