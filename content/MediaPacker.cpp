@@ -1,5 +1,6 @@
 #include "content/MediaPacker.h"
 
+#include "core/Status.h"
 #include "media/image/BmpImageCodec.h"
 #include "media/image/Image.h"
 #include "media/image/TgaImageCodec.h"
@@ -25,11 +26,11 @@ std::string Lower(std::string text) {
 } // namespace
 
 int MediaPacker::AddFile(const std::string& name, std::vector<uint8_t> bytes) {
-    if (name.empty()) return 1;
+    if (name.empty()) return kStatusFailed;
     for (const Entry& entry : entries_)
-        if (Lower(entry.name) == Lower(name)) return 1;
+        if (Lower(entry.name) == Lower(name)) return kStatusFailed;
     entries_.push_back({name, std::move(bytes)});
-    return 0;
+    return kStatusOk;
 }
 
 int MediaPacker::AddImage(const std::string& name, const Image& image) {
@@ -49,7 +50,7 @@ int MediaPacker::AddImage(const std::string& name, const Image& image) {
         status = codec.Encode(image, bytes);
 #endif
     }
-    if (status != 0 || bytes.empty()) return 1;
+    if (status != 0 || bytes.empty()) return kStatusFailed;
     return AddFile(name, std::move(bytes));
 }
 
@@ -59,12 +60,12 @@ int MediaPacker::WriteStaging(const std::string& folder) const {
     for (const Entry& entry : entries_) {
         const fs::path path = fs::path(folder) / fs::path(entry.name);
         fs::create_directories(path.parent_path(), error);
-        if (error) return 1;
+        if (error) return kStatusFailed;
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(entry.bytes.data()), std::streamsize(entry.bytes.size()));
-        if (!out) return 1;
+        if (!out) return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int MediaPacker::Pack(std::vector<uint8_t>& archive, std::string& error) const {
@@ -73,11 +74,11 @@ int MediaPacker::Pack(std::vector<uint8_t>& archive, std::string& error) const {
     for (const Entry& entry : entries_) {
         if (writer.AddFile(entry.name, entry.bytes.data(), entry.bytes.size(), time) != 0) {
             error = entry.name + ": " + writer.LastError();
-            return 1;
+            return kStatusFailed;
         }
     }
     archive = writer.GetBytes();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -1,5 +1,7 @@
 #include "content/MusicTrack.h"
 
+#include "core/Status.h"
+
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
@@ -78,7 +80,7 @@ int MusicTrack::EncodeOgg(const std::vector<float>& samples, int sampleRate, std
     vorbis_info_init(&info);
     if (vorbis_encode_init_vbr(&info, 1, sampleRate, 0.3f) != 0) {
         vorbis_info_clear(&info);
-        return 1;
+        return kStatusFailed;
     }
     vorbis_comment comment;
     vorbis_comment_init(&comment);
@@ -132,7 +134,7 @@ int MusicTrack::EncodeOgg(const std::vector<float>& samples, int sampleRate, std
     vorbis_dsp_clear(&dsp);
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
-    return out.empty() ? 1 : 0;
+    return out.empty() ? kStatusFailed : kStatusOk;
 }
 
 } // namespace nuv

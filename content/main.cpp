@@ -14,6 +14,7 @@
 
 #include "core/Engine.h"
 #include "core/SceneFile.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/SceneNode.h"
 
@@ -46,14 +47,14 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 int BuildMedia(nuv::MediaPacker& media) {
     nuv::WinterSceneBuilder builder(kSceneSeed, kWithMusic);
     nuv::Pointer<nuv::SceneNode> root = builder.Build();
-    if (!root) return 1;
+    if (!root) return nuv::kStatusFailed;
     nuv::Stream stream(1 << 20, 1 << 20);
     if (nuv::SceneFile::Write(stream, root.Get()) != 0) {
         std::fprintf(stderr, "nuv_content: the scene could not be written\n");
-        return 1;
+        return nuv::kStatusFailed;
     }
     if (media.AddFile("Main.STR", std::vector<uint8_t>(stream.GetData(), stream.GetData() + stream.GetPosition())) != 0)
-        return 1;
+        return nuv::kStatusFailed;
 
     const nuv::ProceduralTextures textures(kTextureSeed);
     const std::map<std::string, std::function<nuv::Pointer<nuv::Image>()>> makers = {
@@ -79,11 +80,11 @@ int BuildMedia(nuv::MediaPacker& media) {
         const auto maker = makers.find(file);
         if (maker == makers.end()) {
             std::fprintf(stderr, "nuv_content: no texture is drawn for %s\n", file.c_str());
-            return 1;
+            return nuv::kStatusFailed;
         }
         if (media.AddImage(file, *maker->second()) != 0) {
             std::fprintf(stderr, "nuv_content: %s could not be encoded\n", file.c_str());
-            return 1;
+            return nuv::kStatusFailed;
         }
     }
 #if NUV_HAVE_VORBISENC
@@ -92,19 +93,19 @@ int BuildMedia(nuv::MediaPacker& media) {
     if (nuv::MusicTrack::EncodeOgg(music.Render(), nuv::MusicTrack::kSampleRate, ogg) != 0 ||
         media.AddFile(nuv::WinterSceneBuilder::kMusicFile, std::move(ogg)) != 0) {
         std::fprintf(stderr, "nuv_content: the music could not be encoded\n");
-        return 1;
+        return nuv::kStatusFailed;
     }
     for (nuv::SoundBuilder::Sound& sound : nuv::SoundBuilder::Synthesise(kEffectsSeed, nuv::FigureBuilder::kStrideSeconds)) {
         if (nuv::MusicTrack::EncodeOgg(sound.samples, nuv::EffectSounds::kSampleRate, ogg) != 0 ||
             media.AddFile(sound.file, std::move(ogg)) != 0) {
             std::fprintf(stderr, "nuv_content: %s could not be encoded\n", sound.file.c_str());
-            return 1;
+            return nuv::kStatusFailed;
         }
     }
 #else
     std::fprintf(stderr, "nuv_content: no Vorbis encoder, the scene has no music and no sounds\n");
 #endif
-    return 0;
+    return nuv::kStatusOk;
 }
 
 int BuildCustomData(nuv::MediaPacker& custom) {
@@ -117,10 +118,10 @@ int BuildCustomData(nuv::MediaPacker& custom) {
     for (const nuv::OverlayPictures::Picture& picture : nuv::OverlayPictures(kPictureSeed).Build(withJpeg)) {
         if (custom.AddImage(picture.name, *picture.image) != 0) {
             std::fprintf(stderr, "nuv_content: %s could not be encoded\n", picture.name.c_str());
-            return 1;
+            return nuv::kStatusFailed;
         }
     }
-    return 0;
+    return nuv::kStatusOk;
 }
 
 int Pack(const nuv::MediaPacker& packer, const std::string& path) {
@@ -128,13 +129,13 @@ int Pack(const nuv::MediaPacker& packer, const std::string& path) {
     std::string error;
     if (packer.Pack(archive, error) != 0) {
         std::fprintf(stderr, "nuv_content: %s: %s\n", path.c_str(), error.c_str());
-        return 1;
+        return nuv::kStatusFailed;
     }
     if (!WriteFile(path, archive)) {
         std::fprintf(stderr, "nuv_content: cannot write %s\n", path.c_str());
-        return 1;
+        return nuv::kStatusFailed;
     }
-    return 0;
+    return nuv::kStatusOk;
 }
 
 } // namespace
