@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Settings.h"
+#include "core/Status.h"
 
 #include <cstring>
 
@@ -124,7 +125,7 @@ int CommandLine::Parse(const char* commandLine, ScreensaverMode* mode, int64_t* 
     }
     if (mode) *mode = chosen;
     if (parentWindow) *parentWindow = parent;
-    return 0;
+    return kStatusOk;
 }
 
 std::string CommandLine::FromArguments(int argc, const char* const* argv) {
@@ -157,17 +158,17 @@ bool CommandLine::ParseWindowId(const char* text, uint64_t* id) {
 
 int CommandLine::Fail(std::string message) {
     error_ = std::move(message);
-    return 1;
+    return kStatusFailed;
 }
 
 // A system switch: '/' or '-', one letter, and for /a, /c and /p a window number attached
-// ("/p:1234", "-p1234") or as the next argument. 0 when taken; 1 when it is none.
+// ("/p:1234", "-p1234") or as the next argument. kStatusOk when taken; kStatusFailed when it is none.
 int CommandLine::ReadSwitch(const char* argument, int argc, const char* const* argv, int* index) {
     const char c = argument[1];
     const char letter = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     const char* rest = argument + 2;
-    if (letter != 's' && letter != 't' && !IsModeWithParent(letter)) return 1;
-    if (*rest && !IsModeWithParent(letter)) return 1;
+    if (letter != 's' && letter != 't' && !IsModeWithParent(letter)) return kStatusFailed;
+    if (*rest && !IsModeWithParent(letter)) return kStatusFailed;
     int64_t parent = 0;
     if (IsModeWithParent(letter)) {
         const char* number = nullptr;
@@ -178,7 +179,7 @@ int CommandLine::ReadSwitch(const char* argument, int argc, const char* const* a
             // 0 is the system's "no window".
             if (std::strcmp(number, "0") != 0 && !ParseWindowId(number, &value)) {
                 // "-pfoo" is no switch with a number, just an unknown word.
-                if (number == rest && !IsDigit(*rest) && *rest != ':') return 1;
+                if (number == rest && !IsDigit(*rest) && *rest != ':') return kStatusFailed;
                 return Fail("'" + std::string(number) + "' after '" + argument +
                             "' is not a window id (a decimal or 0x hexadecimal number)");
             }
@@ -193,7 +194,7 @@ int CommandLine::ReadSwitch(const char* argument, int argc, const char* const* a
     case 't': mode_ = kModeTest; break;
     default: mode_ = kModeSaver; break;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int CommandLine::ParseArguments(int argc, const char* const* argv, const char* windowVariable) {
@@ -257,7 +258,7 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
         const std::string before = error_;
         const ScreensaverMode previous = mode_;
         if (ReadSwitch(argument, argc, argv, &i) != 0) {
-            if (error_ != before) return 1;
+            if (error_ != before) return kStatusFailed;
             return Fail("unknown option '" + std::string(argument) + "'");
         }
         if (!modeSwitch.empty() && mode_ != previous)
@@ -267,7 +268,7 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
     // Help is all that is asked for then.
     if (help_) {
         hack_ = false;
-        return 0;
+        return kStatusOk;
     }
     if (hack_) {
         if (!modeSwitch.empty()) return Fail("'" + hackOption + "' does not go with '" + modeSwitch + "'");
@@ -280,16 +281,16 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
                 return Fail("XSCREENSAVER_WINDOW='" + std::string(windowVariable) +
                             "' is not a window id (a decimal or 0x hexadecimal number)");
         }
-        return 0;
+        return kStatusOk;
     }
     if (!modeSwitch.empty()) {
         if (!overrides_.empty() && mode_ != kModeSaver && mode_ != kModeTest)
             return Fail("'" + firstSetting + "' is for a run (/s, --root or --window-id), not for '" + modeSwitch + "'");
-        return 0;
+        return kStatusOk;
     }
     // Settings without a mode ask for a run with them; nothing at all opens the settings.
     mode_ = overrides_.empty() ? kModeConfigure : kModeSaver;
-    return 0;
+    return kStatusOk;
 }
 
 void CommandLine::ApplyOverrides(Settings* settings) const {

@@ -1,5 +1,7 @@
 #include "app/ConfigTextReader.h"
 
+#include "core/Status.h"
+
 #include <climits>
 #include <cstring>
 
@@ -28,9 +30,9 @@ int ConfigTextReader::ReadLine(String* line) {
         // Texts are resources of a few kilobytes; a line beyond the int range is cut, not wrapped.
         const size_t count = position_ - start;
         if (line) line->Assign(reinterpret_cast<const char*>(text_ + start), count > INT_MAX ? INT_MAX : int(count));
-        return 0;
+        return kStatusOk;
     }
-    return 1;
+    return kStatusFailed;
 }
 
 void ConfigTextReader::SplitLine(const String& line, String* key, String* value) {

@@ -14,7 +14,7 @@ public:
     ConfigTextReader(const uint8_t* text, size_t length) : text_(text), length_(text ? length : 0) {}
 
     // The next line from the current position, without its comment or line end.
-    // 0 with a line; 1 at the end of the text.
+    // kStatusOk with a line; kStatusFailed at the end of the text.
     int ReadLine(String* line);
 
     // Splits a line at its first " = ": the key before, the value after, both verbatim. A line

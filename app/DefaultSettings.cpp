@@ -2,6 +2,7 @@
 
 #include "app/ConfigTextReader.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "platform/Resources.h"
 
 namespace nuv {
@@ -18,7 +19,7 @@ int DefaultSettings::Load(const uint8_t* text, size_t length) {
         else
             settings.ParseValue(key, value);
     }
-    return 0;
+    return kStatusOk;
 }
 
 int DefaultSettings::LoadResource() {
@@ -26,7 +27,7 @@ int DefaultSettings::LoadResource() {
     size_t size = 0;
     if (LoadResourceText(kResourceId, &bytes, &size) != 0) {
         LogInfo("Ресурс настроек не загружен.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Ресурс настроек загружен.");
     return Load(bytes, size);

@@ -4,6 +4,7 @@
 #include "core/Engine.h"
 #include "core/Log.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 
 #include <new>
 
@@ -46,11 +47,11 @@ int InputManager::Start() {
             delete gQueue;
             gQueue = nullptr;
             LogError("Недостаточно памяти для инициализации менеджера ввода.");
-            return 1;
+            return kStatusFailed;
         }
     }
     LogInfo("Менеджер ввода инициализирован.");
-    return 0;
+    return kStatusOk;
 }
 
 int InputManager::Stop() {
@@ -59,7 +60,7 @@ int InputManager::Stop() {
     gQueue = nullptr;
     FreeHandlers();
     LogInfo("Менеджер ввода завершил работу.");
-    return 0;
+    return kStatusOk;
 }
 
 bool InputManager::IsStarted() { return gQueue != nullptr; }
@@ -67,22 +68,22 @@ bool InputManager::IsStarted() { return gQueue != nullptr; }
 int InputManager::RegisterInputHandler(InputHandler* handler) {
     if (!handler) {
         LogWarning("Указатель на обработчик ввода равен 0.");
-        return 3;
+        return kStatusNotFound;
     }
-    if (!gQueue) return 1;
+    if (!gQueue) return kStatusFailed;
     for (HandlerLink* link = gHandlers; link; link = link->next) {
         if (link->handler.Get() == handler) {
             LogWarning("Обработчик ввода [%s] уже зарегестрирован.", handler->GetHandlerName().GetText());
-            return 0;
+            return kStatusOk;
         }
     }
     HandlerLink* link = new (std::nothrow) HandlerLink{handler, gHandlers};
     if (!link) {
         LogError("Недостаточно памяти для регистрации обработчика ввода [%s].", handler->GetHandlerName().GetText());
-        return 2;
+        return kStatusNoMemory;
     }
     gHandlers = link;
-    return 0;
+    return kStatusOk;
 }
 
 void InputManager::QueueInputEvent(const InputEvent& event) {
@@ -95,7 +96,7 @@ void InputManager::SetMessagePump(MessagePump pump) { gPump = pump; }
 
 int InputManager::ProcessInput() {
     if (gPump) gPump();
-    if (!gQueue) return 0;
+    if (!gQueue) return kStatusOk;
     const int count = gQueue->GetCount();
     for (HandlerLink* link = gHandlers; link; link = link->next) {
         // Held while it runs: a handler may not outlive its own call.
@@ -104,7 +105,7 @@ int InputManager::ProcessInput() {
             const InputEvent event = (*gQueue)[i];
             handler->OnInputEvent(event);
         }
-        if (!gQueue) return 0;
+        if (!gQueue) return kStatusOk;
     }
     // Remove the delivered events only; any queued during delivery stay for the next frame.
     if (count == gQueue->GetCount()) {
@@ -112,7 +113,7 @@ int InputManager::ProcessInput() {
     } else {
         for (int i = 0; i < count; ++i) gQueue->RemoveAt(0);
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -6,6 +6,7 @@
 #include "animation/ScreensaverController.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "media/CodecManager.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -57,7 +58,7 @@ SceneScreensaverApp::SceneScreensaverApp() : ScreensaverApp("SceneScreensaverApp
 SceneScreensaverApp::~SceneScreensaverApp() = default;
 
 int SceneScreensaverApp::OnInputEventExtra(const InputEvent& /*event*/) {
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::ApplyOptionDefaults() {
@@ -65,7 +66,7 @@ int SceneScreensaverApp::ApplyOptionDefaults() {
     settings_.shadows = defaults_.shadows;
     settings_.snow = defaults_.snow;
     settings_.shine = defaults_.shine;
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::LogOptions() {
@@ -73,7 +74,7 @@ int SceneScreensaverApp::LogOptions() {
     LogInfo("Shadows: %s", BoolText(settings_.shadows));
     LogInfo("Snow: %s", BoolText(settings_.snow));
     LogInfo("Shine: %s", BoolText(settings_.shine));
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::ParseOption(const String& key, const String& value) {
@@ -83,7 +84,7 @@ int SceneScreensaverApp::ParseOption(const String& key, const String& value) {
 // The store keeps the options with the other settings, in one file.
 int SceneScreensaverApp::ReadOptions(const String& registryKey) {
     std::string path;
-    if (SettingsStore::MakePath(registryKey, &path) != 0) return 1;
+    if (SettingsStore::MakePath(registryKey, &path) != 0) return kStatusFailed;
     SettingsStore store(path);
     const Settings before = settings_;
     const int status = store.Read(&settings_);
@@ -94,7 +95,7 @@ int SceneScreensaverApp::ReadOptions(const String& registryKey) {
 
 int SceneScreensaverApp::WriteOptions(const String& registryKey) {
     std::string path;
-    if (SettingsStore::MakePath(registryKey, &path) != 0) return 1;
+    if (SettingsStore::MakePath(registryKey, &path) != 0) return kStatusFailed;
     SettingsStore store(path);
     return store.Write(settings_);
 }
@@ -105,20 +106,20 @@ int SceneScreensaverApp::OptionsDialogProc(void* /*dialog*/, unsigned /*message*
 }
 
 int SceneScreensaverApp::OptionsToDialog() {
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::AfterEngineInit() {
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::BeforeEngineRelease() {
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::UpdateScene(double dt) {
     if (root_) root_->UpdateTree(dt, true);
-    return 0;
+    return kStatusOk;
 }
 
 float SceneScreensaverApp::GetFadeAlpha() const {
@@ -129,12 +130,12 @@ float SceneScreensaverApp::GetFadeAlpha() const {
 
 int SceneScreensaverApp::RenderScene() {
     Renderer* renderer = ModuleManager::GetRenderer();
-    if (!renderer) return 1;
+    if (!renderer) return kStatusFailed;
     if (root_) root_->CullAndRender(*renderer);
     renderer->FlushDeferred();
 
     Triangles* quad = GetOverlayQuad();
-    if (!quad || !fadeEffect_) return 0;
+    if (!quad || !fadeEffect_) return kStatusOk;
     BeginOverlay();
     const float alpha = GetFadeAlpha();
     fadeEffect_->SetColor(Color(0, 0, 0, alpha));
@@ -148,20 +149,20 @@ int SceneScreensaverApp::RenderScene() {
         quad->SetEffect(GetOverlayEffect());
     }
     EndOverlay();
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::CreateFadeEffect() {
     fadeEffect_ = new (std::nothrow) ColorEffect();
-    if (!fadeEffect_) return 2;
+    if (!fadeEffect_) return kStatusNoMemory;
     fadeEffect_->SetBlendEnabled(true);
     fadeEffect_->SetColor(Color(0, 0, 0, 0));
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::ReleaseFadeEffect() {
     fadeEffect_.Reset();
-    return 0;
+    return kStatusOk;
 }
 
 void SceneScreensaverApp::ApplySoundSettings() {
@@ -220,12 +221,12 @@ int SceneScreensaverApp::CreateSceneData() {
     File* file = FileManager::FindFile("Main.STR");
     if (!file) {
         LogError("Невозможно найти файл данных скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     Pointer<Object> loaded;
     if (CodecManager::LoadSceneFile(file, loaded) != 0 || !loaded || !loaded->IsDerived(SceneNode::TYPE)) {
         LogError("Невозможно загрузить данные скринсейвера из файла.");
-        return 1;
+        return kStatusFailed;
     }
     root_ = static_cast<SceneNode*>(loaded.Get());
 
@@ -259,17 +260,17 @@ int SceneScreensaverApp::CreateSceneData() {
         }
     }
     if (!settings_.shine) removeEffects(CustomGlowPostRenderEffect::TYPE);
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::ReleaseSceneData() {
     controller_ = nullptr;
     root_.Reset();
-    return 0;
+    return kStatusOk;
 }
 
 int SceneScreensaverApp::CacheSceneData() {
-    if (!root_) return 1;
+    if (!root_) return kStatusFailed;
     Renderer* renderer = ModuleManager::GetRenderer();
     LogInfo("Кеширование...");
     Array<Object*> found;
@@ -313,7 +314,7 @@ int SceneScreensaverApp::CacheSceneData() {
             SoundManager::ChannelPlay(node->GetStream(), 0);
         }
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -13,6 +13,7 @@
 #include "core/IntBuffer.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "media/CodecManager.h"
@@ -103,7 +104,7 @@ int ScreensaverApp::Create() {
     if (!commandLine_.GetError().empty()) {
         LogError("Ошибка в командной строке: %s.", commandLine_.GetError().c_str());
         LogError("Невозможно выбрать режим скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     mode_ = commandLine_.GetMode();
     parentWindow_ = commandLine_.GetParentWindow();
@@ -118,7 +119,7 @@ int ScreensaverApp::Create() {
 
     if (defaultsText_.LoadResource() != 0) {
         LogError("Невозможно загрузить значения параметров по-умолчанию.");
-        return 1;
+        return kStatusFailed;
     }
     registryPath_ = defaultsText_.registryPath;
     webSiteUrl_ = defaultsText_.webSiteUrl;
@@ -128,13 +129,13 @@ int ScreensaverApp::Create() {
     settings_ = defaults_;
     if (ApplyOptionDefaults() != 0) {
         LogError("Невозможно установить значения параметров по-умолчанию.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Значения параметров по-умолчанию установлены.");
 
     if (ReadOptions(registryPath_) != 0) {
         LogError("Невозможно прочитать значения параметров из реестра.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Значения параметров прочитаны из реестра.");
     // The command line's settings hold for this run only: the store is not written again.
@@ -159,25 +160,25 @@ int ScreensaverApp::Create() {
 
     if (strings_.LoadResource() != 0) {
         LogError("Невозможно загрузить значения локальных данных.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Значения локальных данных загружены.");
 
     if (InitEngine() != 0) {
         LogError("Невозможно инициализировать скринсейвер.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Скринсейвер инициализирован.");
 
     if (CreateWindows() != 0) {
         LogError("Невозможно создать окна скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Окна скринсейвера созданы.");
 
     if (!IsFullMode(mode_)) {
         running_ = true;
-        return 0;
+        return kStatusOk;
     }
 
     // A hack leaves the display's gamma to the daemon, which fades with it.
@@ -186,35 +187,35 @@ int ScreensaverApp::Create() {
 
     if (CreateOverlayData() != 0) {
         LogError("Невозможно создать данные визуализации.");
-        return 1;
+        return kStatusFailed;
     }
     if (DrawLoadingScreen() != 0) {
         LogError("Невозможно вывести загрузочный экран.");
-        return 1;
+        return kStatusFailed;
     }
     if (CreateSceneData() != 0) {
         LogError("Невозможно создать данные скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     if (CacheSceneData() != 0) {
         LogError("Невозможно закэшировать данные скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     running_ = true;
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::InitEngine() {
     if (mode_ != kModePassword) {
         if (InitializeEngine() != 0) {
             LogError("Невозможно инициализировать движок.");
-            return 1;
+            return kStatusFailed;
         }
         engineStarted_ = true;
         Renderer::SetWindowCalls(&kWindowCalls);
         if (ModuleManager::CreateRenderer(HostPlatform::GetRendererModule()) != 0 || !ModuleManager::GetRenderer()) {
             LogError("Невозможно создать рендерер DirectX.");
-            return 1;
+            return kStatusFailed;
         }
         rendererCreated_ = true;
 
@@ -230,16 +231,16 @@ int ScreensaverApp::InitEngine() {
 
         if (FileManager::AttachResourceArchive(134, "CustomData.rar2", "") != 0) {
             LogError("Невозможно подсоединить директорию CustomData.");
-            return 1;
+            return kStatusFailed;
         }
         if (full) {
             if (FileManager::AttachResourceArchive(227, "Media.rar2", "") != 0) {
                 LogError("Невозможно подсоединить директорию Media.");
-                return 1;
+                return kStatusFailed;
             }
             if (InputManager::RegisterInputHandler(this) != 0) {
                 LogError("Невозможно зарегистрировать обработчик событий.");
-                return 1;
+                return kStatusFailed;
             }
             HostPlatform::StartInput();
         }
@@ -248,8 +249,8 @@ int ScreensaverApp::InitEngine() {
 }
 
 int ScreensaverApp::ReleaseEngine() {
-    if (BeforeEngineRelease() != 0) return 1;
-    if (mode_ == kModePassword) return 0;
+    if (BeforeEngineRelease() != 0) return kStatusFailed;
+    if (mode_ == kModePassword) return kStatusOk;
     int status = 0;
     if (rendererCreated_) {
         Renderer* renderer = ModuleManager::GetRenderer();
@@ -273,11 +274,11 @@ int ScreensaverApp::CreateWindows() {
     // Windows no one can see are no run.
     if ((mode_ == kModePreview || IsFullMode(mode_)) && HostPlatform::CheckDisplay() != 0) {
         exitStatus_ = 1;
-        return 1;
+        return kStatusFailed;
     }
     if (mode_ == kModePreview)
         return preview_.Create(parentWindow_, strings_.Get("AppName", "QUORVELSTUDIO 3D SCREENSAVER APPLICATION"));
-    if (!IsFullMode(mode_)) return 0;
+    if (!IsFullMode(mode_)) return kStatusOk;
     if (hack_) return CreateHackWindow();
 
     Renderer* renderer = ModuleManager::GetRenderer();
@@ -290,7 +291,7 @@ int ScreensaverApp::CreateWindows() {
             : nullptr;
     if (!chosen) {
         LogError("Невозможно найти подходящий видео режим.");
-        return 1;
+        return kStatusFailed;
     }
     if (!settings_.useDesktopSettings && (chosen->width != settings_.width || chosen->height != settings_.height ||
                                           chosen->colorBits != settings_.colorDepth))
@@ -300,19 +301,19 @@ int ScreensaverApp::CreateWindows() {
     const char* title = strings_.Get("AppName", "3D SCREENSAVER");
     if (renderer->Open(modeIndex, title, reinterpret_cast<void*>(intptr_t(parentWindow_)), 0, 0, 640, 480) != 0) {
         LogError("Невозможно создать окно выбранного режима.");
-        return 1;
+        return kStatusFailed;
     }
     SoundManager::InitSoundForWindow(renderer->GetWindow());
     HostPlatform::SetCursorVisible(false);
     cursorHidden_ = true;
-    return 0;
+    return kStatusOk;
 }
 
 // A hack draws into the daemon's window as it is: the display keeps its mode, the cursor and
 // input stay the daemon's.
 int ScreensaverApp::CreateHackWindow() {
     Renderer* renderer = ModuleManager::GetRenderer();
-    if (!renderer) return 1;
+    if (!renderer) return kStatusFailed;
     uint64_t window = commandLine_.GetHackWindow();
     if (window == 0) window = ForeignWindow::GetRootWindow();
     const int watched = hackWindow_.Watch(window);
@@ -324,7 +325,7 @@ int ScreensaverApp::CreateHackWindow() {
             LogError("Невозможно открыть дисплей для окна [0x%llx].", WindowNumber(window));
             std::fprintf(stderr, "halvane: no display to find window 0x%llx on\n", WindowNumber(window));
         }
-        return 1;
+        return kStatusFailed;
     }
     const int desktop = DesktopModeIndex(renderer);
     const int modeIndex = desktop >= 0 ? desktop : 0;
@@ -332,10 +333,10 @@ int ScreensaverApp::CreateHackWindow() {
     if (renderer->Open(modeIndex, title, reinterpret_cast<void*>(static_cast<uintptr_t>(window)), 0, 0,
                        hackWindow_.GetWidth(), hackWindow_.GetHeight()) != 0) {
         LogError("Невозможно создать окно выбранного режима.");
-        return 1;
+        return kStatusFailed;
     }
     SoundManager::InitSoundForWindow(renderer->GetWindow());
-    return 0;
+    return kStatusOk;
 }
 
 // False once the daemon's window is gone. Its end after a termination signal is the daemon's
@@ -352,7 +353,7 @@ bool ScreensaverApp::HackWindowLives() {
 int ScreensaverApp::DestroyWindows() {
     preview_.Destroy();
     hackWindow_.Stop();
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::Run() {
@@ -370,7 +371,7 @@ int ScreensaverApp::Run() {
         return RunFrameLoop();
     case kModePassword:
     default:
-        return 0;
+        return kStatusOk;
     }
 }
 
@@ -382,67 +383,67 @@ int ScreensaverApp::RunPreview() {
         if (!preview_.ProcessEvents()) running_ = false;
         Wait(50);
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::RunFrameLoop() {
     Renderer* renderer = ModuleManager::GetRenderer();
-    if (!renderer) return 1;
+    if (!renderer) return kStatusFailed;
     frameTimer_.Reset();
     while (running_) {
         if (InputManager::ProcessInput() != 0) {
             LogError("Неудачна обработка ввода.");
-            return 1;
+            return kStatusFailed;
         }
         // Input that ends the run ends it after this frame, which is still drawn.
         if (!HackWindowLives()) {
             running_ = false;
-            return TerminationSignal::IsRequested() ? 0 : 1;
+            return TerminationSignal::IsRequested() ? kStatusOk : kStatusFailed;
         }
         const double dt = frameTimer_.Step();
         frameRate_.Update();
         if (UpdateScene(dt) != 0) {
             LogError("Неудачно обновление сцены.");
-            return 1;
+            return kStatusFailed;
         }
         renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 0, 0, 1), 1.0f, 0);
         if (renderer->BeginFrame() != 0) {
             LogError("Неудачно начало рендеринга.");
-            return 1;
+            return kStatusFailed;
         }
         if (RenderScene() != 0) {
             LogError("Неудачен рендеринг.");
-            return 1;
+            return kStatusFailed;
         }
         DrawOverlays();
         renderer->EndFrame();
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::Destroy() {
     if (IsFullMode(mode_)) {
         if (ReleaseSceneData() != 0) {
             LogError("Невозможно удалить данные скринсейвера.");
-            return 1;
+            return kStatusFailed;
         }
         if (ReleaseOverlayData() != 0) {
             LogError("Невозможно удалить данные визуализации.");
-            return 1;
+            return kStatusFailed;
         }
     }
     if (DestroyWindows() != 0) {
         LogError("Невозможно удалить окна скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Окна скринсейвера удалены.");
     if (ReleaseEngine() != 0) {
         LogError("Невозможно завершить работу скринсейвера.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Скринсейвер завершил работу.");
     Pause(1000);
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::OnInputEvent(const InputEvent& event) {
@@ -457,21 +458,21 @@ int ScreensaverApp::LoadOverlayTexture(const char* fileName, bool allowCompressi
     if (!file) {
         // A missing picture leaves its place empty rather than stopping the saver.
         LogWarning("Файл [%s] не найден.", fileName);
-        return 0;
+        return kStatusOk;
     }
     Pointer<Image> image(new (std::nothrow) Image());
     Pointer<Texture> texture(new (std::nothrow) Texture());
-    if (!image || !texture) return 2;
+    if (!image || !texture) return kStatusNoMemory;
     if (image->LoadFromFile(file) != 0) {
         LogWarning("Невозможно загрузить изображение [%s].", fileName);
-        return 0;
+        return kStatusOk;
     }
     image->SetName(fileName);
     texture->SetName(fileName);
     texture->SetAllowCompression(allowCompression);
     texture->SetImage(image.Get());
     *out = texture;
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::CreateOverlayData() {
@@ -481,7 +482,7 @@ int ScreensaverApp::CreateOverlayData() {
     Pointer<IntBuffer> indices(new (std::nothrow) IntBuffer(6));
     textureEffect_ = new (std::nothrow) TextureEffect();
     overlayCamera_ = new (std::nothrow) Camera();
-    if (!quad_ || !positions || !coords || !indices || !textureEffect_ || !overlayCamera_) return 2;
+    if (!quad_ || !positions || !coords || !indices || !textureEffect_ || !overlayCamera_) return kStatusNoMemory;
     static const float kCorners[6][2] = {{0, 0}, {1, 1}, {1, 0}, {0, 0}, {0, 1}, {1, 1}};
     for (int i = 0; i < 6; ++i) {
         positions->GetElements()[i] = Vector3(kCorners[i][0], kCorners[i][1], 0);
@@ -497,14 +498,14 @@ int ScreensaverApp::CreateOverlayData() {
     quad_->SetUpdateWorldBound(false);
     quad_->SetEffect(textureEffect_.Get());
 
-    if (LoadOverlayTexture("loader.jpg", false, &loader_) != 0) return 1;
+    if (LoadOverlayTexture("loader.jpg", false, &loader_) != 0) return kStatusFailed;
     if (loader_) LogInfo("LoadingTexture Loaded");
     static const char* const kCornerFiles[4] = {"4loader_ld.tga", "4loader_rd.tga", "4loader_lu.tga",
                                                 "4loader_ru.tga"};
     for (int i = 0; i < 4; ++i)
-        if (LoadOverlayTexture(kCornerFiles[i], true, &corners_[i]) != 0) return 1;
+        if (LoadOverlayTexture(kCornerFiles[i], true, &corners_[i]) != 0) return kStatusFailed;
     for (int i = 0; i < 15; ++i)
-        if (LoadOverlayTexture(kCharacterFiles[i], true, &characters_[i]) != 0) return 1;
+        if (LoadOverlayTexture(kCharacterFiles[i], true, &characters_[i]) != 0) return kStatusFailed;
     return CreateFadeEffect();
 }
 
@@ -555,12 +556,12 @@ void ScreensaverApp::DrawCorner(Texture* texture, bool right, bool top) {
 
 int ScreensaverApp::DrawLoadingScreen() {
     Renderer* renderer = ModuleManager::GetRenderer();
-    if (!renderer || !quad_) return 1;
+    if (!renderer || !quad_) return kStatusFailed;
     renderer->SetCamera(overlayCamera_.Get());
     renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 1, 0, 1), 1.0f, 0);
     if (renderer->BeginFrame() != 0) {
         LogError("Неудачно начало рендеринга.");
-        return 1;
+        return kStatusFailed;
     }
     BeginOverlay();
     textureEffect_->SetColor(Color(1, 1, 1, 1));
@@ -582,11 +583,11 @@ int ScreensaverApp::DrawLoadingScreen() {
     for (Pointer<Texture>& corner : corners_) corner.Reset();
     keptCamera_.Reset();
     renderer->SetCamera(nullptr);
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::DrawText(const String& text, float x, float y, float w, float h) {
-    if (!quad_ || !textureEffect_) return 0;
+    if (!quad_ || !textureEffect_) return kStatusOk;
     Transform& transform = quad_->GetLocalTransform();
     transform.SetScale(Vector3(w, h, 1));
     const char* characters = text.GetText();
@@ -604,14 +605,14 @@ int ScreensaverApp::DrawText(const String& text, float x, float y, float w, floa
         }
         x += w;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::DrawOverlays() {
-    if (!quad_ || !textureEffect_) return 0;
-    if (!settings_.showFps && !settings_.showTime) return 0;
+    if (!quad_ || !textureEffect_) return kStatusOk;
+    if (!settings_.showFps && !settings_.showTime) return kStatusOk;
     Renderer* renderer = ModuleManager::GetRenderer();
-    if (!renderer) return 0;
+    if (!renderer) return kStatusOk;
     const Renderer::ProfileScope section(*renderer, "overlays");
     BeginOverlay();
     textureEffect_->SetColor(Color(1, 1, 1, 1));
@@ -629,13 +630,13 @@ int ScreensaverApp::DrawOverlays() {
                  OverlayText::kCharHeight);
     }
     EndOverlay();
-    return 0;
+    return kStatusOk;
 }
 
 int ScreensaverApp::ReleaseOverlayData() {
     if (ReleaseFadeEffect() != 0) {
         LogError("Невозможно удалить данные визуализации дочернего сейвера.");
-        return 1;
+        return kStatusFailed;
     }
     quad_.Reset();
     textureEffect_.Reset();
@@ -644,7 +645,7 @@ int ScreensaverApp::ReleaseOverlayData() {
     loader_.Reset();
     for (Pointer<Texture>& corner : corners_) corner.Reset();
     for (Pointer<Texture>& character : characters_) character.Reset();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

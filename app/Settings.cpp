@@ -2,6 +2,7 @@
 
 #include "app/ConfigTextReader.h"
 #include "core/Log.h"
+#include "core/Status.h"
 
 #include <cstring>
 
@@ -83,7 +84,7 @@ void Settings::SetValue(int index, int value) {
 int Settings::ParseValue(const String& key, const String& value) {
     const int index = FindValue(key.GetText());
     // The key must be the whole name: a key holding a zero byte is not one.
-    if (index < 0 || key.GetLength() != int(std::strlen(kNames[index]))) return 0;
+    if (index < 0 || key.GetLength() != int(std::strlen(kNames[index]))) return kStatusOk;
     int number = 0;
     const bool isNumber = ConfigTextReader::ScanInt(value, &number);
     // A flag reads into a zero that stays zero without a number; an integer keeps its value.
@@ -91,7 +92,7 @@ int Settings::ParseValue(const String& key, const String& value) {
         SetValue(index, isNumber ? number : 0);
     else if (isNumber)
         SetValue(index, number);
-    return 0;
+    return kStatusOk;
 }
 
 namespace {

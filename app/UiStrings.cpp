@@ -2,6 +2,7 @@
 
 #include "app/ConfigTextReader.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "platform/Resources.h"
 
 namespace nuv {
@@ -15,7 +16,7 @@ int UiStrings::Load(const uint8_t* text, size_t length) {
         if (key.IsEmpty()) continue;
         table_.Insert(key, value);
     }
-    return 0;
+    return kStatusOk;
 }
 
 int UiStrings::LoadResource() {
@@ -23,7 +24,7 @@ int UiStrings::LoadResource() {
     size_t size = 0;
     if (LoadResourceText(kResourceId, &bytes, &size) != 0) {
         LogInfo("Ресурс локальных данных не загружен.");
-        return 1;
+        return kStatusFailed;
     }
     LogInfo("Ресурс локальных данных загружен.");
     return Load(bytes, size);

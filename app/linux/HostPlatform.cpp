@@ -4,6 +4,7 @@
 #include "app/InputManager.h"
 #include "app/SdlInput.h"
 #include "core/Log.h"
+#include "core/Status.h"
 
 #include <SDL.h>
 
@@ -30,17 +31,17 @@ int HostPlatform::CheckDisplay() {
     const char* driver = "";
     switch (DisplayPresence::Check(&driver)) {
     case DisplayPresence::kDisplay:
-        return 0;
+        return kStatusOk;
     case DisplayPresence::kHeadlessRequested:
         LogWarning("Дисплея нет: запуск без вывода на экран, видеодрайвер [%s].", driver);
         std::fprintf(stderr, "halvane: headless run (SDL video driver '%s'): nothing is shown on a screen\n", driver);
-        return 0;
+        return kStatusOk;
     case DisplayPresence::kNone:
     default:
         LogError("Нет дисплея: полноэкранному режиму и предпросмотру нужен дисплей X11 или Wayland.");
         std::fprintf(stderr, "halvane: no display: a full-screen or preview run needs an X11 or Wayland display "
                              "(DISPLAY or WAYLAND_DISPLAY); SDL_VIDEODRIVER=offscreen asks for a headless run\n");
-        return 1;
+        return kStatusFailed;
     }
 }
 

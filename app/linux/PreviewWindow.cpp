@@ -2,6 +2,7 @@
 
 #include "app/TerminationSignal.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/FileManager.h"
 #include "media/image/Image.h"
@@ -49,7 +50,7 @@ PreviewWindow::~PreviewWindow() {
 }
 
 int PreviewWindow::Create(uint64_t parent, const char* title) {
-    if (window_) return 0;
+    if (window_) return kStatusOk;
     if (parent != 0) {
         // A number that is no window would make the window system end the process.
         const int watched = parent_.Watch(parent);
@@ -61,13 +62,13 @@ int PreviewWindow::Create(uint64_t parent, const char* title) {
             else
                 std::fprintf(stderr, "halvane: no display to find window %llu on\n",
                              static_cast<unsigned long long>(parent));
-            return 1;
+            return kStatusFailed;
         }
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         LogError("Невозможно создать окно предпросмотра. Причина [%s].", SDL_GetError());
         parent_.Stop();
-        return 1;
+        return kStatusFailed;
     }
     if (parent != 0) {
         // The control panel's window, given by its X11 id: we draw into it. Its owner may
@@ -81,9 +82,9 @@ int PreviewWindow::Create(uint64_t parent, const char* title) {
         LogError("Невозможно создать окно предпросмотра. Причина [%s].", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         parent_.Stop();
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 void PreviewWindow::LoadPicture() {

@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "core/Pointer.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/FileManager.h"
 #include "media/ModuleManager.h"
@@ -460,10 +461,10 @@ int RunConfigureDialog(const Settings& defaults, Settings* current, const UiStri
 
     std::string path;
     const bool havePath = SettingsStore::MakePath(registryPath, &path) == 0;
-    SettingsDialog dialog(model, strings, webSiteUrl, [&](const Settings& settings) {
+    SettingsDialog dialog(model, strings, webSiteUrl, [&](const Settings& settings) -> int {
         if (!havePath) {
             LogError("Неудачна попытка открытия пути реестра [%s].", registryPath.GetText());
-            return 1;
+            return kStatusFailed;
         }
         SettingsStore store(path);
         return store.Write(settings);

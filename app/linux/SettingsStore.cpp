@@ -2,6 +2,7 @@
 #include "app/SettingsStore.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "platform/Folders.h"
 
 #include <cerrno>
@@ -63,15 +64,15 @@ int ReportUnreadable(const std::string& path, const char* reason) {
     LogError("Неудачна попытка открытия пути реестра [%s].", path.c_str());
     LogError("Файл настроек [%s] не читается: %s.", path.c_str(), reason);
     std::fprintf(stderr, "halvane: cannot read the settings file %s: %s\n", path.c_str(), reason);
-    return 1;
+    return kStatusFailed;
 }
 
 } // namespace
 
 int SettingsStore::MakePath(const String& registryPath, std::string* path) {
-    if (!path) return 1;
+    if (!path) return kStatusFailed;
     std::string folder;
-    if (GetConfigFolder(&folder) != 0) return 1;
+    if (GetConfigFolder(&folder) != 0) return kStatusFailed;
     std::string relative;
     const char* text = registryPath.GetText();
     const int length = registryPath.GetLength();
@@ -87,9 +88,9 @@ int SettingsStore::MakePath(const String& registryPath, std::string* path) {
         if (!relative.empty()) relative += '/';
         relative += component;
     }
-    if (relative.empty()) return 1;
+    if (relative.empty()) return kStatusFailed;
     *path = JoinPath(folder, relative + ".conf");
-    return 0;
+    return kStatusOk;
 }
 
 int SettingsStore::ReadText(int fd, size_t maxSize, std::string* text) {
@@ -100,9 +101,9 @@ int SettingsStore::ReadText(int fd, size_t maxSize, std::string* text) {
     for (;;) {
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return 2;
-        if (n == 0) return 0;
-        if (text->size() + size_t(n) > maxSize) return 1;
+        if (n < 0) return kStatusNoMemory;
+        if (n == 0) return kStatusOk;
+        if (text->size() + size_t(n) > maxSize) return kStatusFailed;
         text->append(chunk, size_t(n));
     }
 }
@@ -111,7 +112,7 @@ int SettingsStore::RemoveOrphanedTemporaries() const {
     const std::string folder = FolderOf(path_);
     const std::string name = NameOf(path_);
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return 0;
+    if (!dir) return kStatusOk;
     int removed = 0;
     while (dirent* entry = readdir(dir)) {
         if (!IsTemporaryOf(entry->d_name, name)) continue;
@@ -146,7 +147,7 @@ void SettingsStore::WriteFirstRun(const Settings& settings) {
 }
 
 int SettingsStore::Read(Settings* settings) {
-    if (!settings) return 1;
+    if (!settings) return kStatusFailed;
     RemoveOrphanedTemporaries();
     // Non-blocking, so that a pipe put in the file's place cannot hold the start up.
     const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -154,7 +155,7 @@ int SettingsStore::Read(Settings* settings) {
     if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
         LogInfo("Первый запуск скринсейвера. Запись параметров по-умолчанию в реестр...");
         WriteFirstRun(*settings);
-        return 0;
+        return kStatusOk;
     }
     if (fd < 0) return ReportUnreadable(path_, std::strerror(errno));
     struct stat info = {};
@@ -172,13 +173,13 @@ int SettingsStore::Read(Settings* settings) {
         LogWarning("Файл настроек [%s] больше %zu байт и не является файлом настроек: действуют значения "
                    "по-умолчанию.",
                    path_.c_str(), kMaxFileSize);
-        return 0;
+        return kStatusOk;
     }
     if (text.empty()) {
         // What a write killed before its first byte leaves: the store is filled again.
         LogWarning("Файл настроек [%s] пуст: в него записываются значения по-умолчанию.", path_.c_str());
         WriteFirstRun(*settings);
-        return 0;
+        return kStatusOk;
     }
     const Settings before = *settings;
     std::vector<int> badLines;
@@ -186,7 +187,7 @@ int SettingsStore::Read(Settings* settings) {
     for (const int line : badLines)
         LogWarning("Файл настроек [%s], строка %d: не является значением параметра и пропущена.", path_.c_str(), line);
     settings->ApplyLimits(before);
-    return 0;
+    return kStatusOk;
 }
 
 int SettingsStore::Write(const Settings& settings) {
@@ -195,7 +196,7 @@ int SettingsStore::Write(const Settings& settings) {
     if (CreateFolders(folder) != 0) {
         writeError_ = std::strerror(errno);
         LogError("Неудачна попытка открытия пути реестра [%s].", path_.c_str());
-        return 1;
+        return kStatusFailed;
     }
     RemoveOrphanedTemporaries();
     // The new text goes to a file beside the old one and replaces it only once it is complete.
@@ -217,7 +218,7 @@ int SettingsStore::Write(const Settings& settings) {
     if (fd < 0) {
         writeError_ = std::strerror(errno);
         LogError("Неудачна попытка открытия пути реестра [%s].", path_.c_str());
-        return 1;
+        return kStatusFailed;
     }
     bool written = WriteAll(fd, Format(settings)) && fsync(fd) == 0;
     int error = written ? 0 : errno;
@@ -234,9 +235,9 @@ int SettingsStore::Write(const Settings& settings) {
     if (!written) {
         writeError_ = std::strerror(error);
         LogError("Неудачна попытка закрытия пути реестра [%s].", path_.c_str());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

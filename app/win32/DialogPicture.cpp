@@ -1,6 +1,7 @@
 #include "app/win32/DialogPicture.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/FileManager.h"
 #include "platform/win32/WideText.h"
@@ -16,11 +17,11 @@ DialogPicture::~DialogPicture() {
 
 int DialogPicture::Show(HWND dialog, int id, const char* fileName) {
     HWND control = GetDlgItem(dialog, id);
-    if (!control) return 1;
+    if (!control) return kStatusFailed;
     File* file = FileManager::FindFile(fileName);
     if (!file) {
         LogWarning("Файл [%s] не найден.", fileName);
-        return 1;
+        return kStatusFailed;
     }
     if (file_.GetPath().empty()) {
         std::vector<uint8_t> bytes;
@@ -32,7 +33,7 @@ int DialogPicture::Show(HWND dialog, int id, const char* fileName) {
         }
         if (!read || file_.Create("NEW") != 0 || file_.Write(bytes.data(), bytes.size()) != 0) {
             LogWarning("Невозможно записать изображение [%s]: %s", fileName, file_.GetError().c_str());
-            return 1;
+            return kStatusFailed;
         }
     }
     RECT rect;
@@ -41,13 +42,13 @@ int DialogPicture::Show(HWND dialog, int id, const char* fileName) {
                                         rect.right - rect.left, rect.bottom - rect.top, LR_LOADFROMFILE));
     if (!bitmap) {
         LogWarning("Невозможно загрузить изображение [%s].", fileName);
-        return 1;
+        return kStatusFailed;
     }
     HGDIOBJ previous = HGDIOBJ(SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(bitmap)));
     if (previous && previous != bitmap_) DeleteObject(previous);
     if (bitmap_) DeleteObject(bitmap_);
     bitmap_ = bitmap;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

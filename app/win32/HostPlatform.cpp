@@ -1,6 +1,7 @@
 #include "app/HostPlatform.h"
 
 #include "app/InputManager.h"
+#include "core/Status.h"
 #include "platform/win32/WindowInput.h"
 
 #include <windows.h>
@@ -41,7 +42,7 @@ void HostPlatform::SetCursorVisible(bool visible) {
 
 int HostPlatform::CheckDisplay() {
     // A Windows session always has its desktop.
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -4,6 +4,7 @@
 #include "app/PreviewWindow.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "media/File.h"
 #include "media/FileManager.h"
 #include "media/image/Image.h"
@@ -103,9 +104,9 @@ PreviewWindow::~PreviewWindow() {
 }
 
 int PreviewWindow::Create(uint64_t parent, const char* title) {
-    if (native_) return 0;
+    if (native_) return kStatusOk;
     native_ = new (std::nothrow) Native;
-    if (!native_) return 2;
+    if (!native_) return kStatusNoMemory;
     // The preview shares the machine with the control panel: it runs when nothing else wants to.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
     native_->parent = HWND(uintptr_t(parent));
@@ -125,7 +126,7 @@ int PreviewWindow::Create(uint64_t parent, const char* title) {
         if (!GetClientRect(native_->parent, &rect)) {
             LogError("Невозможно создать окно предпросмотра: нет окна [%llu].", (unsigned long long)parent);
             Destroy();
-            return 1;
+            return kStatusFailed;
         }
         style = WS_CHILD | WS_VISIBLE;
         AdjustWindowRect(&rect, style, FALSE);
@@ -137,11 +138,11 @@ int PreviewWindow::Create(uint64_t parent, const char* title) {
         LogError("Невозможно создать окно предпросмотра. Причина [%s].",
                  DescribeWindowsError("CreateWindowEx", GetLastError()).c_str());
         Destroy();
-        return 1;
+        return kStatusFailed;
     }
     SetWindowLongPtrW(native_->window, GWLP_USERDATA, LONG_PTR(native_));
     PostMessageW(native_->window, WM_USER, 0, 0);
-    return 0;
+    return kStatusOk;
 }
 
 void PreviewWindow::LoadPicture() {

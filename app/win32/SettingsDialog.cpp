@@ -5,6 +5,7 @@
 #include "app/UiStrings.h"
 #include "core/Log.h"
 #include "core/Renderer.h"
+#include "core/Status.h"
 #include "media/ModuleManager.h"
 #include "platform/win32/WideText.h"
 
@@ -256,10 +257,10 @@ int RunConfigureDialog(const Settings& defaults, Settings* current, const UiStri
     }
     std::string path;
     const bool havePath = SettingsStore::MakePath(registryPath, &path) == 0;
-    SettingsDialog dialog(model, strings, webSiteUrl, [&](const Settings& settings) {
+    SettingsDialog dialog(model, strings, webSiteUrl, [&](const Settings& settings) -> int {
         if (!havePath) {
             LogError("Неудачна попытка открытия пути реестра [%s].", registryPath.GetText());
-            return 1;
+            return kStatusFailed;
         }
         return SettingsStore(path).Write(settings);
     });

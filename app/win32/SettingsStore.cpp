@@ -2,6 +2,7 @@
 #include "app/SettingsStore.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>
@@ -25,7 +26,7 @@ std::wstring SystemErrorText(LONG code) {
 } // namespace
 
 int SettingsStore::MakePath(const String& registryPath, std::string* path) {
-    if (!path) return 1;
+    if (!path) return kStatusFailed;
     // The shipped path doubles its separators: empty components go, as do "." and "..".
     std::string key;
     const char* text = registryPath.GetText();
@@ -39,13 +40,13 @@ int SettingsStore::MakePath(const String& registryPath, std::string* path) {
         if (!key.empty()) key += '\\';
         key += component;
     }
-    if (key.empty()) return 1;
+    if (key.empty()) return kStatusFailed;
     *path = key;
-    return 0;
+    return kStatusOk;
 }
 
 int SettingsStore::Read(Settings* settings) {
-    if (!settings) return 1;
+    if (!settings) return kStatusFailed;
     HKEY key = nullptr;
     DWORD disposition = 0;
     const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, Utf8ToWide(path_).c_str(), 0, nullptr,
@@ -53,17 +54,17 @@ int SettingsStore::Read(Settings* settings) {
     if (opened != ERROR_SUCCESS) {
         LogError("Неудачна попытка открытия пути реестра [%s].", path_.c_str());
         MessageBoxW(nullptr, SystemErrorText(opened).c_str(), L"Error", MB_OK | MB_ICONINFORMATION);
-        return 1;
+        return kStatusFailed;
     }
     if (disposition == REG_CREATED_NEW_KEY) {
         RegCloseKey(key);
         LogInfo("Первый запуск скринсейвера. Запись параметров по-умолчанию в реестр...");
         if (Write(*settings) != 0) {
             LogError("Невозможно записать в реестр значения по-умолчанию.");
-            return 1;
+            return kStatusFailed;
         }
         LogInfo("Значения параметров по-умолчанию записаны в реестр.");
-        return 0;
+        return kStatusOk;
     }
     for (int i = 0; i < Settings::kValueCount; ++i) {
         // Whatever the value's type, up to four bytes are the number (little-endian, the rest
@@ -78,9 +79,9 @@ int SettingsStore::Read(Settings* settings) {
     }
     if (RegCloseKey(key) != ERROR_SUCCESS) {
         LogError("Неудачна попытка закрытия пути реестра [%s].", path_.c_str());
-        return 1;
+        return kStatusFailed;
     }
-    return 0;
+    return kStatusOk;
 }
 
 int SettingsStore::Write(const Settings& settings) {
@@ -88,7 +89,7 @@ int SettingsStore::Write(const Settings& settings) {
     if (RegCreateKeyExW(HKEY_CURRENT_USER, Utf8ToWide(path_).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         LogError("Неудачна попытка открытия пути реестра [%s].", path_.c_str());
-        return 1;
+        return kStatusFailed;
     }
     int status = 0;
     for (int i = 0; i < Settings::kValueCount; ++i) {
@@ -101,7 +102,7 @@ int SettingsStore::Write(const Settings& settings) {
     RegFlushKey(key);
     if (RegCloseKey(key) != ERROR_SUCCESS) {
         LogError("Неудачна попытка закрытия пути реестра [%s].", path_.c_str());
-        return 1;
+        return kStatusFailed;
     }
     // A value that could not be set must not pass for saved settings.
     if (status != 0) LogError("Неудачна попытка записи в реестр [%s].", path_.c_str());
