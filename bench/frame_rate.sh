@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Frames per second of the real screensaver (its shipped scene, full screen on an 800 x 600 virtual
+# display, Xvfb with Mesa's software rasteriser), counted from outside the program: a preloaded
+# library (bench/SwapClock.cpp) notes the time of every buffer swap. Configurations take turns,
+# round by round, so that a loaded machine slows all of them alike: every option on, each of
+# reflections, shadows, snow and shine off in turn, every option off. Each run skips SKIP seconds
+# after its first frame of the scene, then counts frames for SECONDS. Prints per configuration the
+# median frames/s (and the rounds' lowest and highest), the start-up, and the frame-time ratio
+# all-on / all-off.
+#   Start-up: from exec to the swap of the first frame of the scene (the second swap: the first
+#   shows the loading screen), and the same without the time the program's main thread slept in
+#   between (its fixed pause after caching the textures).
+#
+#   bench/frame_rate.sh BUILD_DIR [ROUNDS [SECONDS [SKIP]]]
+#   (BUILD_DIR configured with -DNUV_BUILD_BENCH=ON; defaults: 3 rounds, 10 s counted after 4 s)
+#   NUV_FRAME_CONFIGS="all-on all-off" picks configurations; NUV_FRAME_OTHER=BUILD_DIR adds the
+#   configurations again for a second build (say, main before a change), as "NAME@other".
+set -euo pipefail
+
+build=$(realpath "${1:?usage: frame_rate.sh BUILD_DIR [ROUNDS [SECONDS [SKIP]]]}")
+rounds=${2:-3}
+seconds=${3:-10}
+skip=${4:-4}
+other=${NUV_FRAME_OTHER:+$(realpath "$NUV_FRAME_OTHER")}
+
+if [[ ${NUV_FRAME_INSIDE:-} != 1 ]]; then
+    command -v xvfb-run >/dev/null || { echo "frame_rate: xvfb-run is missing (Debian package xvfb)" >&2; exit 2; }
+    for b in "$build" ${other:+"$other"}; do
+        for f in app/halvane bench/libswap_clock.so; do
+            [[ -e $b/$f ]] || { echo "frame_rate: $b/$f is missing (build with -DNUV_BUILD_BENCH=ON)" >&2; exit 2; }
+        done
+    done
+    # One virtual display for the whole run; the program takes its desktop mode, 800 x 600.
+    NUV_FRAME_INSIDE=1 exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$0" "$@"
+fi
+
+declare -A options=(
+    [all-on]="--reflections --shadows --snow --shine"
+    [no-reflections]="--no-reflections --shadows --snow --shine"
+    [no-shadows]="--reflections --no-shadows --snow --shine"
+    [no-snow]="--reflections --shadows --no-snow --shine"
+    [no-shine]="--reflections --shadows --snow --no-shine"
+    [all-off]="--no-reflections --no-shadows --no-snow --no-shine"
+)
+read -r -a configs <<<"${NUV_FRAME_CONFIGS:-all-on no-reflections no-shadows no-snow no-shine all-off}"
+runs=()
+for c in "${configs[@]}"; do
+    [[ -n ${options[$c]:-} ]] || { echo "frame_rate: unknown configuration $c" >&2; exit 2; }
+    runs+=("$c")
+    [[ -n $other ]] && runs+=("$c@other")
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# A home of its own: the stored settings are the defaults, the log stays out of the user's.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
+mkdir -p "$HOME"
+
+# One run: prints "FPS STARTUP STARTUP_WITHOUT_SLEEP".
+run_one() {
+    local dir=$1 opts=$2 clock=$work/swaps.txt
+    rm -f "$clock"
+    : >"$clock"
+    # shellcheck disable=SC2086
+    SWAP_CLOCK_FILE=$clock LD_PRELOAD=$dir/bench/libswap_clock.so \
+        bash -c 'echo "exec $EPOCHREALTIME" >>"$1"; shift; exec "$@"' _ "$clock" \
+        "$dir/app/halvane" /s --no-music --no-effects --no-clock --no-fps $opts >/dev/null 2>&1 &
+    local pid=$! waited=0
+    # The first frame of the scene, then the stretch that is skipped and the one that is counted.
+    until (($(grep -c '^swap' "$clock") >= 2)); do
+        sleep 0.2
+        waited=$((waited + 1))
+        if ((waited > 300)) || ! kill -0 "$pid" 2>/dev/null; then
+            kill -TERM "$pid" 2>/dev/null || true
+            wait "$pid" 2>/dev/null || true
+            echo "frame_rate: no frame of the scene within a minute ($opts)" >&2
+            return 1
+        fi
+    done
+    sleep "$(awk -v a="$skip" -v b="$seconds" 'BEGIN { print a + b + 0.5 }')"
+    kill -TERM "$pid"
+    wait "$pid" || true
+    awk -v skip="$skip" -v span="$seconds" '
+        $1 == "exec" { exec = $2 }
+        $1 == "swap" { swaps[++n] = $2 }
+        $1 == "sleep" && n == 1 { slept += $3 - $2 }
+        END {
+            scene = swaps[2]; from = scene + skip; to = from + span
+            for (i = 2; i <= n; ++i) if (swaps[i] >= from && swaps[i] <= to) { if (!first) first = swaps[i]; last = swaps[i]; ++count }
+            fps = (count > 1) ? (count - 1) / (last - first) : 0
+            printf "%.2f %.3f %.3f\n", fps, scene - exec, scene - exec - slept
+        }' "$clock"
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+for r in "${runs[@]}"; do : >"$work/$r.txt"; done
+for ((i = 1; i <= rounds; ++i)); do
+    for r in "${runs[@]}"; do
+        dir=$build
+        [[ $r == *@other ]] && dir=$other
+        result=$(run_one "$dir" "${options[${r%@other}]}")
+        echo "$result" >>"$work/$r.txt"
+        echo "round $i/$rounds $r: $result" >&2
+    done
+done
+
+printf '%-22s %8s %8s %8s %10s %10s\n' configuration "frames/s" lowest highest "start s" "w/o sleep"
+declare -A fps
+for r in "${runs[@]}"; do
+    fps[$r]=$(cut -d' ' -f1 "$work/$r.txt" | median)
+    low=$(cut -d' ' -f1 "$work/$r.txt" | sort -g | head -n1)
+    high=$(cut -d' ' -f1 "$work/$r.txt" | sort -g | tail -n1)
+    start=$(cut -d' ' -f2 "$work/$r.txt" | median)
+    bare=$(cut -d' ' -f3 "$work/$r.txt" | median)
+    printf '%-22s %8.2f %8.2f %8.2f %10.3f %10.3f\n' "$r" "${fps[$r]}" "$low" "$high" "$start" "$bare"
+done
+echo "(medians of $rounds rounds; frames counted for $seconds s after $skip s; 800 x 600, Xvfb, $(sed -n 's/.*Vendor \[\(.*\)\].*/\1/p' "$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt" 2>/dev/null | tail -n1))"
+for suffix in "" ${other:+@other}; do
+    on=${fps[all-on$suffix]:-} off=${fps[all-off$suffix]:-}
+    if [[ -n $on && -n $off ]]; then
+        awk -v on="$on" -v off="$off" -v s="$suffix" \
+            'BEGIN { if (on > 0) printf "frame time all-on / all-off%s: %.2f\n", s, off / on }'
+    fi
+done
