@@ -22,7 +22,11 @@
 #include "platform/SystemWindow.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"
+#include "render/CustomGlowPostRenderEffect.h"
+#include "render/SceneNodeEffect.h"
+#include "render/ShadowmapEffect.h"
 #include "scene/ParticleSystem.h"
+#include "scene/SceneNode.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,6 +59,9 @@ struct Options {
     double step = 1.0 / 30.0;
     bool warmUp = false;
     bool profile = false;
+    bool shadows = true;
+    bool shine = true;
+    int seed = -1;
     std::string out = ".";
 };
 
@@ -125,6 +132,19 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
             o.warmUp = true;
         } else if (a == "--profile") {
             o.profile = true;
+        } else if (a == "--seed") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            const long seed = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || seed < 0 || seed > 0x7FFFFFFF) {
+                err << "nuvtool render: --seed is a number from 0 to 2147483647\n";
+                return false;
+            }
+            o.seed = int(seed);
+        } else if (a == "--no-shadows") {
+            o.shadows = false;
+        } else if (a == "--no-shine") {
+            o.shine = false;
         } else if (!a.empty() && a[0] == '-') {
             err << "nuvtool render: unknown option " << a << "\n";
             return false;
@@ -232,12 +252,24 @@ void WarmUpParticles(Node& root) {
         for (int i = 0; i < systems.GetCount(); ++i) static_cast<ParticleSystem*>(systems[i])->UpdateTree(0.01, true);
 }
 
+// As the screensaver's --no-shadows and --no-shine leave them out: every effect of the class
+// leaves the node that carries it.
+void RemoveEffects(Node& root, const Rtti& type) {
+    Array<Object*> found;
+    root.CollectByType(type, found);
+    // Held while they are removed: an effect found twice is not used after its removal.
+    std::vector<Pointer<SceneNodeEffect>> effects;
+    for (int i = 0; i < found.GetCount(); ++i) effects.emplace_back(static_cast<SceneNodeEffect*>(found[i]));
+    for (const Pointer<SceneNodeEffect>& effect : effects)
+        if (SceneNode* owner = effect->GetOwner()) owner->RemoveEffect(effect.Get());
+}
+
 } // namespace
 
 void RenderCommand::PrintHelp(std::ostream& out) {
     out << "usage: nuvtool render SCENE [--media DIR|ARCHIVE] [--camera NAME] [--size WxH]\n"
            "                      [--frames N] [--step SECONDS] [--warm-up] [--profile] [--format tga|bmp|jpg]\n"
-           "                      [--out DIR]\n"
+           "                      [--seed N] [--no-shadows] [--no-shine] [--out DIR]\n"
            "  Loads SCENE (a path inside the media, such as Main.STR, or a .STR file on disk), draws it\n"
            "  through the platform's renderer module (OpenGL offscreen; Direct3D 9 in nuvtool.exe) and\n"
            "  writes frame_0000.tga, frame_0001.tga, ... into\n"
@@ -251,6 +283,10 @@ void RenderCommand::PrintHelp(std::ostream& out) {
            "  the depth and stencil tests) of each section of the frame: shadow depth, reflection,\n"
            "  opaque, transparent, sprites, the glow's steps, overlays; a section drawing into a\n"
            "  texture names it in brackets. The first frame is left out when there are several.\n"
+           "  --seed N starts the random numbers (the particles' spread) from N instead of the clock,\n"
+           "  so that the same scene, steps and seed give the same pictures.\n"
+           "  --no-shadows and --no-shine leave out the shadows and the glow, as the screensaver's\n"
+           "  options of those names do.\n"
            "exit status: 0 done, 1 the scene, camera or renderer failed, 2 bad arguments or input\n";
 }
 
@@ -281,6 +317,8 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     RegisterMessageOutput(log.Get());
     int result = kExitFailed;
     if (InitializeEngine() == 0) {
+        // After the engine's own seeding from the clock.
+        if (o.seed >= 0) std::srand(unsigned(o.seed));
         // The codecs the host makes at start: scenes, archives and pictures by extension.
         for (const char* codec : {"BMPImageCodec", "JPGImageCodec", "TGAImageCodec", "CUBEImageCodec",
                                   "STRSceneCodec", "RAR2FileCodec"})
@@ -308,6 +346,8 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         << " picture\n";
                 } else {
                     result = kExitOk;
+                    if (!o.shadows) RemoveEffects(*node, ShadowmapEffect::TYPE);
+                    if (!o.shine) RemoveEffects(*node, CustomGlowPostRenderEffect::TYPE);
                     // Sprites drawn as quads face the camera the update finds.
                     renderer->SetCamera(camera);
                     node->UpdateTree(0.0, true);

@@ -1,5 +1,7 @@
 // The default scene drawn offscreen by nuvtool, as a person making content would look at it:
 // the garlands shine in the shot made for them, and snow is seen against the sky in every shot.
+#include "TgaPicture.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -19,34 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;  // top row first
-};
-
-// An uncompressed true-colour TGA as nuvtool writes it.
-bool ReadTga(const fs::path& path, Picture& picture) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> tga((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (tga.size() < 18 || tga[2] != 2) return false;
-    picture.width = tga[12] | tga[13] << 8;
-    picture.height = tga[14] | tga[15] << 8;
-    const int bytes = tga[16] / 8;
-    const bool topFirst = (tga[17] & 0x20) != 0;
-    const size_t start = 18 + tga[0];
-    if (bytes < 3 || tga.size() < start + size_t(picture.width) * size_t(picture.height) * size_t(bytes)) return false;
-    picture.rgb.resize(size_t(picture.width) * size_t(picture.height) * 3);
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) {
-            const int row = topFirst ? y : picture.height - 1 - y;
-            const uint8_t* p = &tga[start + (size_t(row) * size_t(picture.width) + size_t(x)) * size_t(bytes)];
-            uint8_t* q = &picture.rgb[(size_t(y) * size_t(picture.width) + size_t(x)) * 3];
-            q[0] = p[2];
-            q[1] = p[1];
-            q[2] = p[0];
-        }
-    return true;
-}
+using Picture = TgaPicture;
 
 int Count(const Picture& p, int firstRow, const std::function<bool(int, int, int)>& test) {
     int n = 0;
@@ -89,7 +64,7 @@ protected:
         for (int i = 0; i < frames; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%04d.tga", i);
-            if (!ReadTga(out / name, pictures[size_t(i)])) return false;
+            if (!pictures[size_t(i)].Read(out / name)) return false;
         }
         return true;
     }
