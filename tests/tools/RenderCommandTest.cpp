@@ -106,6 +106,8 @@ TEST_F(RenderCommandTest, BadRequestsGetClearAnswers) {
     EXPECT_EQ(Run("Nope.STR --media '" + std::string(NUV_MEDIA_ARCHIVE) + "'"), 2);
     EXPECT_EQ(Run(scene_ + " --size 10"), 2);
     EXPECT_EQ(Run(scene_ + " --frames 0"), 2);
+    for (const char* seed : {"-1", "x", "3abc", "", "2147483648"})
+        EXPECT_EQ(Run(scene_ + " --seed '" + seed + "'"), 2) << seed;
     EXPECT_EQ(Run("Main.STR --media '" + (dir_ / "none.rar2").string() + "'"), 2);
     EXPECT_EQ(Run(scene_ + " --camera 'No Such Camera' --out '" + dir_.string() + "'"), 1);
     std::ifstream err(dir_ / "err.txt");
