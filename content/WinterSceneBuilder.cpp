@@ -77,7 +77,9 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     VillageBuilder village(kit);
     village.AddLights(*world);
 
-    AddSky(kit, *world);
+    // The sky is made first (the mirrors take it) and drawn after the solid world: behind the
+    // ground, houses and trees its pixels fail the depth test before they are shaded.
+    AddSky(kit);
     AddGround(kit, *world);
     Pointer<Node> pond = AddPond(kit, *world);
     AddIceHole(kit, *world);
@@ -90,6 +92,7 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     FigureBuilder figures(kit);
     Pointer<SceneNode> skater = figures.AddSkater(*world);
     Pointer<SceneNode> snowman = figures.AddSnowman(*world);
+    world->AttachChild(sky_.Get());
     AddSnow(kit, *world);
 
     // The ice mirrors what stands round it; the ground and the snow are left out.
@@ -99,9 +102,11 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
             // can be seen in the ice (not the fire's particles, nor the snowman behind the lane).
             for (const Pointer<Node>& node : village.GetSolidNodes())
                 if (node.Get() != village.GetCampFire()) mirror->AddNode(node.Get());
-            for (Node* node : {sky_.Get(), static_cast<Node*>(skater.Get())}) mirror->AddNode(node);
+            mirror->AddNode(skater.Get());
             // Of the forest, only the firs near enough to the shore to show in the ice.
             for (const Pointer<Node>& fir : nearTrees_) mirror->AddNode(fir.Get());
+            // The sky last, as in the world: only where nothing stands before it.
+            mirror->AddNode(sky_.Get());
         }
 
     CameraShots::Subjects subjects;
@@ -160,7 +165,7 @@ void WinterSceneBuilder::AddGlow(SceneNode& layer, const VillageBuilder& village
     layer.AddEffect(glow.Get());
 }
 
-void WinterSceneBuilder::AddSky(SceneKit& kit, SceneNode& root) {
+void WinterSceneBuilder::AddSky(SceneKit& kit) {
     // A dome seen from inside; its faces point to the centre.
     Mesh mesh;
     const int rings = 8, segments = 24;
@@ -216,7 +221,6 @@ void WinterSceneBuilder::AddSky(SceneKit& kit, SceneNode& root) {
     film->SetName(String("Sky Film"));
     film->SetFilm(false);
     heavens->AddEffect(film.Get());
-    root.AttachChild(heavens.Get());
     sky_ = heavens.Get();
 }
 

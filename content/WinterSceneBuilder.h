@@ -38,7 +38,7 @@ public:
     const std::vector<std::string>& GetTextureFiles() const { return textureFiles_; }
 
 private:
-    void AddSky(SceneKit& kit, SceneNode& root);
+    void AddSky(SceneKit& kit);
     void AddGround(SceneKit& kit, SceneNode& root);
     Pointer<Node> AddPond(SceneKit& kit, SceneNode& root);
     void AddIceHole(SceneKit& kit, SceneNode& root);
