@@ -77,12 +77,14 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     VillageBuilder village(kit);
     village.AddLights(*world);
 
-    // The sky is made first (the mirrors take it) and drawn after the solid world: behind the
-    // ground, houses and trees its pixels fail the depth test before they are shaded.
+    // Made in this order (the content's random numbers follow it) but drawn nearly front to
+    // back: what stands on the ground first, then the ground and the ice, the sky last. Hidden
+    // pixels of the wide surfaces then fail the depth test before they are shaded.
     AddSky(kit);
-    AddGround(kit, *world);
-    Pointer<Node> pond = AddPond(kit, *world);
-    AddIceHole(kit, *world);
+    Pointer<SceneNode> surfaces(new SceneNode());
+    AddGround(kit, *surfaces);
+    Pointer<Node> pond = AddPond(kit, *surfaces);
+    AddIceHole(kit, *surfaces);
     AddTrees(kit, *world);
     village.AddHouses(*world);
     village.AddLampPosts();
@@ -92,6 +94,12 @@ Pointer<SceneNode> WinterSceneBuilder::Build() {
     FigureBuilder figures(kit);
     Pointer<SceneNode> skater = figures.AddSkater(*world);
     Pointer<SceneNode> snowman = figures.AddSnowman(*world);
+    for (int i = 0; i < surfaces->GetChildCount(); ++i) {
+        const Pointer<Node> surface(surfaces->GetChild(i));
+        if (!surface) continue;
+        surfaces->RemoveChild(surface.Get());
+        world->AttachChild(surface.Get());
+    }
     world->AttachChild(sky_.Get());
     AddSnow(kit, *world);
 
