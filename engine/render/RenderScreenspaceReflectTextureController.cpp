@@ -114,27 +114,26 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
     const float h = reference_ ? reference_->GetWorldTransform().GetTranslation().y : 0.0f;
     const Matrix4 lensProjection = camera->GetProjection();
     const Matrix4 mirrored = MirroredView(view, h);
-    camera->SetView(mirrored);
+    // The mirrored eye's own frustum culls the mirror's list (the lens's, not the oblique
+    // projection's: that one only moves the near plane onto the surface, which the device clips).
+    camera->SetMatrices(mirrored, lensProjection);
     camera->SetProjection(ObliqueProjection(mirrored, lensProjection, h));
     camera->SetViewProjection(camera->GetView() * camera->GetProjection());
     gDrawingReflection = true;
 
     renderer->SetRenderTarget(texture);
     renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, renderer->GetClearColor(), 1.0f, 0);
-    // The reflection turns the winding around; the camera's frustum is not the mirror's, so
-    // nothing is culled by it.
+    // The reflection turns the winding around.
     renderer->SetReverseCull(true);
     const int32_t planes = camera->GetPlaneMask();
-    camera->SetPlaneMask(0);
+    camera->SetPlaneMask(Camera::kAllPlanes);
     for (const Pointer<Node>& node : nodes_) node->CullAndRender(*renderer);
     camera->SetPlaneMask(planes);
     renderer->SetRenderTarget(nullptr);
     renderer->SetReverseCull(false);
     gDrawingReflection = false;
-    camera->SetView(view);
-    camera->SetProjection(projection);
-    // The letterbox projection moved the frustum planes too.
-    if (letterbox) camera->SetMatrices(view, projection);
+    // The camera's own matrices and frustum planes come back.
+    camera->SetMatrices(view, projection);
     camera->SetViewProjection(viewProjection);
     if (letterbox) renderer->SetViewport(Vector2(0.0f, 0.0f), Vector2(float(fullWidth), float(fullHeight)));
     // The fixed-function passes set the device matrices from the camera again at their next use.

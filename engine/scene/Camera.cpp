@@ -97,6 +97,15 @@ void Camera::UpdatePlanes() {
     planes_[kRight] = PlaneThrough(corner[2], corner[1], corner[6]);
     planes_[kTop] = PlaneThrough(corner[3], corner[2], corner[6]);
     planes_[kBottom] = PlaneThrough(corner[1], corner[0], corner[5]);
+    // A mirrored view turns the corners' winding around and with it every normal: each plane
+    // is turned to face the middle of the volume, so a mirror's frustum culls as any other.
+    Vector3 middle;
+    for (const Vector3& c : corner) middle = middle + c * 0.125f;
+    for (Plane& plane : planes_)
+        if (Dot(plane.normal, middle) - plane.distance < 0.0f) {
+            plane.normal = -plane.normal;
+            plane.distance = -plane.distance;
+        }
 }
 
 bool Camera::IsCulled(const BoundingVolume* bound) {

@@ -29,6 +29,7 @@
 #include "render/VertexShader.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
+#include "scene/SphereBoundingVolume.h"
 #include "scene/Triangles.h"
 
 #include <gtest/gtest.h>
@@ -532,6 +533,48 @@ TEST(TextureControllers, TheReflectionIsDrawnIntoItsTextureWithCullingReversed) 
     EXPECT_TRUE(afterFrame == camera->GetViewProjection());
     // The texture follows the viewport at half its size.
     EXPECT_EQ(water->GetReflectionMap()->GetImage()->GetWidth(), renderer.GetViewportWidth() / 2);
+}
+
+// The mirror draws only what its mirrored eye can see: a node behind that eye or far beside it
+// costs nothing, one in view is drawn once.
+TEST(TextureControllers, TheReflectionCullsItsListToTheMirroredView) {
+    struct Probe : Node {
+        int renders = 0;
+        void Render(Renderer&) override { ++renders; }
+    };
+    Device device(1, 1, 8);
+    RecordingRenderer& renderer = device.Get();
+    Pointer<Camera> eye(new Camera);
+    eye->GetLocalTransform().SetTranslation({0, 5, 0});  // above the ice at y = 0, looking along +z
+    eye->UpdateTree(0, false);
+    renderer.SetCamera(eye.Get());
+    Pointer<ReflectiveQuietFlatWaterEffect> water(new ReflectiveQuietFlatWaterEffect);
+    auto* controller = DynamicCast<RenderScreenspaceReflectTextureController>(
+        water->GetReflectionMap()->GetController(0));
+    ASSERT_NE(controller, nullptr);
+    struct Case {
+        Vector3 centre;
+        int renders;
+    };
+    const Case cases[] = {{{0, 2, 50}, 1}, {{0, 2, -50}, 0}, {{500, 2, 50}, 0}, {{0, 2, 20000}, 0}};
+    std::vector<Pointer<Probe>> probes;
+    for (const Case& c : cases) {
+        Pointer<Probe> probe(new Probe);
+        probe->SetUpdateWorldBound(false);
+        probe->SetWorldBound(Pointer<SphereBoundingVolume>(new SphereBoundingVolume(c.centre, 1)).Get());
+        controller->AddNode(probe.Get());
+        probes.push_back(probe);
+    }
+    water->Update(0.016);
+    ASSERT_EQ(renderer.BeginFrame(), 0);
+    for (size_t i = 0; i < probes.size(); ++i)
+        EXPECT_EQ(probes[i]->renders, cases[i].renders)
+            << cases[i].centre.x << " " << cases[i].centre.y << " " << cases[i].centre.z;
+    // The camera culls with its own frustum again afterwards.
+    eye->SetPlaneMask(Camera::kAllPlanes);
+    EXPECT_TRUE(eye->IsCulled(Pointer<SphereBoundingVolume>(new SphereBoundingVolume({0, 2, -50}, 1)).Get()));
+    eye->SetPlaneMask(Camera::kAllPlanes);
+    EXPECT_FALSE(eye->IsCulled(Pointer<SphereBoundingVolume>(new SphereBoundingVolume({0, 8, 50}, 1)).Get()));
 }
 
 } // namespace

@@ -178,6 +178,34 @@ TEST(Camera, PlaneMaskSkipsPlanesABoundIsInside) {
     EXPECT_TRUE(camera->IsCulled(sphere({0, 0, 20000}, 1).Get()));
 }
 
+// A view mirrored in the plane y = h (as a water mirror draws with) keeps its frustum facing
+// inwards: what the mirrored eye sees is kept, what lies behind or beside it is culled.
+TEST(Camera, MirroredViewCullsLikeAnyOther) {
+    Pointer<Camera> camera(new Camera);
+    camera->GetLocalTransform().SetTranslation({0, 5, 0});
+    camera->UpdateTree(0, false);
+    const float h = 1.0f;
+    const Matrix4 mirror(1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 2 * h, 0, 1);
+    camera->SetMatrices(mirror * camera->GetView(), camera->GetProjection());
+    // The mirrored eye stands at y = 2h - 5 = -3, looking along +z as before.
+    struct Case {
+        Vector3 centre;
+        bool culled;
+    };
+    const Case cases[] = {
+        {{0, -3, 50}, false},   // straight ahead of the mirrored eye
+        {{0, 5, 50}, false},    // above it, still within the field of view at that distance
+        {{0, -3, -50}, true},   // behind it
+        {{500, -3, 50}, true},  // far to the side
+        {{0, -3, 20000}, true}, // beyond the far plane
+    };
+    for (const Case& c : cases) {
+        camera->SetPlaneMask(Camera::kAllPlanes);
+        Pointer<SphereBoundingVolume> sphere(new SphereBoundingVolume(c.centre, 1));
+        EXPECT_EQ(camera->IsCulled(sphere.Get()), c.culled) << c.centre.x << " " << c.centre.y << " " << c.centre.z;
+    }
+}
+
 TEST(Camera, LensWithoutVolumeCullsNothing) {
     LogRecorder log;
     for (const Vector3 lens : {Vector3(0, 0.1f, 100), Vector3(0.8f, 5, 5), Vector3(0.8f, 0, 100),
