@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Settings.h"
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 #include <functional>
 #include <string>

@@ -29,7 +29,8 @@ if(NUV_BUILD_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# nuv_library(NAME SOURCES... [DEPENDS libs...]) - one static library per engine folder.
+# nuv_library(NAME SOURCES... [DEPENDS libs...]) - one static library per engine folder (engine/render's
+# device-independent sources are part of nuv_scene).
 function(nuv_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   if(NOT ARG_SOURCES)

@@ -6,7 +6,6 @@
 #include "core/Log.h"
 #include "core/MessageOutput.h"
 #include "core/Pointer.h"
-#include "core/Renderer.h"
 #include "media/CodecManager.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -16,6 +15,7 @@
 #include "media/image/BmpImageCodec.h"
 #include "media/image/Image.h"
 #include "media/image/TgaImageCodec.h"
+#include "render/Renderer.h"
 #ifdef NUV_HAVE_JPEG
 #include "media/image/JpgImageCodec.h"
 #endif

@@ -6,13 +6,13 @@
 #include "app/linux/AboutDialog.h"
 #include "core/Log.h"
 #include "core/Pointer.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "media/File.h"
 #include "media/FileManager.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "platform/Resources.h"
+#include "render/Renderer.h"
 
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>

@@ -4,10 +4,10 @@
 #include "app/SettingsStore.h"
 #include "app/UiStrings.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "media/ModuleManager.h"
 #include "platform/win32/WideText.h"
+#include "render/Renderer.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

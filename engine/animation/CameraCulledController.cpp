@@ -1,10 +1,10 @@
 #include "animation/CameraCulledController.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
+#include "render/Renderer.h"
 #include "scene/Camera.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Controller.h"
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

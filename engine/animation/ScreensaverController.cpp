@@ -1,10 +1,10 @@
 #include "animation/ScreensaverController.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
+#include "render/Renderer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,11 +3,11 @@
 #include "core/Engine.h"
 #include "core/HashMap.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "media/DynamicModule.h"
 #include "media/FileManager.h"
 #include "media/Module.h"
+#include "render/Renderer.h"
 
 #include <new>
 

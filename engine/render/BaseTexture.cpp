@@ -1,8 +1,8 @@
 #include "render/BaseTexture.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

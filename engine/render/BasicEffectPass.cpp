@@ -1,12 +1,12 @@
 #include "render/BasicEffectPass.h"
 
 #include "core/ColorBuffer.h"
-#include "core/Renderer.h"
 #include "media/ModuleManager.h"
 #include "render/EffectConstants.h"
 #include "render/LightmapTextureEffect.h"
 #include "render/PixelShader.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "render/programs/ShaderPrograms.h"

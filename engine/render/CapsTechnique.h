@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 #include "render/Technique.h"
 
 namespace nuv {

@@ -1,7 +1,6 @@
 #include "render/CustomGlowPostRenderEffect.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
@@ -10,6 +9,7 @@
 #include "render/Pass.h"
 #include "render/PixelShader.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "render/programs/ShaderPrograms.h"

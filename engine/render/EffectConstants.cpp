@@ -1,7 +1,7 @@
 #include "render/EffectConstants.h"
 
-#include "core/Renderer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Renderer.h"
 #include "render/Shader.h"
 #include "scene/Camera.h"
 #include "scene/GeometryNode.h"

@@ -2,9 +2,9 @@
 
 #include "core/Controller.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
+#include "render/Renderer.h"
 #include "scene/GeometryNode.h"
 #include "scene/SphereBoundingVolume.h"
 

@@ -1,8 +1,8 @@
 #include "render/Pass.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

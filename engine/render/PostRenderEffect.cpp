@@ -2,7 +2,6 @@
 
 #include "core/IntBuffer.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
 #include "core/Vector3Buffer.h"
@@ -10,6 +9,7 @@
 #include "media/image/Image.h"
 #include "render/CapsTechnique.h"
 #include "render/Pass.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "scene/Camera.h"
 #include "scene/Triangles.h"

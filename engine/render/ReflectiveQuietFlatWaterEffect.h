@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/Renderer.h"
 #include "core/Vector2.h"
 #include "render/NormalmapTextureEffect.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

@@ -1,12 +1,12 @@
 #include "render/RenderScreenspaceReflectTextureController.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "render/PostRenderEffect.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"

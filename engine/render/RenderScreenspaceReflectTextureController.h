@@ -3,8 +3,8 @@
 #include "core/Controller.h"
 #include "core/Matrix4.h"
 #include "core/Pointer.h"
-#include "core/Renderer.h"
 #include "core/Vector3.h"
+#include "render/Renderer.h"
 #include "scene/Node.h"
 
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "core/Controller.h"
 #include "core/Pointer.h"
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

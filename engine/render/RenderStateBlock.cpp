@@ -1,6 +1,6 @@
 #include "render/RenderStateBlock.h"
 
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

@@ -1,4 +1,4 @@
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 #include "core/Log.h"
 #include "render/BaseTexture.h"

@@ -2,7 +2,7 @@
 
 #include "core/Object.h"
 #include "core/ResourceLink.h"
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

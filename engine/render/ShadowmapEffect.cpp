@@ -2,7 +2,6 @@
 
 #include "core/IntBuffer.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
@@ -13,6 +12,7 @@
 #include "render/Pass.h"
 #include "render/PixelShader.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "render/programs/ShaderPrograms.h"

@@ -1,7 +1,6 @@
 #include "render/SnowEffect.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "media/image/VolumeImage.h"
@@ -11,6 +10,7 @@
 #include "render/NoiseTextureController.h"
 #include "render/PixelShader.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "render/VolumeTexture.h"

@@ -1,8 +1,8 @@
 #include "render/Technique.h"
 
-#include "core/Renderer.h"
 #include "media/ModuleManager.h"
 #include "render/Pass.h"
+#include "render/Renderer.h"
 
 namespace nuv {
 

@@ -1,11 +1,11 @@
 #include "render/TextureLightingEffect.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "render/EffectConstants.h"
 #include "render/GeometryNodeEffectPass.h"
+#include "render/Renderer.h"
 #include "render/Technique.h"
 #include "render/Texture.h"
 #include "scene/GeometryNode.h"

@@ -1,12 +1,12 @@
 #include "render/TexturePixelLightingEffect.h"
 
-#include "core/Renderer.h"
 #include "media/ModuleManager.h"
 #include "render/CapsTechnique.h"
 #include "render/EffectConstants.h"
 #include "render/GeometryNodeEffectPass.h"
 #include "render/PixelShader.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/Technique.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"

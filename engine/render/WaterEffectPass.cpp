@@ -1,11 +1,11 @@
 #include "render/WaterEffectPass.h"
 
-#include "core/Renderer.h"
 #include "media/ModuleManager.h"
 #include "render/EffectConstants.h"
 #include "render/PixelShader.h"
 #include "render/ReflectiveQuietFlatWaterEffect.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/Texture.h"
 #include "render/VertexShader.h"
 #include "render/programs/ShaderPrograms.h"

@@ -4,13 +4,13 @@
 #include "core/FloatBuffer.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "core/Vector4Buffer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Renderer.h"
 #include "scene/SphereBoundingVolume.h"
 
 #include <algorithm>

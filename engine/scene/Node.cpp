@@ -1,9 +1,9 @@
 #include "scene/Node.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Stream.h"
+#include "render/Renderer.h"
 #include "scene/Camera.h"
 #include "scene/SphereBoundingVolume.h"
 

@@ -1,9 +1,9 @@
 #include "scene/SceneNode.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Stream.h"
+#include "render/Renderer.h"
 #include "render/SceneNodeEffect.h"
 
 #include <memory>

@@ -3,11 +3,11 @@
 #include "core/ColorBuffer.h"
 #include "core/FloatBuffer.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Renderer.h"
 #include "scene/Camera.h"
 #include "scene/GeometryNode.h"
 

@@ -1,12 +1,12 @@
 #include "scene/WindowPlane.h"
 
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Renderer.h"
 #include "render/TextureEffect.h"
 #include "scene/Camera.h"
 #include "scene/SphereBoundingVolume.h"

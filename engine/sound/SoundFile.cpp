@@ -1,9 +1,9 @@
 #include "sound/SoundFile.h"
 
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "media/File.h"
 #include "media/ModuleManager.h"
+#include "render/Renderer.h"
 #include "scene/Camera.h"
 
 #include <new>

@@ -2,11 +2,11 @@
 
 #include "core/Engine.h"
 #include "core/Log.h"
-#include "core/Renderer.h"
 #include "core/Status.h"
 #include "core/Vector3.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/Resources.h"
+#include "render/Renderer.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,6 +1,5 @@
 #include "../core/TestSupport.h"
 
-#include "core/Renderer.h"
 #include "media/Codec.h"
 #include "media/CodecManager.h"
 #include "media/DynamicModule.h"
@@ -10,6 +9,7 @@
 #include "media/ModuleManager.h"
 #include "media/StaticModule.h"
 #include "media/StrSceneCodec.h"
+#include "render/Renderer.h"
 
 #include <gtest/gtest.h>
 

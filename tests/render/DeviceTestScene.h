@@ -8,7 +8,7 @@
 #include "render/GeometryNodeEffect.h"
 #include "render/GeometryNodeEffectPass.h"
 #include "render/RenderStateBlock.h"
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 #include "scene/Triangles.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 // A renderer that writes down the device operations the base part and the effects call, in
 // order, as words in one string; render targets are pushed and popped on the real stack.
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Renderer.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 #include "render/d3d9/D3dxLibrary.h"
 
 #include <d3d9.h>

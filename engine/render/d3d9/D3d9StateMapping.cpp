@@ -1,6 +1,6 @@
 #include "render/d3d9/D3d9StateMapping.h"
 
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 #include "render/StateTable.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Renderer.h"
 #include "render/RenderStateBlock.h"
+#include "render/Renderer.h"
 
 #include <epoxy/gl.h>
 

@@ -1,6 +1,6 @@
 #include "render/gl/GlStateMapping.h"
 
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 #include "render/StateTable.h"
 
 namespace nuv {

@@ -1,6 +1,6 @@
 #include "render/programs/ShaderPrograms.h"
 
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 #include "render/programs/AssemblyPrograms.h"
 #include "render/programs/GlslPrograms.h"
 

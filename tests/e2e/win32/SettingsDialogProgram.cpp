@@ -8,7 +8,7 @@
 #include "app/SettingsStore.h"
 #include "app/UiStrings.h"
 #include "app/win32/SettingsDialog.h"
-#include "core/Renderer.h"
+#include "render/Renderer.h"
 
 #include <windows.h>
 
