@@ -282,6 +282,8 @@ TEST_F(EffectFrames, WaterShowsWhatItsControllerDrewIntoTheReflection) {
     v[1].y = v[2].y = 2.0f;
     for (int i = 0; i < 4; ++i) v[i].z = 11.0f;
     quad->GetVertices()->MarkDirty();
+    // The mirror culls its list: the quad's bound must be where the quad now is.
+    quad->ComputeModelBound();
     quad->UpdateTree(0.0, false);
 
     auto frameWith = [&](bool reflected) {
