@@ -49,6 +49,7 @@ bool ReadNumber(const char* text, bool allowHex, uint64_t limit, uint64_t* out) 
 // Names of options that are not settings.
 constexpr const char* kRoot = "root";
 constexpr const char* kWindowId = "window-id";
+constexpr const char* kProfile = "profile";
 
 // The settings a run can be given. An option and its opposite follow each other; the opposite
 // has no help text of its own.
@@ -217,8 +218,8 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
             const std::string written = argument[1] == '-' ? "--" + name : "-" + name;
             const Option* option = FindOption(name);
             const bool takesValue = name == kWindowId || (option && option->takesNumber);
-            const bool known = option || name == kRoot || name == kWindowId || name == "help" || name == "h" ||
-                               name == "?";
+            const bool known = option || name == kRoot || name == kWindowId || name == kProfile || name == "help" ||
+                               name == "h" || name == "?";
             if (known) {
                 if (inlineValue && !takesValue) return Fail("option '" + written + "' takes no value");
                 const char* value = inlineValue;
@@ -228,6 +229,10 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
                 }
                 if (name == "help" || name == "h" || name == "?") {
                     help_ = true;
+                } else if (name == kProfile) {
+                    // Like a setting, it is for a run.
+                    profile_ = true;
+                    if (firstSetting.empty()) firstSetting = written;
                 } else if (name == kRoot) {
                     hack_ = true;
                     if (hackOption.empty()) hackOption = written;
@@ -284,12 +289,12 @@ int CommandLine::ParseArguments(int argc, const char* const* argv, const char* w
         return kStatusOk;
     }
     if (!modeSwitch.empty()) {
-        if (!overrides_.empty() && mode_ != kModeSaver && mode_ != kModeTest)
+        if ((!overrides_.empty() || profile_) && mode_ != kModeSaver && mode_ != kModeTest)
             return Fail("'" + firstSetting + "' is for a run (/s, --root or --window-id), not for '" + modeSwitch + "'");
         return kStatusOk;
     }
     // Settings without a mode ask for a run with them; nothing at all opens the settings.
-    mode_ = overrides_.empty() ? kModeConfigure : kModeSaver;
+    mode_ = overrides_.empty() && !profile_ ? kModeConfigure : kModeSaver;
     return kStatusOk;
 }
 
@@ -341,6 +346,9 @@ std::string CommandLine::GetUsage() {
         text += names + option.help + "\n";
     }
     text +=
+        "  --profile                       at the end of the run, write to the log where a\n"
+        "                                  frame's device time and pixels went, per section\n"
+        "                                  (shadows, reflection, scene, glow, overlays)\n"
         "Every option may be written with one dash or two; a value follows '=' or comes\n"
         "as the next argument.\n"
         "\n"

@@ -45,6 +45,8 @@ public:
     int ParseArguments(int argc, const char* const* argv, const char* windowVariable);
 
     bool WantsHelp() const { return help_; }
+    // --profile: the run writes where its frames' time and pixels went to the log at its end.
+    bool WantsProfile() const { return profile_; }
     const std::string& GetError() const { return error_; }
     ScreensaverMode GetMode() const { return mode_; }
     int64_t GetParentWindow() const { return parentWindow_; }
@@ -78,6 +80,7 @@ private:
     ScreensaverMode mode_ = kModeConfigure;
     int64_t parentWindow_ = 0;
     bool help_ = false;
+    bool profile_ = false;
     bool hack_ = false;
     uint64_t hackWindow_ = 0;
     std::vector<Override> overrides_;

@@ -22,6 +22,7 @@
 #include "media/image/Image.h"
 #include "platform/Clock.h"
 #include "platform/SystemWindow.h"
+#include "render/ProfileTable.h"
 #include "render/Renderer.h"
 #include "render/Texture.h"
 #include "render/TextureEffect.h"
@@ -417,8 +418,30 @@ int ScreensaverApp::RunFrameLoop() {
         }
         DrawOverlays();
         renderer->EndFrame();
+        // The first frame makes the device objects: the profile starts with the second.
+        if (commandLine_.WantsProfile()) {
+            if (renderer->IsProfiling())
+                ++profiledFrames_;
+            else
+                renderer->SetProfiling(true);
+        }
     }
+    WriteProfile();
     return kStatusOk;
+}
+
+// The --profile table, one log line per row; the device's sections as nuvtool render prints them.
+void ScreensaverApp::WriteProfile() {
+    Renderer* renderer = ModuleManager::GetRenderer();
+    if (!renderer || !renderer->IsProfiling()) return;
+    if (profiledFrames_ == 0) {
+        LogInfo("Профиль кадра: ни один кадр не измерен.");
+    } else {
+        LogInfo("Профиль кадра:");
+        for (const std::string& line : ProfileTable::Format(renderer->GetProfile(), profiledFrames_))
+            LogInfo("%s", line.c_str());
+    }
+    renderer->SetProfiling(false);
 }
 
 int ScreensaverApp::Destroy() {

@@ -118,6 +118,7 @@ protected:
 
 private:
     int RunFrameLoop();
+    void WriteProfile();
     int RunPreview();
     int CreateHackWindow();
     bool HackWindowLives();
@@ -136,6 +137,7 @@ private:
     bool cursorHidden_ = false;
     PreviewWindow preview_;
     FrameTimer frameTimer_;
+    int profiledFrames_ = 0;  // frames measured for --profile
     FrameRateCounter frameRate_;
     InputExitRule exitRule_;
 

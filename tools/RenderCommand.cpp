@@ -23,6 +23,7 @@
 #include "scene/Camera.h"
 #include "scene/Node.h"
 #include "render/CustomGlowPostRenderEffect.h"
+#include "render/ProfileTable.h"
 #include "render/SceneNodeEffect.h"
 #include "render/ShadowmapEffect.h"
 #include "scene/ParticleSystem.h"
@@ -212,31 +213,7 @@ int WriteFrame(Renderer& renderer, const Options& o, int index, std::ostream& er
 
 // The profile's table: per frame, each section's GPU time and the samples it drew.
 void PrintProfile(const std::vector<Renderer::ProfileEntry>& entries, int frames, std::ostream& out) {
-    char line[300];
-    std::snprintf(line, sizeof line, "profile over %d frame(s), per frame:\n%-48s %10s %10s %6s\n", frames, "section",
-                  "ms", "pixels", "runs");
-    out << line;
-    double totalMs = 0.0;
-    int64_t totalSamples = 0;
-    bool timed = false;
-    for (const Renderer::ProfileEntry& e : entries) {
-        char ms[32] = "-";
-        if (e.milliseconds >= 0.0) {
-            std::snprintf(ms, sizeof ms, "%.3f", e.milliseconds / frames);
-            totalMs += e.milliseconds;
-            timed = true;
-        }
-        const long long samples = e.samples < 0 ? -1 : (e.samples + frames / 2) / frames;
-        if (e.samples > 0) totalSamples += e.samples;
-        std::snprintf(line, sizeof line, "%-48s %10s %10lld %6.1f\n", e.name.c_str(), ms, samples,
-                      double(e.runs) / frames);
-        out << line;
-    }
-    char ms[32] = "-";
-    if (timed) std::snprintf(ms, sizeof ms, "%.3f", totalMs / frames);
-    std::snprintf(line, sizeof line, "%-48s %10s %10lld\n", "total", ms,
-                  static_cast<long long>((totalSamples + frames / 2) / frames));
-    out << line;
+    for (const std::string& line : ProfileTable::Format(entries, frames)) out << line << "\n";
 }
 
 const WindowCalls kWindowCalls{&CreateSystemWindow, &DestroySystemWindow};

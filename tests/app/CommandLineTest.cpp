@@ -154,6 +154,29 @@ TEST(CommandLineArguments, SystemSwitchesAndHackModes) {
     }
 }
 
+// --profile asks for the frame profile of a run: alone it is a full-screen run, with a run's
+// switch or a hack it goes along, and nothing else asks for it.
+TEST(CommandLineArguments, ProfileGoesWithARun) {
+    struct Case {
+        const char* line;
+        ScreensaverMode mode;
+        bool profile;
+        bool hack;
+    };
+    const Case cases[] = {
+        {"--profile", kModeSaver, true, false},   {"/s -profile", kModeSaver, true, false},
+        {"/t --profile", kModeTest, true, false}, {"--root --profile", kModeSaver, true, true},
+        {"--no-snow", kModeSaver, false, false},  {"/s", kModeSaver, false, false},
+    };
+    for (const Case& c : cases) {
+        CommandLine line;
+        ASSERT_EQ(ParseArgs(&line, c.line), 0) << c.line << ": " << line.GetError();
+        EXPECT_EQ(line.GetMode(), c.mode) << c.line;
+        EXPECT_EQ(line.WantsProfile(), c.profile) << c.line;
+        EXPECT_EQ(line.IsHack(), c.hack) << c.line;
+    }
+}
+
 // Wrong arguments are an error that names the culprit, never a run.
 TEST(CommandLineArguments, WrongArgumentsAreErrors) {
     struct Case {
@@ -196,6 +219,9 @@ TEST(CommandLineArguments, WrongArgumentsAreErrors) {
         {"/p 5 --fps", nullptr, "'--fps' is for a run"},
         {"/a --shine", nullptr, "'--shine' is for a run"},
         {"--Music", nullptr, "'--Music'"},
+        {"--profile=1", nullptr, "takes no value"},
+        {"/c --profile", nullptr, "'--profile' is for a run"},
+        {"/p 5 -profile", nullptr, "'-profile' is for a run"},
     };
     for (const Case& c : cases) {
         CommandLine line;
@@ -234,7 +260,8 @@ TEST(CommandLineArguments, SettingsOverrideForOneRun) {
 // Every option of the table is in the help text, and each names a setting of the store.
 TEST(CommandLineArguments, UsageNamesEveryOption) {
     const std::string usage = CommandLine::GetUsage();
-    for (const char* fixed : {"--root", "--window-id", "--help", "/s", "/c", "/p", "/a", "XSCREENSAVER_WINDOW"})
+    for (const char* fixed :
+         {"--root", "--window-id", "--help", "--profile", "/s", "/c", "/p", "/a", "XSCREENSAVER_WINDOW"})
         EXPECT_NE(usage.find(fixed), std::string::npos) << fixed;
     for (int i = 0; i < CommandLine::GetOptionCount(); ++i) {
         const CommandLine::Option& option = CommandLine::GetOption(i);
