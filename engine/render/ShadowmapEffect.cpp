@@ -125,10 +125,19 @@ public:
         const Vector4 color(c.r, c.g, c.b, c.a);
         const Matrix4& shadow = effect_->GetShadowTextureMatrix();
         const int vertexLevel = renderer->GetCaps().vertexLevel;
+        Camera* camera = renderer->GetCamera();
         for (int i = 0; i < effect_->GetNodeCount(); ++i) {
             GeometryNode* node = effect_->GetNode(i);
             GeometryNodeEffect* own = node ? node->GetEffect() : nullptr;
             if (!node || !node->GetIndices()) continue;
+            // A receiver out of view has no pixel to darken: it is not sent to the device.
+            if (camera && node->GetWorldBound()) {
+                const int32_t mask = camera->GetPlaneMask();
+                camera->SetPlaneMask(Camera::kAllPlanes);
+                const bool culled = camera->IsCulled(node->GetWorldBound());
+                camera->SetPlaneMask(mask);
+                if (culled) continue;
+            }
             if (own && own->GetSkinController() && (vertexLevel == 1 || vertexLevel == 2)) {
                 // The skinned stream layout comes from the skin controller; the node is drawn as
                 // the current geometry so its blend streams reach the program.

@@ -275,6 +275,45 @@ TEST(ShadowRendering, TheMapIsDrawnBeforeTheSceneAndTheReceiversAfterIt) {
     EXPECT_NE(calls.find("tex0:" + std::string(mapName.GetText())), std::string::npos) << calls;
 }
 
+// The receiver pass sends only receivers the camera can see: one behind the eye or far beside
+// it has no pixel to darken.
+TEST(ShadowRendering, ReceiversOutOfViewAreNotDrawnAgain) {
+    Device device(1, 1, true);
+    RecordingRenderer& renderer = device.Get();
+    Pointer<SceneNode> root(new SceneNode);
+    Pointer<ShadowmapEffect> shadow(new ShadowmapEffect);
+    root->AddEffect(shadow.Get());
+    Pointer<Light> light(new Light);
+    light->SetLightType(Light::kDirectional);
+    light->UpdateTree(0.0, false);
+    shadow->SetShadowLight(light.Get());
+    struct Case {
+        const char* name;
+        Vector3 at;
+        bool drawn;
+    };
+    const Case cases[] = {
+        {"Ahead", {0, -1, 30}, true}, {"Behind", {0, -1, -30}, false}, {"Aside", {400, -1, 30}, false}};
+    std::vector<Pointer<Triangles>> meshes;
+    for (const Case& c : cases) {
+        Pointer<Triangles> mesh = Square(String(c.name), 0.0f);
+        mesh->GetLocalTransform().SetTranslation(c.at);
+        root->AttachChild(mesh.Get());
+        shadow->AddNode(mesh.Get());
+        meshes.push_back(mesh);
+    }
+    root->UpdateTree(0.0, true);
+    ASSERT_EQ(renderer.BeginFrame(), 0);
+    renderer.calls.clear();
+    renderer.GetCamera()->SetPlaneMask(Camera::kAllPlanes);
+    root->CullAndRender(renderer);
+    // The scene pass culls as always; the receiver pass draws again only what is in view.
+    int drawn = 0;
+    for (const Case& c : cases) drawn += c.drawn;
+    EXPECT_EQ(Count(renderer.calls, "drawBuffers"), drawn) << renderer.calls;
+    EXPECT_EQ(Count(renderer.calls, "draw:Ahead"), 1) << renderer.calls;
+}
+
 TEST(ShadowRendering, AForgedMapSizeAllocatesNothing) {
     Pointer<ShadowmapEffect> shadow(new ShadowmapEffect);
     Pointer<Image> huge(new Image);
