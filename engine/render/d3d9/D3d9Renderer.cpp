@@ -345,6 +345,7 @@ void D3d9Renderer::SetDefaultState() {
 int D3d9Renderer::DestroyDevice() {
     if (!device_) return 0;
     while (GetRenderTargetDepth() > 0) PopTarget();
+    ReleaseProfileQueries();
     ReleaseAll();
     D3d9Support::SafeRelease(device_);
     return 0;
@@ -352,6 +353,8 @@ int D3d9Renderer::DestroyDevice() {
 
 bool D3d9Renderer::ResetDevice() {
     if (!device_) return false;
+    // The stretches measured before the loss have no answers to give.
+    ReleaseProfileQueries();
     ReleaseDefaultPool();
     if (FAILED(device_->Reset(&presentation_))) return false;
     lost_ = false;

@@ -106,6 +106,8 @@ public:
 
 protected:
     void ShowMessageBox(const char* text) override;
+    void SwitchProfileRun(int section) override;
+    void CollectProfile(std::vector<ProfileEntry>& totals) override;
 
 private:
     enum class Kind { kVertexBuffer, kIndexBuffer, kTexture, kCube, kVolume, kTarget, kCubeTarget, kShadowMap,
@@ -201,6 +203,25 @@ private:
 
     Matrix4 world_, view_, projection_;
     Matrix4 textureMatrices_[8];
+
+    // Profile: one stretch of a section's drawing, counted by an occlusion query and timed by a
+    // time stamp at each end (none where the device has no time stamps). The queries of
+    // gathered stretches are used again; all go with the device or before a reset.
+    struct ProfileRun {
+        int section = -1;
+        IDirect3DQuery9* samples = nullptr;
+        IDirect3DQuery9* begin = nullptr;
+        IDirect3DQuery9* end = nullptr;
+    };
+    IDirect3DQuery9* ProfileQuery(D3DQUERYTYPE type);
+    void SpareProfileQuery(IDirect3DQuery9* query, D3DQUERYTYPE type);
+    void ReleaseProfileQueries();
+    std::vector<ProfileRun> profileRuns_;
+    std::vector<IDirect3DQuery9*> spareOcclusionQueries_;
+    std::vector<IDirect3DQuery9*> spareTimestampQueries_;
+    int profileSection_ = -1;
+    // The section whose stretch an occlusion query interrupted: one counts at a time.
+    int pausedProfileSection_ = -1;
 };
 
 } // namespace nuv

@@ -39,6 +39,8 @@ void D3d9Renderer::BeginQuery(Object* query) {
         resource = &Enter(query->GetId(), Kind::kQuery, nullptr);
         resource->object = made;
     }
+    pausedProfileSection_ = profileSection_;
+    SwitchProfileRun(-1);
     static_cast<IDirect3DQuery9*>(resource->object)->Issue(D3DISSUE_BEGIN);
 }
 
@@ -54,6 +56,116 @@ void D3d9Renderer::EndQuery(Object* query) {
     while ((hr = q->GetData(&samples, sizeof samples, D3DGETDATA_FLUSH)) == S_FALSE) {
     }
     resource->queryResult = hr == S_OK ? int(samples) : -1;
+    if (pausedProfileSection_ >= 0) SwitchProfileRun(pausedProfileSection_);
+    pausedProfileSection_ = -1;
+}
+
+// --- Profile ---------------------------------------------------------------------------------
+
+namespace {
+
+// Waits for a query's answer; false when the device has none to give (lost, or no such query).
+template <typename T>
+bool WaitFor(IDirect3DQuery9* query, T& value) {
+    if (!query) return false;
+    HRESULT hr = S_FALSE;
+    while ((hr = query->GetData(&value, sizeof value, D3DGETDATA_FLUSH)) == S_FALSE) {
+    }
+    return hr == S_OK;
+}
+
+} // namespace
+
+IDirect3DQuery9* D3d9Renderer::ProfileQuery(D3DQUERYTYPE type) {
+    std::vector<IDirect3DQuery9*>& spare =
+        type == D3DQUERYTYPE_OCCLUSION ? spareOcclusionQueries_ : spareTimestampQueries_;
+    if (!spare.empty()) {
+        IDirect3DQuery9* query = spare.back();
+        spare.pop_back();
+        return query;
+    }
+    IDirect3DQuery9* query = nullptr;
+    return SUCCEEDED(device_->CreateQuery(type, &query)) ? query : nullptr;
+}
+
+void D3d9Renderer::SpareProfileQuery(IDirect3DQuery9* query, D3DQUERYTYPE type) {
+    if (!query) return;
+    (type == D3DQUERYTYPE_OCCLUSION ? spareOcclusionQueries_ : spareTimestampQueries_).push_back(query);
+}
+
+void D3d9Renderer::SwitchProfileRun(int section) {
+    if (!device_) return;
+    // Every begun stretch is ended, so that no query is left waiting for an end.
+    if (profileSection_ >= 0 && !profileRuns_.empty()) {
+        const ProfileRun& running = profileRuns_.back();
+        if (running.samples) running.samples->Issue(D3DISSUE_END);
+        if (running.end) running.end->Issue(D3DISSUE_END);
+    }
+    profileSection_ = lost_ ? -1 : section;
+    if (profileSection_ < 0) return;
+    ProfileRun run;
+    run.section = section;
+    run.begin = ProfileQuery(D3DQUERYTYPE_TIMESTAMP);
+    run.end = run.begin ? ProfileQuery(D3DQUERYTYPE_TIMESTAMP) : nullptr;
+    if (run.begin && !run.end) {
+        SpareProfileQuery(run.begin, D3DQUERYTYPE_TIMESTAMP);
+        run.begin = nullptr;
+    }
+    if (run.begin) run.begin->Issue(D3DISSUE_END);  // a time stamp is taken at its end
+    if (GetCaps().occlusionQueries) run.samples = ProfileQuery(D3DQUERYTYPE_OCCLUSION);
+    if (run.samples) run.samples->Issue(D3DISSUE_BEGIN);
+    profileRuns_.push_back(run);
+}
+
+void D3d9Renderer::CollectProfile(std::vector<ProfileEntry>& totals) {
+    if (!device_) return;
+    // The running stretch is left for a later call; the finished ones wait for their answers.
+    const size_t finished = profileRuns_.size() - (profileSection_ >= 0 && !profileRuns_.empty() ? 1 : 0);
+    // Ticks per second, asked once for the stretches gathered now.
+    UINT64 frequency = 0;
+    bool timed = false;
+    for (size_t i = 0; i < finished && !timed && !lost_; ++i) timed = profileRuns_[i].begin != nullptr;
+    if (timed) {
+        IDirect3DQuery9* rate = nullptr;
+        if (SUCCEEDED(device_->CreateQuery(D3DQUERYTYPE_TIMESTAMPFREQ, &rate)) && rate) {
+            rate->Issue(D3DISSUE_END);
+            if (!WaitFor(rate, frequency)) frequency = 0;
+            rate->Release();
+        }
+    }
+    for (size_t i = 0; i < finished; ++i) {
+        const ProfileRun& run = profileRuns_[i];
+        // A lost device answers no query: its stretches are given up.
+        if (!lost_ && run.section >= 0 && size_t(run.section) < totals.size()) {
+            ProfileEntry& entry = totals[size_t(run.section)];
+            DWORD samples = 0;
+            if (WaitFor(run.samples, samples)) entry.samples = (entry.samples < 0 ? 0 : entry.samples) + samples;
+            UINT64 from = 0, to = 0;
+            if (frequency > 0 && WaitFor(run.begin, from) && WaitFor(run.end, to) && to >= from)
+                entry.milliseconds = (entry.milliseconds < 0.0 ? 0.0 : entry.milliseconds) +
+                                     double(to - from) * 1000.0 / double(frequency);
+            ++entry.runs;
+        }
+        SpareProfileQuery(run.samples, D3DQUERYTYPE_OCCLUSION);
+        SpareProfileQuery(run.begin, D3DQUERYTYPE_TIMESTAMP);
+        SpareProfileQuery(run.end, D3DQUERYTYPE_TIMESTAMP);
+    }
+    profileRuns_.erase(profileRuns_.begin(), profileRuns_.begin() + std::ptrdiff_t(finished));
+}
+
+void D3d9Renderer::ReleaseProfileQueries() {
+    SwitchProfileRun(-1);
+    pausedProfileSection_ = -1;
+    for (const ProfileRun& run : profileRuns_) {
+        SpareProfileQuery(run.samples, D3DQUERYTYPE_OCCLUSION);
+        SpareProfileQuery(run.begin, D3DQUERYTYPE_TIMESTAMP);
+        SpareProfileQuery(run.end, D3DQUERYTYPE_TIMESTAMP);
+    }
+    profileRuns_.clear();
+    for (IDirect3DQuery9* query : spareOcclusionQueries_) query->Release();
+    for (IDirect3DQuery9* query : spareTimestampQueries_) query->Release();
+    spareOcclusionQueries_.clear();
+    spareTimestampQueries_.clear();
 }
 
 int D3d9Renderer::GetQueryResult(const Object* query) const {

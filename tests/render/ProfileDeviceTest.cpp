@@ -1,6 +1,7 @@
-// The frame profile through the OpenGL module: sections count the samples their own drawing left,
-// apart from the sections opened inside them, and are told apart by the target they drew into.
-#include "../DeviceTestScene.h"
+// The frame profile through the platform's renderer module (OpenGL, or Direct3D 9 under Wine):
+// sections count the samples their own drawing left, apart from the sections opened inside them,
+// and are told apart by the target they drew into.
+#include "DeviceTestScene.h"
 
 #include "media/image/Image.h"
 #include "render/PixelShader.h"
@@ -14,7 +15,7 @@ namespace nuv::test {
 
 namespace {
 
-using GlProfile = DeviceScene;
+using DeviceProfile = DeviceScene;
 
 std::map<std::string, Renderer::ProfileEntry> ByName(const std::vector<Renderer::ProfileEntry>& entries) {
     std::map<std::string, Renderer::ProfileEntry> byName;
@@ -24,7 +25,7 @@ std::map<std::string, Renderer::ProfileEntry> ByName(const std::vector<Renderer:
 
 } // namespace
 
-TEST_F(GlProfile, OffByDefaultAndMeasuresNothing) {
+TEST_F(DeviceProfile, OffByDefaultAndMeasuresNothing) {
     EXPECT_FALSE(renderer->IsProfiling());
     Begin();
     renderer->OpenProfileSection("quad");
@@ -36,7 +37,7 @@ TEST_F(GlProfile, OffByDefaultAndMeasuresNothing) {
 
 // Each quad of a known size in its own section; a quad behind what was drawn passes no sample,
 // and a section opened inside another is not counted in the outer one.
-TEST_F(GlProfile, SamplesFollowWhatEachSectionDrew) {
+TEST_F(DeviceProfile, SamplesFollowWhatEachSectionDrew) {
     renderer->SetProfiling(true);
     Begin();
     struct Case {
@@ -84,7 +85,8 @@ TEST_F(GlProfile, SamplesFollowWhatEachSectionDrew) {
         ASSERT_TRUE(byName.count(e.name));
         EXPECT_EQ(byName[e.name].samples, e.samples);
         EXPECT_EQ(byName[e.name].runs, e.runs);
-        // Measured (llvmpipe has timer queries); its value is not the test's business.
+        // Measured (llvmpipe has timer queries, Wine's Direct3D time stamps); its value is not
+        // the test's business.
         EXPECT_GE(byName[e.name].milliseconds, 0.0);
     }
     EXPECT_EQ(entries.size(), 6u);
@@ -104,7 +106,7 @@ TEST_F(GlProfile, SamplesFollowWhatEachSectionDrew) {
     renderer->SetProfiling(false);
 }
 
-TEST_F(GlProfile, SectionsAreToldApartByTheirTarget) {
+TEST_F(DeviceProfile, SectionsAreToldApartByTheirTarget) {
     Pointer<Image> picture(new Image(String("target"), 16, 8, Image::kRgba));
     Pointer<Texture> target(new Texture);
     target->SetName(String("Small Target"));
