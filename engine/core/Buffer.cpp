@@ -1,5 +1,7 @@
 #include "core/Buffer.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -31,48 +33,32 @@ void Buffer::LogNoMemoryForLoad() const {
 }
 
 int Buffer::SaveElements(Stream& stream, const void* data, int count, int elementSize) {
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(count) != 0) {
-        LogError("Невозможно сохранить количество данных буффера. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (count > 0 && stream.Write(data, count * elementSize) != 0) {
-        LogError("Невозможно сохранить данные буффера. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream)).Int(count, "Невозможно сохранить количество данных буффера. Имя[%s] ID[%d]");
+    if (count > 0) out.Bytes(data, count * elementSize, "Невозможно сохранить данные буффера. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Buffer::LoadCount(Stream& stream, int elementSize, int& count) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     int32_t stored = 0;
-    if (stream.ReadInt(stored) != 0 || stored < 0) {
-        LogError("Невозможно загрузить количество данных буффера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Parent(Object::Load(stream))
+             .Count(stored, "Невозможно загрузить количество данных буффера. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     // The bytes must be there before anything is allocated: a forged count in a short
     // file fails here instead of asking for gigabytes.
     if (int64_t(stored) * elementSize > stream.GetRemaining()) {
         LogWarning("Невозможно считать данные. Буффер переполнен.");
-        LogError("Невозможно загрузить данные буффера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
+        return in.Fail("Невозможно загрузить данные буффера. ID[%d] Имя[%s]").GetStatus();
     }
     count = stored;
     return kStatusOk;
 }
 
 int Buffer::LoadBytes(Stream& stream, void* data, int bytes) {
-    if (stream.Read(data, bytes) != 0) {
-        LogError("Невозможно загрузить данные буффера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    return FieldReader(stream, *this)
+        .Bytes(data, bytes, "Невозможно загрузить данные буффера. ID[%d] Имя[%s]")
+        .GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "core/Controller.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -9,27 +10,15 @@ namespace nuv {
 NUV_IMPLEMENT_ABSTRACT_OBJECT(Controller, Object)
 
 int Controller::Save(Stream& stream) {
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteBool(active_) != 0) {
-        LogError("Невозможно сохранить флаг активности контроллера. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream)).Bool(active_, "Невозможно сохранить флаг активности контроллера. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Controller::Load(Stream& stream) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
-    if (stream.ReadBool(active_) != 0) {
-        LogError("Невозможно загрузить флаг активности контроллера. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldReader in(stream, *this);
+    in.Parent(Object::Load(stream)).Bool(active_, "Невозможно загрузить флаг активности контроллера. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 void Controller::Apply(double) {}

@@ -1,6 +1,8 @@
 #include "core/Object.h"
 
 #include "core/Controller.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -121,50 +123,31 @@ void Object::Update(double time) {
 }
 
 int Object::Save(Stream& stream) {
-    if (stream.WriteString(GetName()) != 0) {
-        LogError("Невозможно сохранить имя объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return kStatusFailed;
-    }
+    FieldWriter out(stream, *this);
     const int count = GetControllerCount();
-    if (stream.WriteInt(count) != 0) {
-        LogError("Невозможно сохранить количество контроллеров объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return kStatusFailed;
-    }
+    out.String(GetName(), "Невозможно сохранить имя объекта. Имя[%s] ID[%d]")
+        .Int(count, "Невозможно сохранить количество контроллеров объекта. Имя[%s] ID[%d]");
     // The list's head is the newest; the file holds the oldest first.
-    for (int i = count - 1; i >= 0; --i) {
-        if (stream.WriteObject(GetController(i)) != 0) {
-            LogError("Невозможно сохранить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-            return kStatusFailed;
-        }
-    }
-    return kStatusOk;
+    for (int i = count - 1; i >= 0; --i)
+        out.Link(GetController(i), "Невозможно сохранить контроллер объекта. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Object::Load(Stream& stream) {
+    FieldReader in(stream, *this);
     String name;
-    if (stream.ReadString(name) != 0) {
-        LogError("Невозможно загрузить имя объекта. ID[%d]", id_);
-        return kStatusFailed;
-    }
+    if (!in.String(name, "Невозможно загрузить имя объекта. ID[%d]")) return in.GetStatus();
     SetName(name);
     int32_t count = 0;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество контроллеров объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-        return kStatusFailed;
-    }
-    for (int32_t i = 0; i < count; ++i) {
+    in.Count(count, "Невозможно загрузить количество контроллеров объекта. Имя[%s] ID[%d]");
+    for (int32_t i = 0; in && i < count; ++i) {
         Object* object = nullptr;
-        if (stream.ReadObject(object) != 0) {
-            LogError("Невозможно загрузить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-            return kStatusFailed;
-        }
         // A link to something that is not a controller cannot be attached.
-        if (AddController(DynamicCast<Controller>(object)) != 0) {
-            LogError("Невозможно установить контроллер объекта. Имя[%s] ID[%d]", GetName().GetText(), id_);
-            return kStatusFailed;
-        }
+        in.Link(object, "Невозможно загрузить контроллер объекта. Имя[%s] ID[%d]")
+            .Use("Невозможно установить контроллер объекта. Имя[%s] ID[%d]",
+                 [&] { return AddController(DynamicCast<Controller>(object)) == 0; });
     }
-    return kStatusOk;
+    return in.GetStatus();
 }
 
 } // namespace nuv
