@@ -1,6 +1,7 @@
 #include "scene/Camera.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/BoundingVolume.h"
@@ -121,33 +122,24 @@ bool Camera::IsCulled(const BoundingVolume* bound) {
 }
 
 int Camera::Save(Stream& stream) {
-    if (Node::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    stream.WriteFloat(fieldOfView_);
-    stream.WriteFloat(nearPlane_);
-    stream.WriteFloat(farPlane_);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные камеры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Node::Save(stream))
+        .Float(fieldOfView_)
+        .Float(nearPlane_)
+        .Float(farPlane_)
+        .Check("Невозможно сохранить данные камеры. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Camera::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     float lens[3] = {};
-    stream.ReadFloat(lens[0]);
-    stream.ReadFloat(lens[1]);
-    stream.ReadFloat(lens[2]);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные камеры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    in.Parent(Node::Load(stream))
+        .Float(lens[0])
+        .Float(lens[1])
+        .Float(lens[2])
+        .Check("Невозможно загрузить данные камеры. ID[%d] Имя[%s]");
+    if (!in) return in.GetStatus();
     fieldOfView_ = lens[0];
     nearPlane_ = lens[1];
     farPlane_ = lens[2];

@@ -1,6 +1,7 @@
 #include "scene/FPCamera.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -9,34 +10,25 @@ namespace nuv {
 NUV_IMPLEMENT_OBJECT(FPCamera, Camera)
 
 int FPCamera::Save(Stream& stream) {
-    if (Camera::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    stream.WriteFloat(moveSpeed_);
-    stream.WriteFloat(turnSpeed_);
-    stream.WriteBool(invertPitch_);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные камеры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Camera::Save(stream))
+        .Float(moveSpeed_)
+        .Float(turnSpeed_)
+        .Bool(invertPitch_)
+        .Check("Невозможно сохранить данные камеры. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int FPCamera::Load(Stream& stream) {
-    if (Camera::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     float moveSpeed = 0.0f, turnSpeed = 0.0f;
     bool invertPitch = false;
-    stream.ReadFloat(moveSpeed);
-    stream.ReadFloat(turnSpeed);
-    stream.ReadBool(invertPitch);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные камеры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    in.Parent(Camera::Load(stream))
+        .Float(moveSpeed)
+        .Float(turnSpeed)
+        .Bool(invertPitch)
+        .Check("Невозможно загрузить данные камеры. ID[%d] Имя[%s]");
+    if (!in) return in.GetStatus();
     moveSpeed_ = moveSpeed;
     turnSpeed_ = turnSpeed;
     invertPitch_ = invertPitch;

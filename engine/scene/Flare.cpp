@@ -1,6 +1,8 @@
 #include "scene/Flare.h"
 
 #include "core/ColorBuffer.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
 #include "core/Log.h"
 #include "core/Status.h"
@@ -78,22 +80,19 @@ void Flare::Draw(Renderer& renderer) {
 }
 
 int Flare::Save(Stream& stream) {
-    if (GeometryNode::Save(stream) != 0) return kStatusFailed;
-    stream.WriteColor(color);
-    if (stream.WriteFloat(size) != 0) {
-        LogError("Невозможно сохранить данные флара. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(GeometryNode::Save(stream))
+        .Color(color)
+        .Float(size, "Невозможно сохранить данные флара. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Flare::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
-    stream.ReadColor(color);
-    if (stream.ReadFloat(size) != 0) {
-        LogError("Невозможно загрузить данные флара. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
+    if (!in.Follow(GeometryNode::Load(stream))
+             .Color(color)
+             .Float(size, "Невозможно загрузить данные флара. Имя[%s] ID[%d]"))
+        return in.GetStatus();
     if (!(size >= 0.0f)) size = 0.0f;
     ComputeModelBound();
     return kStatusOk;

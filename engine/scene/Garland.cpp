@@ -1,6 +1,8 @@
 #include "scene/Garland.h"
 
 #include "core/ColorBuffer.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
@@ -175,61 +177,39 @@ void Garland::Draw(Renderer& renderer) {
 }
 
 int Garland::Save(Stream& stream) {
-    const char* name = GetName().GetText();
+    FieldWriter out(stream, *this);
     {
         RuntimeBuffersDetached detached(*this);
-        if (GeometryNode::Save(stream) != 0) return kStatusFailed;
+        if (!out.Follow(GeometryNode::Save(stream))) return out.GetStatus();
     }
-    stream.WriteFloat(blinkPeriod);
-    stream.WriteFloat(lampSize);
-    stream.WriteInt(palette_.GetCount());
-    for (const Color& c : palette_) stream.WriteColor(c);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(line_.Get()) != 0) {
-        LogError("Невозможно сохранить линию гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    out.Float(blinkPeriod).Float(lampSize).Int(palette_.GetCount());
+    for (const Color& c : palette_) out.Color(c);
+    out.Check("Невозможно сохранить данные гирлянды. Имя[%s] ID[%d]")
+        .Link(line_.Get(), "Невозможно сохранить линию гирлянды. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Garland::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
-    const char* name = GetName().GetText();
+    FieldReader in(stream, *this);
     int32_t count = 0;
-    stream.ReadFloat(blinkPeriod);
-    stream.ReadFloat(lampSize);
-    stream.ReadInt(count);
     // Each colour takes 16 bytes: a count the rest of the stream cannot hold is forged.
-    if (stream.GetError() != 0 || count < 0 || count > stream.GetRemaining() / 16) {
-        LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
+    in.Follow(GeometryNode::Load(stream)).Float(blinkPeriod).Float(lampSize).Int(count);
+    in.Check("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", count >= 0 && count <= stream.GetRemaining() / 16);
+    if (!in) return in.GetStatus();
     palette_.Clear();
     // Reserved at once: growing by one colour at a time would copy the palette per colour.
-    if (count > 0 && !palette_.Reserve(count)) {
-        LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return kStatusNoMemory;
-    }
+    if (count > 0 && !palette_.Reserve(count))
+        return in.Fail("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", kStatusNoMemory).GetStatus();
     for (int i = 0; i < count; ++i) {
         Color c;
-        stream.ReadColor(c);
-        if (!palette_.Append(c)) {
-            LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-            return kStatusNoMemory;
-        }
-    }
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
+        in.Color(c);
+        if (!palette_.Append(c))
+            return in.Fail("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]", kStatusNoMemory).GetStatus();
     }
     GeometryNode* line = nullptr;
-    if (stream.ReadObjectAs(line) != 0) {
-        LogError("Невозможно загрузить линию гирлянды. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
+    in.Check("Невозможно загрузить данные гирлянды. Имя[%s] ID[%d]")
+        .Link(line, "Невозможно загрузить линию гирлянды. Имя[%s] ID[%d]");
+    if (!in) return in.GetStatus();
     SetLine(line);
     lampCount_ = 0;
     return kStatusOk;

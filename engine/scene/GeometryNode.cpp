@@ -1,6 +1,8 @@
 #include "scene/GeometryNode.h"
 
 #include "core/ColorBuffer.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
@@ -197,122 +199,65 @@ void GeometryNode::CollectByType(const Rtti& type, Array<Object*>& found) {
 }
 
 int GeometryNode::Save(Stream& stream) {
-    const char* name = GetName().GetText();
-    if (Node::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(effect_.Get()) != 0) {
-        LogError("Невозможно сохранить эффект. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(vertices_.Get()) != 0) {
-        LogError("Невозможно сохранить вершины. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(pointSizes_.Get()) != 0) {
-        LogError("Невозможно сохранить размеры точек. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(colors_.Get()) != 0) {
-        LogError("Невозможно сохранить цвета вершин. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(normals_.Get()) != 0) {
-        LogError("Невозможно сохранить нормали. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(tangents_.Get()) != 0) {
-        LogError("Невозможно сохранить тангенты. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    for (const auto& set : texCoords_) {
-        if (stream.WriteObject(set.Get()) != 0) {
-            LogError("Невозможно сохранить текстурные координаты. Имя[%s] ID[%d]", name, GetId());
-            return kStatusFailed;
-        }
-    }
-    if (stream.WriteObject(indices_.Get()) != 0) {
-        LogError("Невозможно сохранить индексы. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    const int kind = modelBound_ ? modelBound_->GetKind() : BoundingVolume::kSphere;
-    if (stream.WriteInt(kind) != 0) {
-        LogError("Невозможно сохранить тип локального окружающего объёма. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Node::Save(stream))
+        .Link(effect_.Get(), "Невозможно сохранить эффект. Имя[%s] ID[%d]")
+        .Link(vertices_.Get(), "Невозможно сохранить вершины. Имя[%s] ID[%d]")
+        .Link(pointSizes_.Get(), "Невозможно сохранить размеры точек. Имя[%s] ID[%d]")
+        .Link(colors_.Get(), "Невозможно сохранить цвета вершин. Имя[%s] ID[%d]")
+        .Link(normals_.Get(), "Невозможно сохранить нормали. Имя[%s] ID[%d]")
+        .Link(tangents_.Get(), "Невозможно сохранить тангенты. Имя[%s] ID[%d]");
+    for (const auto& set : texCoords_)
+        out.Link(set.Get(), "Невозможно сохранить текстурные координаты. Имя[%s] ID[%d]");
+    out.Link(indices_.Get(), "Невозможно сохранить индексы. Имя[%s] ID[%d]")
+        .Int(modelBound_ ? modelBound_->GetKind() : BoundingVolume::kSphere,
+             "Невозможно сохранить тип локального окружающего объёма. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int GeometryNode::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
-    const char* name = GetName().GetText();
+    FieldReader in(stream, *this);
     // A link to a buffer of the wrong class fails the read: the renderer would otherwise
     // take, say, colours for positions and read past their end.
     GeometryNodeEffect* effect = nullptr;
-    if (stream.ReadObjectAs(effect) != 0) {
-        LogError("Невозможно загрузить эффект. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Parent(Node::Load(stream)).Link(effect, "Невозможно загрузить эффект. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     SetEffect(effect);
     Buffer* vertices = nullptr;
-    if (stream.ReadObjectAs(vertices) != 0 || (vertices && !IsFloatVectorBuffer(vertices))) {
-        LogError("Невозможно загрузить вершины. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Link(vertices).Check("Невозможно загрузить вершины. ID[%d] Имя[%s]",
+                                 !vertices || IsFloatVectorBuffer(vertices)))
+        return in.GetStatus();
     SetVertices(vertices);
     FloatBuffer* pointSizes = nullptr;
-    if (stream.ReadObjectAs(pointSizes) != 0) {
-        LogError("Невозможно загрузить размеры точек. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Link(pointSizes, "Невозможно загрузить размеры точек. ID[%d] Имя[%s]")) return in.GetStatus();
     SetPointSizes(pointSizes);
     ColorBuffer* colors = nullptr;
-    if (stream.ReadObjectAs(colors) != 0) {
-        LogError("Невозможно загрузить цвета. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Link(colors, "Невозможно загрузить цвета. ID[%d] Имя[%s]")) return in.GetStatus();
     SetColors(colors);
     Vector3Buffer* normals = nullptr;
-    if (stream.ReadObjectAs(normals) != 0) {
-        LogError("Невозможно загрузить нормали. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Link(normals, "Невозможно загрузить нормали. ID[%d] Имя[%s]")) return in.GetStatus();
     SetNormals(normals);
     Vector3Buffer* tangents = nullptr;
-    if (stream.ReadObjectAs(tangents) != 0) {
-        LogError("Невозможно загрузить тангенты. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Link(tangents, "Невозможно загрузить тангенты. ID[%d] Имя[%s]")) return in.GetStatus();
     SetTangents(tangents);
     for (int set = 0; set < kTexCoordSets; ++set) {
         Buffer* texCoords = nullptr;
-        if (stream.ReadObjectAs(texCoords) != 0 || (texCoords && !IsFloatVectorBuffer(texCoords))) {
-            LogError("Невозможно загрузить текстурные координаты. ID[%d] Имя[%s]", GetId(), name);
-            return kStatusFailed;
-        }
+        if (!in.Link(texCoords).Check("Невозможно загрузить текстурные координаты. ID[%d] Имя[%s]",
+                                      !texCoords || IsFloatVectorBuffer(texCoords)))
+            return in.GetStatus();
         SetTexCoords(set, texCoords);
     }
     IntBuffer* indices = nullptr;
-    if (stream.ReadObjectAs(indices) != 0) {
-        LogError("Невозможно загрузить индексы. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Link(indices, "Невозможно загрузить индексы. ID[%d] Имя[%s]")) return in.GetStatus();
     SetIndices(indices);
     int32_t kind = 0;
-    if (stream.ReadInt(kind) != 0) {
-        LogError("Невозможно загрузить тип лоакльного окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Int(kind, "Невозможно загрузить тип лоакльного окружающего объёма. ID[%d] Имя[%s]")) return in.GetStatus();
     // Every kind number makes a sphere, the only kind there is.
     Pointer<BoundingVolume> bound = new (std::nothrow) SphereBoundingVolume();
-    if (!bound) {
-        LogError("Недостаточно памяти для создания локального окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusNoMemory;
-    }
+    if (!bound)
+        return in
+            .Fail("Недостаточно памяти для создания локального окружающего объёма. ID[%d] Имя[%s]", kStatusNoMemory)
+            .GetStatus();
     modelBound_ = bound;
     ComputeModelBound();
     return kStatusOk;

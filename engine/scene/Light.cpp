@@ -1,6 +1,7 @@
 #include "scene/Light.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -28,49 +29,39 @@ void Light::SetAttenuation(const Vector3& factors) {
 }
 
 int Light::Save(Stream& stream) {
-    if (Node::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    stream.WriteInt(fields_.lightType);
-    stream.WriteColor(fields_.ambient);
-    stream.WriteColor(fields_.diffuse);
-    stream.WriteColor(fields_.specular);
-    stream.WriteFloat(fields_.attenuation0);
-    stream.WriteFloat(fields_.attenuation1);
-    stream.WriteFloat(fields_.attenuation2);
-    stream.WriteBool(fields_.useAttenuation);
-    stream.WriteFloat(fields_.falloff);
-    stream.WriteFloat(fields_.spotAngle);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные источника света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Node::Save(stream))
+        .Int(fields_.lightType)
+        .Color(fields_.ambient)
+        .Color(fields_.diffuse)
+        .Color(fields_.specular)
+        .Float(fields_.attenuation0)
+        .Float(fields_.attenuation1)
+        .Float(fields_.attenuation2)
+        .Bool(fields_.useAttenuation)
+        .Float(fields_.falloff)
+        .Float(fields_.spotAngle)
+        .Check("Невозможно сохранить данные источника света. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Light::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     Fields read;
-    stream.ReadInt(read.lightType);
-    stream.ReadColor(read.ambient);
-    stream.ReadColor(read.diffuse);
-    stream.ReadColor(read.specular);
-    stream.ReadFloat(read.attenuation0);
-    stream.ReadFloat(read.attenuation1);
-    stream.ReadFloat(read.attenuation2);
-    stream.ReadBool(read.useAttenuation);
-    stream.ReadFloat(read.falloff);
-    stream.ReadFloat(read.spotAngle);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные источника света. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
-    fields_ = read;
-    return kStatusOk;
+    in.Parent(Node::Load(stream))
+        .Int(read.lightType)
+        .Color(read.ambient)
+        .Color(read.diffuse)
+        .Color(read.specular)
+        .Float(read.attenuation0)
+        .Float(read.attenuation1)
+        .Float(read.attenuation2)
+        .Bool(read.useAttenuation)
+        .Float(read.falloff)
+        .Float(read.spotAngle)
+        .Check("Невозможно загрузить данные источника света. ID[%d] Имя[%s]");
+    if (in) fields_ = read;
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,5 +1,7 @@
 #include "scene/Node.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -21,63 +23,33 @@ Node::Node() {
 Node::~Node() = default;
 
 int Node::Save(Stream& stream) {
-    const char* name = GetName().GetText();
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(parent_) != 0) {
-        LogError("Невозможно сохранить родителя. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (localTransform_.Save(stream) != 0) {
-        LogError("Невозможно сохранить локальную трансформацию. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(worldBound_ ? worldBound_->GetKind() : BoundingVolume::kSphere) != 0) {
-        LogError("Невозможно сохранить тип окружающего объёма. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteBool(updateWorldBound_) != 0) {
-        LogError("Невозможно сохранить флаг обновления мирового объёма. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream))
+        .Link(parent_, "Невозможно сохранить родителя. Имя[%s] ID[%d]")
+        .Nested(localTransform_, "Невозможно сохранить локальную трансформацию. Имя[%s] ID[%d]")
+        .Int(worldBound_ ? worldBound_->GetKind() : BoundingVolume::kSphere,
+             "Невозможно сохранить тип окружающего объёма. Имя[%s] ID[%d]")
+        .Bool(updateWorldBound_, "Невозможно сохранить флаг обновления мирового объёма. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Node::Load(Stream& stream) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
-    const char* name = GetName().GetText();
+    FieldReader in(stream, *this);
     // The link is checked but not kept: the parent is whichever scene node puts this node in
     // one of its slots. A link the file got wrong then cannot leave a pointer to a node that
     // does not hold this one (and may go first), nor close a loop of parents.
     Node* parent = nullptr;
-    if (stream.ReadObjectAs<Node>(parent) != 0) {
-        LogError("Невозможно загрузить родителя. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    if (localTransform_.Load(stream) != 0) {
-        LogError("Невозможно загрузить локальную трансформацию. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
     int32_t kind = 0;
-    if (stream.ReadInt(kind) != 0) {
-        LogError("Невозможно загрузить тип окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    if (stream.ReadBool(updateWorldBound_) != 0) {
-        LogError("Невозможно загрузить флаг обновления окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    in.Parent(Object::Load(stream))
+        .Link(parent, "Невозможно загрузить родителя. ID[%d] Имя[%s]")
+        .Nested(localTransform_, "Невозможно загрузить локальную трансформацию. ID[%d] Имя[%s]")
+        .Int(kind, "Невозможно загрузить тип окружающего объёма. ID[%d] Имя[%s]")
+        .Bool(updateWorldBound_, "Невозможно загрузить флаг обновления окружающего объёма. ID[%d] Имя[%s]");
+    if (!in) return in.GetStatus();
     // Every kind is a sphere: it is the only one there is.
     BoundingVolume* bound = new (std::nothrow) SphereBoundingVolume();
-    if (!bound) {
-        LogError("Недостаточно памяти для создания мирового окружающего объёма. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!bound)
+        return in.Fail("Недостаточно памяти для создания мирового окружающего объёма. ID[%d] Имя[%s]").GetStatus();
     worldBound_ = bound;
     return kStatusOk;
 }

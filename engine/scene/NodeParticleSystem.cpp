@@ -1,5 +1,7 @@
 #include "scene/NodeParticleSystem.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -52,21 +54,18 @@ void NodeParticleSystem::CollectByType(const Rtti& type, Array<Object*>& found) 
 }
 
 int NodeParticleSystem::Save(Stream& stream) {
-    if (ParticleSystem::Save(stream) != 0) return kStatusFailed;
-    if (stream.WriteObject(template_.Get()) != 0) {
-        LogError("Невозможно сохранить шаблон системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(ParticleSystem::Save(stream))
+        .Link(template_.Get(), "Невозможно сохранить шаблон системы частиц. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int NodeParticleSystem::Load(Stream& stream) {
-    if (ParticleSystem::Load(stream) != 0) return kStatusFailed;
+    FieldReader in(stream, *this);
     GeometryNode* node = nullptr;
-    if (stream.ReadObjectAs(node) != 0) {
-        LogError("Невозможно загрузить шаблон системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
+    if (!in.Follow(ParticleSystem::Load(stream))
+             .Link(node, "Невозможно загрузить шаблон системы частиц. Имя[%s] ID[%d]"))
+        return in.GetStatus();
     SetTemplate(node);
     return kStatusOk;
 }

@@ -1,6 +1,8 @@
 #include "scene/ParticleSystem.h"
 
 #include "core/ColorBuffer.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
 #include "core/Status.h"
@@ -188,66 +190,58 @@ void ParticleSystem::CollectByType(const Rtti& type, Array<Object*>& found) {
 }
 
 int ParticleSystem::Save(Stream& stream) {
-    const char* name = GetName().GetText();
+    FieldWriter out(stream, *this);
     {
         RuntimeBuffersDetached detached(*this);
-        if (GeometryNode::Save(stream) != 0) return kStatusFailed;
+        if (!out.Follow(GeometryNode::Save(stream))) return out.GetStatus();
     }
-    stream.WriteInt(maxParticles_);
-    stream.WriteFloat(emissionPeriod);
-    stream.WriteFloat(emissionPeriodVariance);
-    stream.WriteInt(burstSize);
-    stream.WriteInt(burstSizeVariance);
-    stream.WriteColor(startColor);
-    stream.WriteColor(startColorVariance);
-    stream.WriteColor(endColor);
-    stream.WriteColor(endColorVariance);
-    stream.WriteFloat(speed);
-    stream.WriteFloat(speedVariance);
-    stream.WriteVector3(acceleration);
-    stream.WriteVector3(accelerationVariance);
-    stream.WriteFloat(lifetime);
-    stream.WriteFloat(lifetimeVariance);
-    stream.WriteFloat(startSize);
-    stream.WriteFloat(startSizeVariance);
-    stream.WriteFloat(endSize);
-    if (stream.WriteFloat(endSizeVariance) != 0) {
-        LogError("Невозможно сохранить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(emitter_.Get()) != 0) {
-        LogError("Невозможно сохранить эмиттер системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    out.Int(maxParticles_)
+        .Float(emissionPeriod)
+        .Float(emissionPeriodVariance)
+        .Int(burstSize)
+        .Int(burstSizeVariance)
+        .Color(startColor)
+        .Color(startColorVariance)
+        .Color(endColor)
+        .Color(endColorVariance)
+        .Float(speed)
+        .Float(speedVariance)
+        .Vector3(acceleration)
+        .Vector3(accelerationVariance)
+        .Float(lifetime)
+        .Float(lifetimeVariance)
+        .Float(startSize)
+        .Float(startSizeVariance)
+        .Float(endSize)
+        .Float(endSizeVariance, "Невозможно сохранить данные системы частиц. Имя[%s] ID[%d]")
+        .Link(emitter_.Get(), "Невозможно сохранить эмиттер системы частиц. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int ParticleSystem::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
-    const char* name = GetName().GetText();
+    FieldReader in(stream, *this);
     int32_t maxParticles = 0;
-    stream.ReadInt(maxParticles);
-    stream.ReadFloat(emissionPeriod);
-    stream.ReadFloat(emissionPeriodVariance);
-    stream.ReadInt(burstSize);
-    stream.ReadInt(burstSizeVariance);
-    stream.ReadColor(startColor);
-    stream.ReadColor(startColorVariance);
-    stream.ReadColor(endColor);
-    stream.ReadColor(endColorVariance);
-    stream.ReadFloat(speed);
-    stream.ReadFloat(speedVariance);
-    stream.ReadVector3(acceleration);
-    stream.ReadVector3(accelerationVariance);
-    stream.ReadFloat(lifetime);
-    stream.ReadFloat(lifetimeVariance);
-    stream.ReadFloat(startSize);
-    stream.ReadFloat(startSizeVariance);
-    stream.ReadFloat(endSize);
-    if (stream.ReadFloat(endSizeVariance) != 0) {
-        LogError("Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
+    in.Follow(GeometryNode::Load(stream))
+        .Int(maxParticles)
+        .Float(emissionPeriod)
+        .Float(emissionPeriodVariance)
+        .Int(burstSize)
+        .Int(burstSizeVariance)
+        .Color(startColor)
+        .Color(startColorVariance)
+        .Color(endColor)
+        .Color(endColorVariance)
+        .Float(speed)
+        .Float(speedVariance)
+        .Vector3(acceleration)
+        .Vector3(accelerationVariance)
+        .Float(lifetime)
+        .Float(lifetimeVariance)
+        .Float(startSize)
+        .Float(startSizeVariance)
+        .Float(endSize)
+        .Float(endSizeVariance, "Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]");
+    if (!in) return in.GetStatus();
     // Everything but the speed and the acceleration is clamped to 0 from below: a negative speed
     // flies backwards, and the acceleration is gravity and wind, which point down and sideways.
     emissionPeriod = NotNegative(emissionPeriod);
@@ -272,10 +266,7 @@ int ParticleSystem::Load(Stream& stream) {
     nextInterval_ = 0.0f;
 
     Emitter* emitter = nullptr;
-    if (stream.ReadObjectAs(emitter) != 0) {
-        LogError("Невозможно загрузить эмиттер системы частиц. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
+    if (!in.Link(emitter, "Невозможно загрузить эмиттер системы частиц. Имя[%s] ID[%d]")) return in.GetStatus();
     SetEmitter(emitter);
     return kStatusOk;
 }

@@ -1,6 +1,7 @@
 #include "scene/PointEmitter.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/ParticleSystem.h"
@@ -35,32 +36,16 @@ void PointEmitter::Emit(Vector3& position, Vector3& direction) {
     direction = ToWorldDirection(SampleLocalDirection());
 }
 
-void PointEmitter::LogSaveFailure() const {
-    LogError("Невозможно сохранить данные системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-}
-
-void PointEmitter::LogLoadFailure() const {
-    LogError("Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-}
-
 int PointEmitter::Save(Stream& stream) {
-    if (Emitter::Save(stream) != 0) return kStatusFailed;
-    stream.WriteFloat(maxAngle);
-    if (stream.WriteFloat(minAngle) != 0) {
-        LogSaveFailure();
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(Emitter::Save(stream)).Float(maxAngle).Float(minAngle, kSaveFailure);
+    return out.GetStatus();
 }
 
 int PointEmitter::Load(Stream& stream) {
-    if (Emitter::Load(stream) != 0) return kStatusFailed;
+    FieldReader in(stream, *this);
     float maxValue = 0.0f, minValue = 0.0f;
-    stream.ReadFloat(maxValue);
-    if (stream.ReadFloat(minValue) != 0) {
-        LogLoadFailure();
-        return kStatusFailed;
-    }
+    if (!in.Follow(Emitter::Load(stream)).Float(maxValue).Float(minValue, kLoadFailure)) return in.GetStatus();
     // Read into the fields back to back, then clamped; the comparisons let a NaN become 0.
     maxAngle = maxValue;
     minAngle = minValue;

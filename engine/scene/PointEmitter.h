@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FieldMessage.h"
 #include "scene/Emitter.h"
 
 namespace nuv {
@@ -32,8 +33,9 @@ protected:
     // The local direction carried by the owner's world rotation and scale, normalised.
     Vector3 ToWorldDirection(const Vector3& local) const;
     Vector3 OwnerPosition() const;
-    void LogSaveFailure() const;
-    void LogLoadFailure() const;
+    // The one message each way of this class and the emitters derived from it.
+    static constexpr FieldMessage kSaveFailure = "Невозможно сохранить данные системы частиц. Имя[%s] ID[%d]";
+    static constexpr FieldMessage kLoadFailure = "Невозможно загрузить данные системы частиц. Имя[%s] ID[%d]";
 
 private:
     ParticleSystem* owner_ = nullptr;

@@ -1,5 +1,7 @@
 #include "scene/SceneNode.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -66,90 +68,52 @@ void SceneNode::ClearChildren() {
 }
 
 int SceneNode::Save(Stream& stream) {
-    if (Node::Save(stream) != 0) return kStatusFailed;
-    const char* name = GetName().GetText();
-    if (stream.WriteInt(GetEffectCount()) != 0) {
-        LogError("Невозможно сохранить количество эффектов. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    for (EffectEntry* entry = effects_; entry; entry = entry->next) {
-        if (stream.WriteObject(entry->effect.Get()) != 0) {
-            LogError("Невозможно сохранить эффект. Имя[%s] ID[%d]", name, GetId());
-            return kStatusFailed;
-        }
-    }
-    if (stream.WriteInt(children_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество дочерних узлов. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(children_.GetGrowth()) != 0) {
-        LogError("Невозможно сохранить приращение. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    for (int i = 0; i < children_.GetCount(); ++i) {
-        if (stream.WriteObject(children_[i].Get()) != 0) {
-            LogError("Невозможно сохранить дочерний узел. Имя[%s] ID[%d]", name, GetId());
-            return kStatusFailed;
-        }
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(Node::Save(stream)).Int(GetEffectCount(), "Невозможно сохранить количество эффектов. Имя[%s] ID[%d]");
+    for (EffectEntry* entry = effects_; entry; entry = entry->next)
+        out.Link(entry->effect.Get(), "Невозможно сохранить эффект. Имя[%s] ID[%d]");
+    out.Int(children_.GetCount(), "Невозможно сохранить количество дочерних узлов. Имя[%s] ID[%d]")
+        .Int(children_.GetGrowth(), "Невозможно сохранить приращение. Имя[%s] ID[%d]");
+    for (int i = 0; i < children_.GetCount(); ++i)
+        out.Link(children_[i].Get(), "Невозможно сохранить дочерний узел. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SceneNode::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) return kStatusFailed;
-    const char* name = GetName().GetText();
+    FieldReader in(stream, *this);
     // Every link takes at least four bytes, so a count beyond that is refused before anything
     // is allocated for it.
     int32_t effectCount = 0;
-    if (stream.ReadInt(effectCount) != 0 || effectCount < 0 || effectCount > stream.GetRemaining() / 4) {
-        LogError("Невозможно загрузить количество эффектов. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    for (int32_t i = 0; i < effectCount; ++i) {
+    in.Follow(Node::Load(stream)).Count(effectCount, "Невозможно загрузить количество эффектов. ID[%d] Имя[%s]");
+    in.Check("Невозможно загрузить количество эффектов. ID[%d] Имя[%s]", effectCount <= stream.GetRemaining() / 4);
+    for (int32_t i = 0; in && i < effectCount; ++i) {
         SceneNodeEffect* effect = nullptr;
-        if (stream.ReadObjectAs<SceneNodeEffect>(effect) != 0) {
-            LogError("Невозможно загрузить эффект. ID[%d] Имя[%s]", GetId(), name);
-            return kStatusFailed;
-        }
         // Added at the head, so the list comes out in the reverse of the file's order.
-        if (effect && AddEffect(effect) != 0) return kStatusFailed;
+        if (in.Link(effect, "Невозможно загрузить эффект. ID[%d] Имя[%s]") && effect) in.Follow(AddEffect(effect));
     }
-    int32_t childCount = 0;
-    if (stream.ReadInt(childCount) != 0 || childCount < 0) {
-        LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    int32_t growth = 0;
-    if (stream.ReadInt(growth) != 0 || growth < 0 || growth > kMaxChildGrowth) {
-        LogError("Невозможно загрузить приращение. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    if (childCount > stream.GetRemaining() / 4) {
-        LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    int32_t childCount = 0, growth = 0;
+    in.Count(childCount, "Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]")
+        .Int(growth)
+        .Check("Невозможно загрузить приращение. ID[%d] Имя[%s]", growth >= 0 && growth <= kMaxChildGrowth)
+        .Check("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]",
+               childCount <= stream.GetRemaining() / 4);
+    if (!in) return in.GetStatus();
     ClearChildren();
     std::destroy_at(&children_);
     std::construct_at(&children_, childCount, growth);
-    if (children_.GetCapacity() < childCount) {
-        LogError("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusNoMemory;
-    }
+    if (children_.GetCapacity() < childCount)
+        return in.Fail("Невозможно загрузить количество дочерних узлов. ID[%d] Имя[%s]", kStatusNoMemory).GetStatus();
     for (int32_t i = 0; i < childCount; ++i) children_.Append(Pointer<Node>());
-    for (int32_t i = 0; i < childCount; ++i) {
+    for (int32_t i = 0; in && i < childCount; ++i) {
         Node* child = nullptr;
-        if (stream.ReadObjectAs<Node>(child) != 0) {
-            LogError("Невозможно загрузить дочерний узел. ID[%d] Имя[%s]", GetId(), name);
-            return kStatusFailed;
-        }
         // A child that would close a loop, sits in another slot already or makes the tree too
         // deep leaves its slot empty; the rest of the scene still loads.
-        if (child && CheckChild(child) == 0) {
+        if (in.Link(child, "Невозможно загрузить дочерний узел. ID[%d] Имя[%s]") && child && CheckChild(child) == 0) {
             children_[i] = child;
             child->SetParent(this);
         }
     }
-    return kStatusOk;
+    return in.GetStatus();
 }
 
 Object* SceneNode::FindByName(const String& name) {

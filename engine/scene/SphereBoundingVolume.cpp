@@ -1,5 +1,7 @@
 #include "scene/SphereBoundingVolume.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -16,30 +18,21 @@ namespace nuv {
 NUV_IMPLEMENT_OBJECT(SphereBoundingVolume, BoundingVolume)
 
 int SphereBoundingVolume::Save(Stream& stream) {
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить данные окружающего объёма. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    stream.WriteVector3(center_);
-    if (stream.WriteFloat(radius_) != 0) {
-        LogError("Невозможно сохранить данные окружающего объёма. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream), "Невозможно сохранить данные окружающего объёма. Имя[%s] ID[%d]")
+        .Vector3(center_)
+        .Float(radius_, "Невозможно сохранить данные окружающего объёма. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SphereBoundingVolume::Load(Stream& stream) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить данные окружающего объёма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     Vector3 center;
     float radius = 0.0f;
-    stream.ReadVector3(center);
-    if (stream.ReadFloat(radius) != 0) {
-        LogError("Невозможно загрузить данные окружающего объёма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    in.Parent(Object::Load(stream), "Невозможно загрузить данные окружающего объёма. ID[%d] Имя[%s]")
+        .Vector3(center)
+        .Float(radius, "Невозможно загрузить данные окружающего объёма. ID[%d] Имя[%s]");
+    if (!in) return in.GetStatus();
     center_ = center;
     radius_ = radius;
     return kStatusOk;

@@ -1,5 +1,7 @@
 #include "scene/SphereVolumeEmitter.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -22,21 +24,15 @@ void SphereVolumeEmitter::Emit(Vector3& position, Vector3& direction) {
 }
 
 int SphereVolumeEmitter::Save(Stream& stream) {
-    if (PointEmitter::Save(stream) != 0) return kStatusFailed;
-    if (stream.WriteFloat(radius) != 0) {
-        LogSaveFailure();
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(PointEmitter::Save(stream)).Float(radius, kSaveFailure);
+    return out.GetStatus();
 }
 
 int SphereVolumeEmitter::Load(Stream& stream) {
-    if (PointEmitter::Load(stream) != 0) return kStatusFailed;
-    if (stream.ReadFloat(radius) != 0) {
-        LogLoadFailure();
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldReader in(stream, *this);
+    in.Follow(PointEmitter::Load(stream)).Float(radius, kLoadFailure);
+    return in.GetStatus();
 }
 
 } // namespace nuv

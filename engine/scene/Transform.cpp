@@ -1,5 +1,7 @@
 #include "scene/Transform.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -84,17 +86,14 @@ Matrix4 Transform::ToMatrix() const {
 }
 
 int Transform::Save(Stream& stream) const {
-    stream.WriteVector3(scale_);
-    stream.WriteQuaternion(rotation_);
-    return stream.WriteVector3(translation_);
+    FieldWriter(stream).Vector3(scale_).Quaternion(rotation_).Vector3(translation_);
+    return stream.GetError();
 }
 
 int Transform::Load(Stream& stream) {
     Vector3 scale, translation;
     Quaternion rotation;
-    stream.ReadVector3(scale);
-    stream.ReadQuaternion(rotation);
-    if (stream.ReadVector3(translation) != 0) return stream.GetError();
+    if (!FieldReader(stream).Vector3(scale).Quaternion(rotation).Vector3(translation).Check()) return stream.GetError();
     *this = Transform(translation, rotation, scale);
     return kStatusOk;
 }

@@ -1,7 +1,8 @@
 #include "scene/TrianglesEmitter.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
-#include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
@@ -47,21 +48,15 @@ void TrianglesEmitter::Emit(Vector3& position, Vector3& direction) {
 }
 
 int TrianglesEmitter::Save(Stream& stream) {
-    if (PointEmitter::Save(stream) != 0) return kStatusFailed;
-    if (stream.WriteObject(source_.Get()) != 0) {
-        LogSaveFailure();
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(PointEmitter::Save(stream)).Link(source_.Get(), kSaveFailure);
+    return out.GetStatus();
 }
 
 int TrianglesEmitter::Load(Stream& stream) {
-    if (PointEmitter::Load(stream) != 0) return kStatusFailed;
+    FieldReader in(stream, *this);
     GeometryNode* source = nullptr;
-    if (stream.ReadObjectAs(source) != 0) {
-        LogLoadFailure();
-        return kStatusFailed;
-    }
+    if (!in.Follow(PointEmitter::Load(stream)).Link(source, kLoadFailure)) return in.GetStatus();
     SetSource(source);
     return kStatusOk;
 }

@@ -1,5 +1,7 @@
 #include "scene/WindowPlane.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -101,22 +103,19 @@ void WindowPlane::Draw(Renderer& renderer) {
 }
 
 int WindowPlane::Save(Stream& stream) {
-    if (GeometryNode::Save(stream) != 0) return kStatusFailed;
-    stream.WriteVector2(position);
-    if (stream.WriteVector2(size) != 0) {
-        LogError("Невозможно сохранить данные плоскости. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Follow(GeometryNode::Save(stream))
+        .Vector2(position)
+        .Vector2(size, "Невозможно сохранить данные плоскости. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int WindowPlane::Load(Stream& stream) {
-    if (GeometryNode::Load(stream) != 0) return kStatusFailed;
-    stream.ReadVector2(position);
-    if (stream.ReadVector2(size) != 0) {
-        LogError("Невозможно загрузить данные плоскости. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
+    if (!in.Follow(GeometryNode::Load(stream))
+             .Vector2(position)
+             .Vector2(size, "Невозможно загрузить данные плоскости. Имя[%s] ID[%d]"))
+        return in.GetStatus();
     ComputeModelBound();
     return kStatusOk;
 }
