@@ -1,6 +1,7 @@
 #include "animation/Animation.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -43,51 +44,32 @@ void Animation::SortKeys() {
 }
 
 int Animation::Save(Stream& stream) {
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(keys_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество кифреймов анимации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    for (const auto& key : keys_) {
-        if (key->Save(stream) != 0) {
-            LogError("Невозможно сохранить кифрейм анимации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream))
+        .Int(keys_.GetCount(), "Невозможно сохранить количество кифреймов анимации. Имя[%s] ID[%d]");
+    for (const auto& key : keys_) out.Nested(*key, "Невозможно сохранить кифрейм анимации. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Animation::Load(Stream& stream) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     int32_t count = 0;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество кифреймов анимации. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Parent(Object::Load(stream))
+             .Count(count, "Невозможно загрузить количество кифреймов анимации. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     keys_.Clear();
     // Room for what the bytes left can hold at most (a time is 8 bytes), never for a forged count.
     keys_.Reserve(std::min(count, stream.GetRemaining() / 8));
     for (int32_t i = 0; i < count; ++i) {
         AnimationKey* key = CreateKey();
-        if (!key) {
-            LogError("Недостаточно памяти для создания кифрейма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-            return kStatusNoMemory;
-        }
-        if (key->Load(stream) != 0) {
+        if (!key)
+            return in.Fail("Недостаточно памяти для создания кифрейма. ID[%d] Имя[%s]", kStatusNoMemory).GetStatus();
+        if (!in.Nested(*key, "Невозможно загрузить кифрейм анимации. Имя[%s] ID[%d]")) {
             delete key;
-            LogError("Невозможно загрузить кифрейм анимации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
+            return in.GetStatus();
         }
-        if (!AppendKey(key)) {
-            LogError("Недостаточно памяти для создания кифрейма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-            return kStatusNoMemory;
-        }
+        if (!AppendKey(key))
+            return in.Fail("Недостаточно памяти для создания кифрейма. ID[%d] Имя[%s]", kStatusNoMemory).GetStatus();
     }
     SortKeys();
     return kStatusOk;

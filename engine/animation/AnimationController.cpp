@@ -1,6 +1,7 @@
 #include "animation/AnimationController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -143,74 +144,41 @@ void AnimationController::CollectByType(const Rtti& type, Array<Object*>& found)
 }
 
 int AnimationController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(animations_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    for (const Pointer<Animation>& animation : animations_) {
-        if (stream.WriteObject(animation.Get()) != 0) {
-            LogError("Невозможно сохранить анимацию. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    if (stream.WriteInt(frames_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество фреймов анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    for (const AnimationFrame& frame : frames_) {
-        if (frame.Save(stream) != 0) {
-            LogError("Невозможно сохранить фрейм анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    if (stream.WriteDouble(period_) != 0) {
-        LogError("Невозможно сохранить период трэка. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Controller::Save(stream))
+        .Int(animations_.GetCount(), "Невозможно сохранить количество анимаций. Имя[%s] ID[%d]");
+    for (const Pointer<Animation>& animation : animations_)
+        out.Link(animation.Get(), "Невозможно сохранить анимацию. Имя[%s] ID[%d]");
+    out.Int(frames_.GetCount(), "Невозможно сохранить количество фреймов анимаций. Имя[%s] ID[%d]");
+    for (const AnimationFrame& frame : frames_)
+        out.Nested(frame, "Невозможно сохранить фрейм анимаций. Имя[%s] ID[%d]");
+    out.Double(period_, "Невозможно сохранить период трэка. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int AnimationController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     int32_t count = 0;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество анимаций. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Parent(Controller::Load(stream)).Count(count, "Невозможно загрузить количество анимаций. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     animations_.Clear();
     animations_.Reserve(std::min(count, stream.GetRemaining() / 4));
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = 0; in && i < count; ++i) {
         Animation* animation = nullptr;
-        if (stream.ReadObjectAs(animation) != 0 || !animations_.Append(Pointer<Animation>(animation))) {
-            LogError("Невозможно загрузить анимацию. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
+        in.Link(animation).Use("Невозможно загрузить анимацию. Имя[%s] ID[%d]",
+                               [&] { return animations_.Append(Pointer<Animation>(animation)); });
     }
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество фреймов анимаций. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Count(count, "Невозможно загрузить количество фреймов анимаций. ID[%d] Имя[%s]")) return in.GetStatus();
     frames_.Clear();
     frames_.Reserve(std::min(count, stream.GetRemaining() / kMinFrameBytes));
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = 0; in && i < count; ++i) {
         AnimationFrame frame;
-        if (frame.Load(stream) != 0 || !frames_.Append(std::move(frame))) {
-            LogError("Невозможно загрузить фрейм анимаций. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
+        in.Nested(frame, "Невозможно загрузить фрейм анимаций. Имя[%s] ID[%d]")
+            .Use("Невозможно загрузить фрейм анимаций. Имя[%s] ID[%d]",
+                 [&] { return frames_.Append(std::move(frame)); });
     }
-    if (stream.ReadDouble(period_) != 0) {
-        LogError("Невозможно загрузить период трэка. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    in.Double(period_, "Невозможно загрузить период трэка. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

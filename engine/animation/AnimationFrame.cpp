@@ -1,6 +1,7 @@
 #include "animation/AnimationFrame.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -29,37 +30,24 @@ double AnimationFrame::StageTime(double position, bool first) const {
 }
 
 int AnimationFrame::Save(Stream& stream) const {
-    if (stream.WriteObject(animation.Get()) != 0) {
-        LogError("Невозможно сохранить анимацию фрейма анимации.");
-        return kStatusFailed;
-    }
-    stream.WriteInt(mode);
-    stream.WriteDouble(start);
-    stream.WriteDouble(end);
-    stream.WriteDouble(speed);
-    if (stream.WriteDouble(offset) != 0) {
-        LogError("Невозможно сохранить данные стадии блендинга анимации.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream);
+    out.Link(animation.Get(), "Невозможно сохранить анимацию фрейма анимации.")
+        .Int(mode)
+        .Double(start)
+        .Double(end)
+        .Double(speed)
+        .Double(offset, "Невозможно сохранить данные стадии блендинга анимации.");
+    return out.GetStatus();
 }
 
 int AnimationFrame::Load(Stream& stream) {
+    FieldReader in(stream);
     Animation* loaded = nullptr;
-    if (stream.ReadObjectAs(loaded) != 0) {
-        LogError("Невозможно загрузить анимацию фрейма анимации.");
-        return kStatusFailed;
-    }
+    if (!in.Link(loaded, "Невозможно загрузить анимацию фрейма анимации.")) return in.GetStatus();
     animation = loaded;
-    stream.ReadInt(mode);
-    stream.ReadDouble(start);
-    stream.ReadDouble(end);
-    stream.ReadDouble(speed);
-    if (stream.ReadDouble(offset) != 0) {
-        LogError("Невозможно загрузить данные стадии блендинга анимации.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    in.Int(mode).Double(start).Double(end).Double(speed).Double(
+        offset, "Невозможно загрузить данные стадии блендинга анимации.");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "animation/AnimationKey.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -9,19 +10,13 @@
 namespace nuv {
 
 int AnimationKey::Save(Stream& stream) const {
-    if (stream.WriteDouble(time) != 0) {
-        LogError("Невозможно сохранить данные кифрейма.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    return FieldWriter(stream).Double(time, "Невозможно сохранить данные кифрейма.").GetStatus();
 }
 
 int AnimationKey::Load(Stream& stream) {
-    if (stream.ReadDouble(time) != 0 || !std::isfinite(time)) {
-        LogError("Невозможно загрузить данные кифрейма.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldReader in(stream);
+    in.Double(time).Check("Невозможно загрузить данные кифрейма.", std::isfinite(time));
+    return in.GetStatus();
 }
 
 } // namespace nuv

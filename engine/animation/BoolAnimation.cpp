@@ -1,7 +1,8 @@
 #include "animation/BoolAnimation.h"
 
 #include "animation/BlendStage.h"
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -12,27 +13,17 @@ namespace nuv {
 NUV_IMPLEMENT_OBJECT(BoolAnimation, Animation)
 
 int BoolAnimationKey::Save(Stream& stream) const {
-    if (AnimationKey::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные кифрейма.");
-        return kStatusFailed;
-    }
-    if (stream.WriteBool(value) != 0) {
-        LogError("Невозможно сохранить данные кифрейма.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream);
+    out.Parent(AnimationKey::Save(stream), "Невозможно сохранить родительские данные кифрейма.")
+        .Bool(value, "Невозможно сохранить данные кифрейма.");
+    return out.GetStatus();
 }
 
 int BoolAnimationKey::Load(Stream& stream) {
-    if (AnimationKey::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные кифрейма.");
-        return kStatusFailed;
-    }
-    if (stream.ReadBool(value) != 0) {
-        LogError("Невозможно загрузить данные кифрейма.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldReader in(stream);
+    in.Parent(AnimationKey::Load(stream), "Невозможно загрузить родительские данные кифрейма.")
+        .Bool(value, "Невозможно загрузить данные кифрейма.");
+    return in.GetStatus();
 }
 
 bool BoolAnimation::ValueAt(const BlendStage& stage, bool fallback) {

@@ -1,5 +1,7 @@
 #include "animation/CameraCulledController.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -36,55 +38,30 @@ void CameraCulledController::Apply(double) {
 }
 
 int CameraCulledController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    int status = 0;
-    if (stream.WriteInt(nodes_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество объектов.");
-        status = 1;
-    }
-    for (int i = 0; status == 0 && i < nodes_.GetCount(); ++i) {
-        if (stream.WriteObject(nodes_[i].Get()) != 0) {
-            LogError("Невозможно сохранить объект [%d].", i);
-            status = 1;
-        }
-    }
-    if (status != 0) {
-        LogError("Невозможно сохранить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    if (!out.Parent(Controller::Save(stream))) return out.GetStatus();
+    FieldWriter nodes(stream);
+    nodes.Int(nodes_.GetCount(), "Невозможно сохранить количество объектов.");
+    for (int i = 0; nodes && i < nodes_.GetCount(); ++i)
+        if (!nodes.Link(nodes_[i].Get()).Check()) LogError("Невозможно сохранить объект [%d].", i);
+    return out.Check("Невозможно сохранить узлы. Имя[%s] ID[%d]", bool(nodes)).GetStatus();
 }
 
 int CameraCulledController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
-    int status = 0;
+    FieldReader in(stream, *this);
+    if (!in.Parent(Controller::Load(stream))) return in.GetStatus();
+    FieldReader nodes(stream);
     int32_t count = 0;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество объектов.");
-        status = 1;
-    } else {
-        // Each entry takes at least a 4-byte link: a forged count reserves no more than the
-        // bytes left could hold.
+    // Each entry takes at least a 4-byte link: a forged count reserves no more than the
+    // bytes left could hold.
+    if (nodes.Count(count, "Невозможно загрузить количество объектов."))
         nodes_.Reserve(std::min(count, stream.GetRemaining() / 4));
-    }
-    for (int32_t i = 0; status == 0 && i < count; ++i) {
+    for (int32_t i = 0; nodes && i < count; ++i) {
         Node* node = nullptr;
-        if (stream.ReadObjectAs(node) != 0 || !nodes_.Append(Pointer<Node>(node))) {
+        if (!nodes.Link(node).Use({}, [&] { return nodes_.Append(Pointer<Node>(node)); }))
             LogError("Невозможно загрузить объект [%d].", i);
-            status = 1;
-        }
     }
-    if (status != 0) {
-        LogError("Невозможно загрузить узлы. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    return in.Check("Невозможно загрузить узлы. ID[%d] Имя[%s]", bool(nodes)).GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "animation/NodeAnimation.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -20,33 +21,24 @@ bool Finite(const Vector3& v) {
 } // namespace
 
 int NodeAnimationKey::Save(Stream& stream) const {
-    if (AnimationKey::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные кифрейма.");
-        return kStatusFailed;
-    }
-    stream.WriteVector3(translation);
-    stream.WriteQuaternion(rotation);
-    if (stream.WriteVector3(scale) != 0) {
-        LogError("Невозможно сохранить данные кифрейма.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream);
+    out.Parent(AnimationKey::Save(stream), "Невозможно сохранить родительские данные кифрейма.")
+        .Vector3(translation)
+        .Quaternion(rotation)
+        .Vector3(scale, "Невозможно сохранить данные кифрейма.");
+    return out.GetStatus();
 }
 
 int NodeAnimationKey::Load(Stream& stream) {
-    if (AnimationKey::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные кифрейма.");
-        return kStatusFailed;
-    }
-    stream.ReadVector3(translation);
-    stream.ReadQuaternion(rotation);
-    const bool finiteRotation = std::isfinite(rotation.x) && std::isfinite(rotation.y) &&
-                                std::isfinite(rotation.z) && std::isfinite(rotation.w);
-    if (stream.ReadVector3(scale) != 0 || !Finite(translation) || !finiteRotation || !Finite(scale)) {
-        LogError("Невозможно загрузить данные кифрейма.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldReader in(stream);
+    in.Parent(AnimationKey::Load(stream), "Невозможно загрузить родительские данные кифрейма.")
+        .Vector3(translation)
+        .Quaternion(rotation)
+        .Vector3(scale);
+    const bool finiteRotation = std::isfinite(rotation.x) && std::isfinite(rotation.y) && std::isfinite(rotation.z) &&
+                                std::isfinite(rotation.w);
+    in.Check("Невозможно загрузить данные кифрейма.", Finite(translation) && finiteRotation && Finite(scale));
+    return in.GetStatus();
 }
 
 AnimationKey* NodeAnimation::CreateKey() const {

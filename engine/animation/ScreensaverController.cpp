@@ -1,6 +1,7 @@
 #include "animation/ScreensaverController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -123,47 +124,31 @@ double ScreensaverController::GetFadeLevel() const {
 }
 
 int ScreensaverController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(sets_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество сетов. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    for (int i = 0; i < sets_.GetCount(); ++i) {
-        if (sets_[i].Save(stream) != 0) {
-            LogError("Невозможно сохранить сет. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Controller::Save(stream)).Int(sets_.GetCount(), "Невозможно сохранить количество сетов. Имя[%s] ID[%d]");
+    for (int i = 0; i < sets_.GetCount(); ++i) out.Nested(sets_[i], "Невозможно сохранить сет. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int ScreensaverController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
+    if (!in.Parent(Controller::Load(stream))) return in.GetStatus();
     sets_.Clear();
     current_ = -1;
     elapsed_ = 0.0;
     history_.clear();
     historySize_ = -1;
     int32_t count = 0;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество сетов. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Count(count, "Невозможно загрузить количество сетов. ID[%d] Имя[%s]")) return in.GetStatus();
     // A forged count reserves no more than the bytes left could hold.
     sets_.Reserve(std::min(count, stream.GetRemaining() / kMinSetBytes));
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = 0; in && i < count; ++i) {
         ScreensaverSet set;
-        if (set.Load(stream) != 0 || !sets_.Append(std::move(set))) {
-            LogError("Невозможно загрузить сет. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
+        in.Nested(set, "Невозможно загрузить сет. Имя[%s] ID[%d]").Use("Невозможно загрузить сет. Имя[%s] ID[%d]", [&] {
+            return sets_.Append(std::move(set));
+        });
     }
+    if (!in) return in.GetStatus();
     PickNextSet();
     return kStatusOk;
 }

@@ -1,7 +1,8 @@
 #include "animation/ScreensaverSet.h"
 
 #include "animation/TargetCameraController.h"
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -10,35 +11,25 @@
 namespace nuv {
 
 int ScreensaverSet::Save(Stream& stream) const {
-    if (stream.WriteObject(camera.Get()) != 0) {
-        LogError("Невозможно сохранить камеру сета контроллера скринсейвера.");
-        return kStatusFailed;
-    }
-    stream.WriteDouble(start);
-    stream.WriteDouble(duration);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные сета контроллера скринсейвера.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream);
+    out.Link(camera.Get(), "Невозможно сохранить камеру сета контроллера скринсейвера.")
+        .Double(start)
+        .Double(duration)
+        .Check("Невозможно сохранить данные сета контроллера скринсейвера.");
+    return out.GetStatus();
 }
 
 int ScreensaverSet::Load(Stream& stream) {
+    FieldReader in(stream);
     Camera* read = nullptr;
-    if (stream.ReadObjectAs(read) != 0) {
-        LogError("Невозможно загрузить камеру сета контроллера скринсейвера.");
-        return kStatusFailed;
-    }
+    if (!in.Link(read, "Невозможно загрузить камеру сета контроллера скринсейвера.")) return in.GetStatus();
     camera = read;
     FindAnimations();
-    stream.ReadDouble(start);
-    stream.ReadDouble(duration);
     // A time that is not a number would stop the show for good (no comparison with it holds).
-    if (stream.GetError() != 0 || !std::isfinite(start) || !std::isfinite(duration)) {
-        LogError("Невозможно загрузить данные сета контроллера скринсейвера.");
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    in.Double(start).Double(duration);
+    in.Check("Невозможно загрузить данные сета контроллера скринсейвера.",
+             std::isfinite(start) && std::isfinite(duration));
+    return in.GetStatus();
 }
 
 void ScreensaverSet::FindAnimations() {

@@ -1,6 +1,7 @@
 #include "animation/SkeletonAnimationController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -71,45 +72,29 @@ void SkeletonAnimationController::SetPosition(double position) {
 }
 
 int SkeletonAnimationController::Save(Stream& stream) {
-    if (AnimationController::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(boneControllers_.GetCount()) != 0) {
-        LogError("Невозможно сохранить количество контроллеров анимации костей. Имя[%s] ID[%d]", GetName().GetText(),
-                 GetId());
-        return kStatusFailed;
-    }
-    for (const Pointer<AnimationController>& bone : boneControllers_) {
-        if (stream.WriteObject(bone.Get()) != 0) {
-            LogError("Невозможно сохранить контроллер анимации костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(AnimationController::Save(stream))
+        .Int(boneControllers_.GetCount(),
+             "Невозможно сохранить количество контроллеров анимации костей. Имя[%s] ID[%d]");
+    for (const Pointer<AnimationController>& bone : boneControllers_)
+        out.Link(bone.Get(), "Невозможно сохранить контроллер анимации костей. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SkeletonAnimationController::Load(Stream& stream) {
-    if (AnimationController::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     int32_t count = 0;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество контроллеров анимации костей. ID[%d] Имя[%s]", GetId(),
-                 GetName().GetText());
-        return kStatusFailed;
-    }
+    in.Parent(AnimationController::Load(stream))
+        .Count(count, "Невозможно загрузить количество контроллеров анимации костей. ID[%d] Имя[%s]");
+    if (!in) return in.GetStatus();
     boneControllers_.Clear();
     boneControllers_.Reserve(std::min(count, stream.GetRemaining() / 4));
-    for (int32_t i = 0; i < count; ++i) {
+    for (int32_t i = 0; in && i < count; ++i) {
         AnimationController* bone = nullptr;
-        if (stream.ReadObjectAs(bone) != 0 || !boneControllers_.Append(Pointer<AnimationController>(bone))) {
-            LogError("Невозможно загрузить контроллер анимации костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
+        in.Link(bone).Use("Невозможно загрузить контроллер анимации костей. Имя[%s] ID[%d]",
+                          [&] { return boneControllers_.Append(Pointer<AnimationController>(bone)); });
     }
-    return kStatusOk;
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,7 +1,8 @@
 #include "animation/SkinController.h"
 
 #include "animation/Skinning.h"
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "render/EffectConstants.h"
@@ -131,111 +132,46 @@ void SkinController::Apply(double) {
 }
 
 int SkinController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
+    FieldWriter out(stream, *this);
     const int n = bones_.GetCount();
-    if (stream.WriteInt(n) != 0) {
-        LogError("Невозможно сохранить количество костей. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    for (int i = 0; i < n; ++i) {
-        if (stream.WriteObject(bones_[i].Get()) != 0) {
-            LogError("Невозможно сохранить кость. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    for (int i = 0; i < n; ++i) {
-        if (bindTransforms_[i].Save(stream) != 0) {
-            LogError("Невозможно сохранить кость. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    const struct {
-        Object* buffer;
-        const char* message;
-    } links[] = {
-        {weights_.Get(), "Невозможно сохранить веса. Имя[%s] ID[%d]"},
-        {indices_.Get(), "Невозможно сохранить индексы. Имя[%s] ID[%d]"},
-        {bindVertices_.Get(), "Невозможно сохранить вершины. Имя[%s] ID[%d]"},
-        {bindNormals_.Get(), "Невозможно сохранить нормали. Имя[%s] ID[%d]"},
-        {bindTangents_.Get(), "Невозможно сохранить тангенсы. Имя[%s] ID[%d]"},
-    };
-    for (const auto& link : links) {
-        if (stream.WriteObject(link.buffer) != 0) {
-            LogError(link.message, GetName().GetText(), GetId());
-            return kStatusFailed;
-        }
-    }
-    return kStatusOk;
+    out.Parent(Controller::Save(stream)).Int(n, "Невозможно сохранить количество костей. Имя[%s] ID[%d]");
+    for (int i = 0; i < n; ++i) out.Link(bones_[i].Get(), "Невозможно сохранить кость. Имя[%s] ID[%d]");
+    for (int i = 0; i < n; ++i) out.Nested(bindTransforms_[i], "Невозможно сохранить кость. Имя[%s] ID[%d]");
+    out.Link(weights_.Get(), "Невозможно сохранить веса. Имя[%s] ID[%d]")
+        .Link(indices_.Get(), "Невозможно сохранить индексы. Имя[%s] ID[%d]")
+        .Link(bindVertices_.Get(), "Невозможно сохранить вершины. Имя[%s] ID[%d]")
+        .Link(bindNormals_.Get(), "Невозможно сохранить нормали. Имя[%s] ID[%d]")
+        .Link(bindTangents_.Get(), "Невозможно сохранить тангенсы. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
-
-namespace {
-
-// Reads one buffer link of type T into target; false on a damaged link or another class.
-template <class T>
-bool ReadLink(Stream& stream, Pointer<T>& target) {
-    T* object = nullptr;
-    if (stream.ReadObjectAs(object) != 0) return false;
-    target = object;
-    return true;
-}
-
-} // namespace
 
 int SkinController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
     int32_t n = 0;
-    if (stream.ReadInt(n) != 0 || n < 0) {
-        LogError("Невозможно загрузить количество костей. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Parent(Controller::Load(stream)).Count(n, "Невозможно загрузить количество костей. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     bones_.Clear();
     bindTransforms_.Clear();
     // A link takes at least 4 bytes: never more room than the bytes left can fill.
     bones_.Reserve(std::min(n, stream.GetRemaining() / 4));
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; in && i < n; ++i) {
         Node* bone = nullptr;
-        if (stream.ReadObjectAs(bone) != 0 || !bones_.Append(Pointer<Node>(bone))) {
-            LogError("Невозможно загрузить кость. ID[%d]", GetId());
-            return kStatusFailed;
-        }
+        in.Link(bone).Use("Невозможно загрузить кость. ID[%d]", [&] { return bones_.Append(Pointer<Node>(bone)); });
     }
-    if (!bindTransforms_.Reserve(n)) {
-        LogError("Невозможно загрузить кость. ID[%d]", GetId());
-        return kStatusNoMemory;
-    }
-    for (int32_t i = 0; i < n; ++i) {
+    if (in && !bindTransforms_.Reserve(n))
+        return in.Fail("Невозможно загрузить кость. ID[%d]", kStatusNoMemory).GetStatus();
+    for (int32_t i = 0; in && i < n; ++i) {
         Transform bind;
-        if (bind.Load(stream) != 0 || !bindTransforms_.Append(bind)) {
-            LogError("Невозможно загрузить кость. ID[%d]", GetId());
-            return kStatusFailed;
-        }
+        in.Nested(bind, "Невозможно загрузить кость. ID[%d]").Use("Невозможно загрузить кость. ID[%d]", [&] {
+            return bindTransforms_.Append(bind);
+        });
     }
-    if (!ReadLink(stream, weights_)) {
-        LogError("Невозможно загрузить веса. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (!ReadLink(stream, indices_)) {
-        LogError("Невозможно загрузить индексы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (!ReadLink(stream, bindVertices_)) {
-        LogError("Невозможно загрузить вершины. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (!ReadLink(stream, bindNormals_)) {
-        LogError("Невозможно загрузить нормали. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (!ReadLink(stream, bindTangents_)) {
-        LogError("Невозможно загрузить тангенсы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
+    in.Link(weights_, "Невозможно загрузить веса. Имя[%s] ID[%d]")
+        .Link(indices_, "Невозможно загрузить индексы. Имя[%s] ID[%d]")
+        .Link(bindVertices_, "Невозможно загрузить вершины. Имя[%s] ID[%d]")
+        .Link(bindNormals_, "Невозможно загрузить нормали. Имя[%s] ID[%d]")
+        .Link(bindTangents_, "Невозможно загрузить тангенсы. Имя[%s] ID[%d]");
+    if (!in) return in.GetStatus();
     boneMatrices_.Clear();
     bonePositions_.Reset();
     if (!BuildBones()) return kStatusNoMemory;

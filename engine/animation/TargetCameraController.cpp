@@ -1,7 +1,8 @@
 #include "animation/TargetCameraController.h"
 
 #include "animation/TargetAim.h"
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/Camera.h"
@@ -11,29 +12,15 @@ namespace nuv {
 NUV_IMPLEMENT_OBJECT(TargetCameraController, Controller)
 
 int TargetCameraController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteObject(target_.Get()) != 0) {
-        LogError("Невозможно сохранить цель камеры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Controller::Save(stream)).Link(target_.Get(), "Невозможно сохранить цель камеры. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int TargetCameraController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
-    Node* target = nullptr;
-    if (stream.ReadObjectAs(target) != 0) {
-        LogError("Невозможно загрузить цель камеры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
-    target_ = target;
-    return kStatusOk;
+    FieldReader in(stream, *this);
+    in.Parent(Controller::Load(stream)).Link(target_, "Невозможно загрузить цель камеры. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 void TargetCameraController::Apply(double) {
