@@ -1,6 +1,7 @@
 #include "render/BaseTexture.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "render/Renderer.h"
 
@@ -20,29 +21,19 @@ void BaseTexture::ReleaseDeviceTexture() {
 }
 
 int BaseTexture::Save(Stream& stream) {
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteInt(mipmapLevels_) != 0) {
-        LogError("Невозможно сохранить количество мип-мэпов текстуры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream))
+        .Int(mipmapLevels_, "Невозможно сохранить количество мип-мэпов текстуры. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int BaseTexture::Load(Stream& stream) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
-    }
+    FieldReader in(stream, *this);
     int32_t levels = 0;
-    if (stream.ReadInt(levels) != 0) {
-        LogError("Невозможно загрузить количество мип-мэпов текстуры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    mipmapLevels_ = 0;
-    return 0;
+    if (in.Parent(Object::Load(stream))
+            .Int(levels, "Невозможно загрузить количество мип-мэпов текстуры. ID[%d] Имя[%s]"))
+        mipmapLevels_ = 0;
+    return in.GetStatus();
 }
 
 void BaseTexture::ImageReplaced() {
@@ -51,31 +42,9 @@ void BaseTexture::ImageReplaced() {
 }
 
 int BaseTexture::SaveWithImage(Stream& stream, Object* image) {
-    if (BaseTexture::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteObject(image) != 0) {
-        LogError("Невозможно сохранить изображение текстуры. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
-}
-
-int BaseTexture::LoadLogged(Stream& stream) {
-    if (BaseTexture::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
-    }
-    return 0;
-}
-
-int BaseTexture::ImageLinkLoaded(int status) {
-    if (status != 0) {
-        LogError("Невозможно загрузить изображение текстуры. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Parent(BaseTexture::Save(stream)).Link(image, "Невозможно сохранить изображение текстуры. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 } // namespace nuv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FieldReader.h"
 #include "core/Object.h"
 #include "core/Pointer.h"
 #include "core/ResourceLink.h"
@@ -45,14 +46,13 @@ protected:
     template <class ImageType>
     int LoadWithImage(Stream& stream, ImageType*& image) {
         image = nullptr;
-        if (LoadLogged(stream) != 0) return 1;
-        return ImageLinkLoaded(stream.ReadObjectAs(image));
+        FieldReader in(stream, *this);
+        in.Parent(BaseTexture::Load(stream)).Link(image, "Невозможно загрузить изображение текстуры. ID[%d] Имя[%s]");
+        return in.GetStatus();
     }
 
 private:
     void ImageReplaced();
-    int LoadLogged(Stream& stream);
-    int ImageLinkLoaded(int status);
 
     ResourceLink link_;
     int32_t mipmapLevels_ = 0;

@@ -1,5 +1,7 @@
 #include "render/ColorEffect.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
@@ -34,21 +36,15 @@ void ColorEffect::AddColorTechniques(bool withFixed) {
 }
 
 int ColorEffect::Save(Stream& stream) {
-    if (GeometryNodeEffect::Save(stream) != 0) return 1;
-    if (stream.WriteColor(color_) != 0) {
-        LogError("Невозможно сохранить цвет. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(GeometryNodeEffect::Save(stream)).Color(color_, "Невозможно сохранить цвет. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int ColorEffect::Load(Stream& stream) {
-    if (GeometryNodeEffect::Load(stream) != 0) return 1;
-    if (stream.ReadColor(color_) != 0) {
-        LogError("Невозможно загрузить цвет. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(GeometryNodeEffect::Load(stream)).Color(color_, "Невозможно загрузить цвет. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "render/CustomGlowPostRenderEffect.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
@@ -255,51 +256,39 @@ void CustomGlowPostRenderEffect::SetScale(float scale) {
 }
 
 int CustomGlowPostRenderEffect::Save(Stream& stream) {
-    if (PostRenderEffect::Save(stream) != 0) return 1;
-    stream.WriteFloat(blurWidth_);
-    stream.WriteFloat(intensity_);
-    stream.WriteFloat(scale_);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные свечения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    stream.WriteInt(int32_t(nodes_.size()));
-    for (const Pointer<Node>& node : nodes_) stream.WriteObject(node.Get());
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить узлы свечения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(PostRenderEffect::Save(stream))
+        .Float(blurWidth_)
+        .Float(intensity_)
+        .Float(scale_)
+        .Check("Невозможно сохранить данные свечения. Имя[%s] ID[%d]")
+        .Int(int32_t(nodes_.size()));
+    for (const Pointer<Node>& node : nodes_) out.Link(node.Get());
+    out.Check("Невозможно сохранить узлы свечения. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int CustomGlowPostRenderEffect::Load(Stream& stream) {
-    if (PostRenderEffect::Load(stream) != 0) return 1;
+    FieldReader in(stream, *this);
     float blurWidth = 0.0f, intensity = 0.0f, scale = 0.0f;
-    stream.ReadFloat(blurWidth);
-    stream.ReadFloat(intensity);
-    stream.ReadFloat(scale);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные свечения. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
+    in.Follow(PostRenderEffect::Load(stream))
+        .Float(blurWidth)
+        .Float(intensity)
+        .Float(scale)
+        .Check("Невозможно загрузить данные свечения. ID[%d] Имя[%s]");
+    if (!in) return in.GetStatus();
     blurWidth_ = blurWidth;
     intensity_ = intensity;
     scale_ = scale;
     nodes_.clear();
     int32_t count = 0;
-    stream.ReadInt(count);
     // Links are read one at a time: a forged count ends at the stream's end, not in an allocation.
-    bool failed = count < 0 || stream.GetError() != 0;
-    for (int32_t i = 0; i < count && !failed; ++i) {
+    in.Count(count, "Невозможно загрузить узлы свечения. Имя[%s] ID[%d]");
+    for (int32_t i = 0; in && i < count; ++i) {
         Node* node = nullptr;
-        failed = stream.ReadObjectAs(node) != 0 || stream.GetError() != 0;
-        if (!failed) AddNode(node);
+        if (in.Link(node, "Невозможно загрузить узлы свечения. Имя[%s] ID[%d]")) AddNode(node);
     }
-    if (failed) {
-        LogError("Невозможно загрузить узлы свечения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "render/FresnelTextureController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "media/image/Image.h"
 #include "render/Texture.h"
@@ -37,25 +38,21 @@ void FresnelTextureController::Apply(double dt) {
 }
 
 int FresnelTextureController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) return 1;
-    stream.WriteFloat(index1);
-    stream.WriteFloat(index2);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить коэффициенты френеля. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(Controller::Save(stream))
+        .Float(index1)
+        .Float(index2)
+        .Check("Невозможно сохранить коэффициенты френеля. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int FresnelTextureController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) return 1;
-    stream.ReadFloat(index1);
-    stream.ReadFloat(index2);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить коэффициент френеля. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(Controller::Load(stream))
+        .Float(index1)
+        .Float(index2)
+        .Check("Невозможно загрузить коэффициент френеля. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,7 +1,8 @@
 #include "render/GeometryNodeEffect.h"
 
 #include "core/Controller.h"
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "render/Renderer.h"
@@ -80,82 +81,61 @@ void GeometryNodeEffect::Update(double dt) {
 }
 
 int GeometryNodeEffect::Save(Stream& stream) {
-    if (Effect::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
+    FieldWriter out(stream, *this);
+    if (!out.Parent(Effect::Save(stream))) return out.GetStatus();
     int wrapBits = 0;
     for (int i = 0; i < kStageCount; ++i)
         if (!wrap[i]) wrapBits |= 1 << i;
-    stream.WriteByte(wrapBits);
-    stream.WriteColor(diffuse);
-    stream.WriteColor(ambient);
-    stream.WriteColor(specular);
-    stream.WriteColor(emissive);
-    stream.WriteFloat(specularPower);
-    stream.WriteBool(alphaTest != 0);
-    stream.WriteInt(alphaReference);
-    stream.WriteByte((blendEnabled ? 0x01 : 0) | (cullEnabled ? 0 : 0x10));
-    stream.WriteInt(sourceBlend);
-    stream.WriteInt(destinationBlend);
-    stream.WriteBool(fogEnabled != 0);
-    stream.WriteColor(fogColor);
-    stream.WriteFloat(fogDensity);
-    stream.WriteFloat(fogExponent);
-    stream.WriteBool(swayEnabled != 0);
-    stream.WriteFloat(swayAmplitude);
-    stream.WriteFloat(swayFrequency);
-    stream.WriteObject(skinController_.Get());
-    return stream.GetError() != 0 ? 1 : 0;
+    out.Byte(wrapBits)
+        .Color(diffuse)
+        .Color(ambient)
+        .Color(specular)
+        .Color(emissive)
+        .Float(specularPower)
+        .Bool(alphaTest != 0)
+        .Int(alphaReference)
+        .Byte((blendEnabled ? 0x01 : 0) | (cullEnabled ? 0 : 0x10))
+        .Int(sourceBlend)
+        .Int(destinationBlend)
+        .Bool(fogEnabled != 0)
+        .Color(fogColor)
+        .Float(fogDensity)
+        .Float(fogExponent)
+        .Bool(swayEnabled != 0)
+        .Float(swayAmplitude)
+        .Float(swayFrequency)
+        .Link(skinController_.Get())
+        .Check();
+    return out.GetStatus();
 }
 
 int GeometryNodeEffect::Load(Stream& stream) {
-    if (Effect::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return 1;
-    }
-    uint8_t wrapBits = 0;
-    stream.ReadByte(wrapBits);
+    FieldReader in(stream, *this);
+    if (!in.Parent(Effect::Load(stream))) return in.GetStatus();
+    uint8_t wrapBits = 0, blendBits = 0;
+    bool alpha = false, fog = false, sway = false;
+    in.Byte(wrapBits);
     for (int i = 0; i < kStageCount; ++i) wrap[i] = (wrapBits >> i) & 1 ? 0 : 1;
-    stream.ReadColor(diffuse);
-    stream.ReadColor(ambient);
-    stream.ReadColor(specular);
-    stream.ReadColor(emissive);
-    stream.ReadFloat(specularPower);
-    bool flag = false;
-    stream.ReadBool(flag);
-    alphaTest = flag ? 1 : 0;
-    stream.ReadInt(alphaReference);
-    uint8_t blendBits = 0;
-    stream.ReadByte(blendBits);
+    in.Color(diffuse).Color(ambient).Color(specular).Color(emissive).Float(specularPower).Bool(alpha);
+    alphaTest = alpha ? 1 : 0;
+    in.Int(alphaReference).Byte(blendBits);
     blendEnabled = (blendBits & 0x0F) != 0 ? 1 : 0;
     cullEnabled = blendBits < 0x10 ? 1 : 0;
-    stream.ReadInt(sourceBlend);
-    stream.ReadInt(destinationBlend);
-    flag = false;
-    stream.ReadBool(flag);
-    fogEnabled = flag ? 1 : 0;
+    in.Int(sourceBlend).Int(destinationBlend).Bool(fog);
+    fogEnabled = fog ? 1 : 0;
     RefreshCurrentTechnique();
-    stream.ReadColor(fogColor);
-    stream.ReadFloat(fogDensity);
-    stream.ReadFloat(fogExponent);
-    flag = false;
-    stream.ReadBool(flag);
-    swayEnabled = flag ? 1 : 0;
+    in.Color(fogColor).Float(fogDensity).Float(fogExponent).Bool(sway);
+    swayEnabled = sway ? 1 : 0;
     RefreshCurrentTechnique();
-    stream.ReadFloat(swayAmplitude);
-    stream.ReadFloat(swayFrequency);
+    in.Float(swayAmplitude).Float(swayFrequency);
     // Only a skin controller may be linked here: its CPU switch is all the effect drives.
     Controller* controller = nullptr;
-    if (stream.ReadObjectAs(controller) != 0) return 1;
-    if (controller && !IsSkinController(controller)) {
-        LogError("Контроллер скиннинга эффекта не является контроллером скиннинга. ID[%d] Имя[%s]", GetId(),
-                 GetName().GetText());
-        return 1;
-    }
-    if (stream.GetError() != 0) return 1;
-    SetSkinController(controller);
-    return 0;
+    in.Link(controller)
+        .Check()
+        .Check("Контроллер скиннинга эффекта не является контроллером скиннинга. ID[%d] Имя[%s]",
+               !controller || IsSkinController(controller));
+    if (in) SetSkinController(controller);
+    return in.GetStatus();
 }
 
 } // namespace nuv

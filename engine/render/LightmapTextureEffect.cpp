@@ -1,6 +1,7 @@
 #include "render/LightmapTextureEffect.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -40,33 +41,19 @@ void LightmapTextureEffect::CollectByType(const Rtti& type, Array<Object*>& foun
 
 // The second texture is stored like the first, with the same messages.
 int LightmapTextureEffect::Save(Stream& stream) {
-    if (TextureEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(lightmap_.Get()) != 0) {
-        LogError("Невозможно сохранить текстуру. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteInt(lightmapSet_) != 0) {
-        LogError("Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]", GetName().GetText(),
-                 GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(TextureEffect::Save(stream))
+        .Link(lightmap_.Get(), "Невозможно сохранить текстуру. Имя[%s] ID[%d]")
+        .Int(lightmapSet_, "Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int LightmapTextureEffect::Load(Stream& stream) {
-    if (TextureEffect::Load(stream) != 0) return 1;
-    Texture* texture = nullptr;
-    if (stream.ReadObjectAs(texture) != 0) {
-        LogError("Невозможно загрузить текстуру. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    lightmap_ = texture;
-    if (stream.ReadInt(lightmapSet_) != 0) {
-        LogError("Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]", GetId(),
-                 GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(TextureEffect::Load(stream))
+        .Link(lightmap_, "Невозможно загрузить текстуру. ID[%d] Имя[%s]")
+        .Int(lightmapSet_, "Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

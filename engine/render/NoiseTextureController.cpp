@@ -1,6 +1,7 @@
 #include "render/NoiseTextureController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "media/image/VolumeImage.h"
 #include "render/Texture.h"
@@ -57,25 +58,21 @@ void NoiseTextureController::Apply(double dt) {
 }
 
 int NoiseTextureController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) return 1;
-    stream.WriteBool(regenerate);
-    stream.WriteColor(color);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные генерации. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(Controller::Save(stream))
+        .Bool(regenerate)
+        .Color(color)
+        .Check("Невозможно сохранить данные генерации. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int NoiseTextureController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) return 1;
-    stream.ReadBool(regenerate);
-    stream.ReadColor(color);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные генерации. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(Controller::Load(stream))
+        .Bool(regenerate)
+        .Color(color)
+        .Check("Невозможно загрузить данные генерации. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "render/NormalmapTextureController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "media/image/Image.h"
 #include "render/Texture.h"
@@ -53,25 +54,21 @@ void NormalmapTextureController::Apply(double dt) {
 }
 
 int NormalmapTextureController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) return 1;
-    stream.WriteFloat(bump);
-    stream.WriteBool(keepHeight);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить коэффициент бампа. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(Controller::Save(stream))
+        .Float(bump)
+        .Bool(keepHeight)
+        .Check("Невозможно сохранить коэффициент бампа. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int NormalmapTextureController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) return 1;
-    stream.ReadFloat(bump);
-    stream.ReadBool(keepHeight);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить коэффициент бампа. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(Controller::Load(stream))
+        .Float(bump)
+        .Bool(keepHeight)
+        .Check("Невозможно загрузить коэффициент бампа. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "render/NormalmapTextureEffect.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -30,33 +31,19 @@ void NormalmapTextureEffect::CollectByType(const Rtti& type, Array<Object*>& fou
 
 // The second texture is stored like the first, with the same messages.
 int NormalmapTextureEffect::Save(Stream& stream) {
-    if (TextureEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(normalmap_.Get()) != 0) {
-        LogError("Невозможно сохранить текстуру. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteInt(normalmapSet_) != 0) {
-        LogError("Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]", GetName().GetText(),
-                 GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(TextureEffect::Save(stream))
+        .Link(normalmap_.Get(), "Невозможно сохранить текстуру. Имя[%s] ID[%d]")
+        .Int(normalmapSet_, "Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int NormalmapTextureEffect::Load(Stream& stream) {
-    if (TextureEffect::Load(stream) != 0) return 1;
-    Texture* texture = nullptr;
-    if (stream.ReadObjectAs(texture) != 0) {
-        LogError("Невозможно загрузить текстуру. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    normalmap_ = texture;
-    if (stream.ReadInt(normalmapSet_) != 0) {
-        LogError("Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]", GetId(),
-                 GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(TextureEffect::Load(stream))
+        .Link(normalmap_, "Невозможно загрузить текстуру. ID[%d] Имя[%s]")
+        .Int(normalmapSet_, "Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

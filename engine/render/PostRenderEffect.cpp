@@ -1,7 +1,8 @@
 #include "render/PostRenderEffect.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
-#include "core/Log.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
 #include "core/Vector3Buffer.h"
@@ -161,26 +162,21 @@ void PostRenderEffect::EndCapture(Renderer& renderer) {
 }
 
 int PostRenderEffect::Save(Stream& stream) {
-    if (SceneNodeEffect::Save(stream) != 0) return 1;
-    if (stream.WriteBool(film_ != 0) != 0) {
-        LogError("Невозможно сохранить флаг фильма. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(SceneNodeEffect::Save(stream)).Bool(film_ != 0, "Невозможно сохранить флаг фильма. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int PostRenderEffect::Load(Stream& stream) {
-    if (SceneNodeEffect::Load(stream) != 0) return 1;
+    FieldReader in(stream, *this);
     bool film = false;
-    if (stream.ReadBool(film) != 0) {
-        LogError("Невозможно загрузить флаг фильма. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
+    if (!in.Follow(SceneNodeEffect::Load(stream)).Bool(film, "Невозможно загрузить флаг фильма. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     // Without the film the full viewport comes back at once.
     if (!film && film_) RestoreViewport();
     if (!film) gLetterboxActive = false;
     film_ = film ? 1 : 0;
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

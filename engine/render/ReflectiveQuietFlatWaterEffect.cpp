@@ -1,5 +1,7 @@
 #include "render/ReflectiveQuietFlatWaterEffect.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/image/Image.h"
@@ -69,39 +71,27 @@ void ReflectiveQuietFlatWaterEffect::CollectByType(const Rtti& type, Array<Objec
 }
 
 int ReflectiveQuietFlatWaterEffect::Save(Stream& stream) {
-    if (NormalmapTextureEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(reflectionMap_.Get()) != 0) {
-        LogError("Невозможно сохранить карту отражения. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    stream.WriteVector2(normalmapScale);
-    stream.WriteFloat(rippleRadius);
-    stream.WriteFloat(rippleSpeed);
-    stream.WriteFloat(distortion);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные эффекта. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(NormalmapTextureEffect::Save(stream))
+        .Link(reflectionMap_.Get(), "Невозможно сохранить карту отражения. Имя[%s] ID[%d]")
+        .Vector2(normalmapScale)
+        .Float(rippleRadius)
+        .Float(rippleSpeed)
+        .Float(distortion)
+        .Check("Невозможно сохранить данные эффекта. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int ReflectiveQuietFlatWaterEffect::Load(Stream& stream) {
-    if (NormalmapTextureEffect::Load(stream) != 0) return 1;
-    Texture* map = nullptr;
-    if (stream.ReadObjectAs(map) != 0) {
-        LogError("Невозможно загрузить карту отражения. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    reflectionMap_ = map;
-    stream.ReadVector2(normalmapScale);
-    stream.ReadFloat(rippleRadius);
-    stream.ReadFloat(rippleSpeed);
-    stream.ReadFloat(distortion);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить данные эффекта. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(NormalmapTextureEffect::Load(stream))
+        .Link(reflectionMap_, "Невозможно загрузить карту отражения. ID[%d] Имя[%s]")
+        .Vector2(normalmapScale)
+        .Float(rippleRadius)
+        .Float(rippleSpeed)
+        .Float(distortion)
+        .Check("Невозможно загрузить данные эффекта. Имя[%s] ID[%d]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "render/RenderScreenspaceReflectTextureController.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
 #include "media/ModuleManager.h"
@@ -142,43 +143,29 @@ void RenderScreenspaceReflectTextureController::PostUpdate() {
 }
 
 int RenderScreenspaceReflectTextureController::Save(Stream& stream) {
-    if (Controller::Save(stream) != 0) return 1;
-    if (stream.WriteObject(reference_.Get()) != 0) {
-        LogError("Невозможно сохранить узел. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    stream.WriteInt(int32_t(nodes_.size()));
-    for (const Pointer<Node>& node : nodes_) stream.WriteObject(node.Get());
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(Controller::Save(stream))
+        .Link(reference_.Get(), "Невозможно сохранить узел. Имя[%s] ID[%d]")
+        .Int(int32_t(nodes_.size()));
+    for (const Pointer<Node>& node : nodes_) out.Link(node.Get());
+    out.Check("Невозможно сохранить узлы. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int RenderScreenspaceReflectTextureController::Load(Stream& stream) {
-    if (Controller::Load(stream) != 0) return 1;
-    Node* reference = nullptr;
-    if (stream.ReadObjectAs(reference) != 0) {
-        LogError("Невозможно загрузить узел. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    reference_ = reference;
+    FieldReader in(stream, *this);
+    if (!in.Follow(Controller::Load(stream)).Link(reference_, "Невозможно загрузить узел. ID[%d] Имя[%s]"))
+        return in.GetStatus();
     int32_t count = 0;
-    stream.ReadInt(count);
+    in.Int(count);
     nodes_.clear();
     // Links are read one at a time: a forged count ends at the stream's end, not in an allocation.
-    bool failed = count < 0;
-    for (int32_t i = 0; i < count && !failed; ++i) {
+    in.Check("Невозможно загрузить узлы. Имя[%s] ID[%d]", count >= 0);
+    for (int32_t i = 0; in && i < count; ++i) {
         Node* node = nullptr;
-        failed = stream.ReadObjectAs(node) != 0 || stream.GetError() != 0;
-        if (!failed) AddNode(node);
+        if (in.Link(node, "Невозможно загрузить узлы. Имя[%s] ID[%d]")) AddNode(node);
     }
-    if (failed || stream.GetError() != 0) {
-        LogError("Невозможно загрузить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    return in.GetStatus();
 }
 
 } // namespace nuv

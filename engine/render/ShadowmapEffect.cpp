@@ -1,5 +1,7 @@
 #include "render/ShadowmapEffect.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
 #include "core/Log.h"
 #include "core/Stream.h"
@@ -416,93 +418,61 @@ void ShadowmapEffect::RenderShadowmap(Renderer& renderer, Camera& lightCamera) {
 }
 
 int ShadowmapEffect::Save(Stream& stream) {
-    if (SceneNodeEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(light_.Get()) != 0) {
-        LogError("Невозможно сохранить источник света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteObject(shadowmap_.Get()) != 0) {
-        LogError("Невозможно сохранить шадамап. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    stream.WriteColor(shadowColor_);
-    stream.WriteByte((filtering_ ? 2 : 0) | (perspectiveWarping_ ? 1 : 0));
-    stream.WriteInt(depthBias_);
-    stream.WriteFloat(slopeScaledBias_);
-    stream.WriteFloat(viewAngleLimit_);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить источник света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteInt(int32_t(nodes_.size())) != 0) {
-        LogError("Невозможно сохранить количество объектов.");
-    } else {
-        for (size_t i = 0; i < nodes_.size(); ++i)
-            if (stream.WriteObject(nodes_[i].Get()) != 0) {
-                LogError("Невозможно сохранить объект [%d].", int(i));
-                break;
-            }
-    }
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(SceneNodeEffect::Save(stream))
+        .Link(light_.Get(), "Невозможно сохранить источник света. Имя[%s] ID[%d]")
+        .Link(shadowmap_.Get(), "Невозможно сохранить шадамап. Имя[%s] ID[%d]")
+        .Color(shadowColor_)
+        .Byte((filtering_ ? 2 : 0) | (perspectiveWarping_ ? 1 : 0))
+        .Int(depthBias_)
+        .Float(slopeScaledBias_)
+        .Float(viewAngleLimit_)
+        .Check("Невозможно сохранить источник света. Имя[%s] ID[%d]");
+    if (!out) return out.GetStatus();
+    FieldWriter nodes(stream);
+    nodes.Int(int32_t(nodes_.size()), "Невозможно сохранить количество объектов.");
+    for (size_t i = 0; nodes && i < nodes_.size(); ++i)
+        if (!nodes.Link(nodes_[i].Get()).Check()) LogError("Невозможно сохранить объект [%d].", int(i));
+    return out.Check("Невозможно сохранить узлы. Имя[%s] ID[%d]").GetStatus();
 }
 
 int ShadowmapEffect::Load(Stream& stream) {
-    if (SceneNodeEffect::Load(stream) != 0) return 1;
+    FieldReader in(stream, *this);
     Light* light = nullptr;
-    if (stream.ReadObjectAs(light) != 0) {
-        LogError("Невозможно загрузить источник света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
+    if (!in.Follow(SceneNodeEffect::Load(stream)).Link(light, "Невозможно загрузить источник света. Имя[%s] ID[%d]"))
+        return in.GetStatus();
     SetShadowLight(light);
     Texture* map = nullptr;
-    if (stream.ReadObjectAs(map) != 0) {
-        LogError("Невозможно загрузить карту теней. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
+    if (!in.Link(map, "Невозможно загрузить карту теней. ID[%d] Имя[%s]")) return in.GetStatus();
     SetShadowmap(map);
     uint8_t flags = 0;
     int32_t depthBias = 0;
     float slope = 0.0f, limit = 0.0f;
-    stream.ReadColor(shadowColor_);
-    stream.ReadByte(flags);
-    stream.ReadInt(depthBias);
-    stream.ReadFloat(slope);
-    stream.ReadFloat(limit);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно загрузить цвет тени. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
+    in.Color(shadowColor_)
+        .Byte(flags)
+        .Int(depthBias)
+        .Float(slope)
+        .Float(limit)
+        .Check("Невозможно загрузить цвет тени. Имя[%s] ID[%d]");
+    if (!in) return in.GetStatus();
     filtering_ = (flags & 2) ? 1 : 0;
     perspectiveWarping_ = (flags & 1) ? 1 : 0;
     depthBias_ = depthBias;
     slopeScaledBias_ = slope;
     viewAngleLimit_ = limit;
     nodes_.clear();
+    FieldReader nodes(stream);
     int32_t count = 0;
-    bool failed = false;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество объектов.");
-        failed = true;
-    }
+    nodes.Count(count, "Невозможно загрузить количество объектов.");
     // Links are read one at a time: a forged count ends at the stream's end, not in an allocation.
-    for (int32_t i = 0; i < count && !failed; ++i) {
+    for (int32_t i = 0; nodes && i < count; ++i) {
         GeometryNode* node = nullptr;
-        if (stream.ReadObjectAs(node) != 0 || stream.GetError() != 0) {
-            LogError("Невозможно загрузить объект [%d].", int(i));
-            failed = true;
-        } else {
+        if (nodes.Link(node).Check())
             AddNode(node);
-        }
+        else
+            LogError("Невозможно загрузить объект [%d].", int(i));
     }
-    if (failed) {
-        LogError("Невозможно загрузить узлы. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    return in.Check("Невозможно загрузить узлы. Имя[%s] ID[%d]", bool(nodes)).GetStatus();
 }
 
 } // namespace nuv

@@ -1,5 +1,7 @@
 #include "render/SnowEffect.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -123,31 +125,19 @@ void SnowEffect::CollectByType(const Rtti& type, Array<Object*>& found) {
 }
 
 int SnowEffect::Save(Stream& stream) {
-    if (TextureEffect::Save(stream) != 0) return 1;
-    if (stream.WriteFloat(glitterScale) != 0) {
-        LogError("Невозможно сохранить данные эффекта. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteObject(noise_.Get()) != 0) {
-        LogError("Невозможно сохранить текстуру шума. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(TextureEffect::Save(stream))
+        .Float(glitterScale, "Невозможно сохранить данные эффекта. Имя[%s] ID[%d]")
+        .Link(noise_.Get(), "Невозможно сохранить текстуру шума. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SnowEffect::Load(Stream& stream) {
-    if (TextureEffect::Load(stream) != 0) return 1;
-    if (stream.ReadFloat(glitterScale) != 0) {
-        LogError("Невозможно загрузить данные эффекта. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    VolumeTexture* noise = nullptr;
-    if (stream.ReadObjectAs(noise) != 0) {
-        LogError("Невозможно загрузить текстуру шума. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    noise_ = noise;
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(TextureEffect::Load(stream))
+        .Float(glitterScale, "Невозможно загрузить данные эффекта. ID[%d] Имя[%s]")
+        .Link(noise_, "Невозможно загрузить текстуру шума. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

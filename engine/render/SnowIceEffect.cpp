@@ -1,6 +1,7 @@
 #include "render/SnowIceEffect.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "render/CapsTechnique.h"
 #include "render/SnowEffect.h"
@@ -32,23 +33,21 @@ void SnowIceEffect::CollectByType(const Rtti& type, Array<Object*>& found) {
 }
 
 int SnowIceEffect::Save(Stream& stream) {
-    if (ReflectiveQuietFlatWaterEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(noise_.Get()) != 0) {
-        LogError("Невозможно сохранить карту шума. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return stream.WriteFloat(noiseParameter) != 0 ? 1 : 0;
+    FieldWriter out(stream, *this);
+    out.Follow(ReflectiveQuietFlatWaterEffect::Save(stream))
+        .Link(noise_.Get(), "Невозможно сохранить карту шума. Имя[%s] ID[%d]")
+        .Float(noiseParameter)
+        .Check();
+    return out.GetStatus();
 }
 
 int SnowIceEffect::Load(Stream& stream) {
-    if (ReflectiveQuietFlatWaterEffect::Load(stream) != 0) return 1;
-    VolumeTexture* noise = nullptr;
-    if (stream.ReadObjectAs(noise) != 0) {
-        LogError("Невозможно загрузить карту шума. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    noise_ = noise;
-    return stream.ReadFloat(noiseParameter) != 0 ? 1 : 0;
+    FieldReader in(stream, *this);
+    in.Follow(ReflectiveQuietFlatWaterEffect::Load(stream))
+        .Link(noise_, "Невозможно загрузить карту шума. ID[%d] Имя[%s]")
+        .Float(noiseParameter)
+        .Check();
+    return in.GetStatus();
 }
 
 } // namespace nuv

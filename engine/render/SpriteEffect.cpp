@@ -1,6 +1,8 @@
 #include "render/SpriteEffect.h"
 
 #include "core/ColorBuffer.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
 #include "core/Log.h"
 #include "core/Stream.h"
@@ -99,23 +101,17 @@ void SpriteEffect::CollectByType(const Rtti& type, Array<Object*>& found) {
 }
 
 int SpriteEffect::Save(Stream& stream) {
-    if (GeometryNodeEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(texture_.Get()) != 0) {
-        LogError("Невозможно сохранить текстуру. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(GeometryNodeEffect::Save(stream)).Link(texture_.Get(), "Невозможно сохранить текстуру. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SpriteEffect::Load(Stream& stream) {
-    if (GeometryNodeEffect::Load(stream) != 0) return 1;
+    FieldReader in(stream, *this);
     Texture* texture = nullptr;
-    if (stream.ReadObjectAs(texture) != 0) {
-        LogError("Невозможно загрузить текстуру. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    SetTexture(texture);
-    return 0;
+    if (in.Follow(GeometryNodeEffect::Load(stream)).Link(texture, "Невозможно загрузить текстуру. ID[%d] Имя[%s]"))
+        SetTexture(texture);
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,6 +1,7 @@
 #include "render/TextureEffect.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -38,33 +39,19 @@ void TextureEffect::CollectByType(const Rtti& type, Array<Object*>& found) {
 }
 
 int TextureEffect::Save(Stream& stream) {
-    if (ColorEffect::Save(stream) != 0) return 1;
-    if (stream.WriteObject(texture_.Get()) != 0) {
-        LogError("Невозможно сохранить текстуру. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    if (stream.WriteInt(texCoordSet_) != 0) {
-        LogError("Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]", GetName().GetText(),
-                 GetId());
-        return 1;
-    }
-    return 0;
+    FieldWriter out(stream, *this);
+    out.Follow(ColorEffect::Save(stream))
+        .Link(texture_.Get(), "Невозможно сохранить текстуру. Имя[%s] ID[%d]")
+        .Int(texCoordSet_, "Невозможно сохранить номер набора текстурных координат. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int TextureEffect::Load(Stream& stream) {
-    if (ColorEffect::Load(stream) != 0) return 1;
-    Texture* texture = nullptr;
-    if (stream.ReadObjectAs(texture) != 0) {
-        LogError("Невозможно загрузить текстуру. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
-    texture_ = texture;
-    if (stream.ReadInt(texCoordSet_) != 0) {
-        LogError("Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]", GetId(),
-                 GetName().GetText());
-        return 1;
-    }
-    return 0;
+    FieldReader in(stream, *this);
+    in.Follow(ColorEffect::Load(stream))
+        .Link(texture_, "Невозможно загрузить текстуру. ID[%d] Имя[%s]")
+        .Int(texCoordSet_, "Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]");
+    return in.GetStatus();
 }
 
 } // namespace nuv

@@ -1,5 +1,7 @@
 #include "render/TextureLightingEffect.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -81,51 +83,34 @@ void TextureLightingEffect::AddLight(Light* light) {
 }
 
 int TextureLightingEffect::Save(Stream& stream) {
-    if (TextureEffect::Save(stream) != 0) return 1;
-    bool failed = false;
-    if (stream.WriteInt(int32_t(lights_.size())) != 0) {
-        LogError("Невозможно сохранить количество источников света.");
-        failed = true;
-    }
-    for (size_t i = 0; i < lights_.size() && !failed; ++i) {
-        if (stream.WriteObject(lights_[i].Get()) != 0) {
+    FieldWriter out(stream, *this);
+    if (!out.Follow(TextureEffect::Save(stream))) return out.GetStatus();
+    FieldWriter lights(stream);
+    lights.Int(int32_t(lights_.size()), "Невозможно сохранить количество источников света.");
+    for (size_t i = 0; lights && i < lights_.size(); ++i) {
+        // Said with the light's own name and ID.
+        if (!lights.Link(lights_[i].Get()).Check())
             LogError("Невозможно сохранить источник света. Имя[%s] ID[%d]", lights_[i]->GetName().GetText(),
                      lights_[i]->GetId());
-            failed = true;
-        }
     }
-    if (failed) {
-        LogError("Невозможно сохранить источники света. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return 1;
-    }
-    return 0;
+    return out.Check("Невозможно сохранить источники света. Имя[%s] ID[%d]", bool(lights)).GetStatus();
 }
 
 int TextureLightingEffect::Load(Stream& stream) {
-    if (TextureEffect::Load(stream) != 0) return 1;
+    FieldReader in(stream, *this);
+    if (!in.Follow(TextureEffect::Load(stream))) return in.GetStatus();
     lights_.clear();
+    FieldReader lights(stream);
     int32_t count = 0;
-    bool failed = false;
-    if (stream.ReadInt(count) != 0 || count < 0) {
-        LogError("Невозможно загрузить количество источников света.");
-        failed = true;
-    }
+    lights.Count(count, "Невозможно загрузить количество источников света.");
     // One link at a time: a forged count ends at the stream's end, not in an allocation.
-    for (int32_t i = 0; i < count && !failed; ++i) {
+    for (int32_t i = 0; lights && i < count; ++i) {
         Light* light = nullptr;
-        if (stream.ReadObjectAs(light) != 0 || stream.GetError() != 0) {
-            LogError("Невозможно загрузить источник света.");
-            failed = true;
-        } else if (light) {
-            lights_.emplace_back(light);
-        }
+        if (lights.Link(light, "Невозможно загрузить источник света.") && light) lights_.emplace_back(light);
     }
-    if (failed) {
-        LogError("Невозможно загрузить источники света. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return 1;
-    }
+    if (!in.Check("Невозможно загрузить источники света. ID[%d] Имя[%s]", bool(lights))) return in.GetStatus();
     RefreshCurrentTechnique();
-    return 0;
+    return kStatusOk;
 }
 
 } // namespace nuv

@@ -22,10 +22,10 @@ int VolumeTexture::Save(Stream& stream) {
 
 int VolumeTexture::Load(Stream& stream) {
     VolumeImage* image = nullptr;
-    if (LoadWithImage(stream, image) != 0) return 1;
+    if (const int status = LoadWithImage(stream, image); status != 0) return status;
     SetImage(image);
     LogInfo("Текстура [%s] загружена.", GetName().GetText());
-    return 0;
+    return kStatusOk;
 }
 
 void VolumeTexture::MarkDirty() {
