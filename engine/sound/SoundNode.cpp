@@ -1,5 +1,7 @@
 #include "sound/SoundNode.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -42,43 +44,28 @@ void SoundNode::FreeSound() {
 }
 
 int SoundNode::Save(Stream& stream) {
-    if (Node::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    stream.WriteBool(loop_);
-    stream.WriteInt(FloatBits(minDistance_));
-    stream.WriteInt(reserved_);
-    stream.WriteBool(is3D_);
-    stream.WriteString(fileName_);
-    stream.WriteBool(playing_);
-    stream.WriteInt(volume_);
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Node::Save(stream))
+        .Bool(loop_)
+        .Int(FloatBits(minDistance_))
+        .Int(reserved_)
+        .Bool(is3D_)
+        .String(fileName_)
+        .Bool(playing_)
+        .Int(volume_)
+        .Check("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SoundNode::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
+    if (!in.Parent(Node::Load(stream))) return in.GetStatus();
     int32_t distanceBits = 0;
-    stream.ReadBool(loop_);
-    stream.ReadInt(distanceBits);
-    stream.ReadInt(reserved_);
-    stream.ReadBool(is3D_);
-    stream.ReadString(fileName_);
-    stream.ReadBool(playing_);
-    stream.ReadInt(volume_);
+    in.Bool(loop_).Int(distanceBits).Int(reserved_).Bool(is3D_).String(fileName_).Bool(playing_).Int(volume_);
     minDistance_ = BitsFloat(distanceBits);
     // A distance that is not a number (or negative) is damage; it would reach the bounds.
-    if (stream.GetError() != 0 || !(minDistance_ >= 0.0f)) {
-        LogError("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Check("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]", minDistance_ >= 0.0f))
+        return in.GetStatus();
     File* file = FileManager::FindFile(fileName_);
     if (!file) {
         LogWarning("Невозможно найти файл [%s] для источника звука. ID[%d] Имя[%s]", fileName_.GetText(), GetId(),

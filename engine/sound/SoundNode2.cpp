@@ -1,6 +1,7 @@
 #include "sound/SoundNode2.h"
 
-#include "core/Log.h"
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Random.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -58,44 +59,29 @@ void SoundNode2::FreeSounds() {
 }
 
 int SoundNode2::Save(Stream& stream) {
-    if (Node::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    stream.WriteString(fileA_);
-    stream.WriteString(fileB_);
-    stream.WriteInt(FloatBits(minDistance_));
-    stream.WriteBool(is3D_);
-    stream.WriteInt(volume_);
-    stream.WriteInt(FloatBits(baseInterval_));
-    stream.WriteInt(FloatBits(spread_));
-    if (stream.GetError() != 0) {
-        LogError("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]", GetName().GetText(), GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Node::Save(stream))
+        .String(fileA_)
+        .String(fileB_)
+        .Int(FloatBits(minDistance_))
+        .Bool(is3D_)
+        .Int(volume_)
+        .Int(FloatBits(baseInterval_))
+        .Int(FloatBits(spread_))
+        .Check("Невозможно сохранить данные источника звука. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int SoundNode2::Load(Stream& stream) {
-    if (Node::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
+    FieldReader in(stream, *this);
+    if (!in.Parent(Node::Load(stream))) return in.GetStatus();
     int32_t distance = 0, base = 0, spread = 0;
-    stream.ReadString(fileA_);
-    stream.ReadString(fileB_);
-    stream.ReadInt(distance);
-    stream.ReadBool(is3D_);
-    stream.ReadInt(volume_);
-    stream.ReadInt(base);
-    stream.ReadInt(spread);
+    in.String(fileA_).String(fileB_).Int(distance).Bool(is3D_).Int(volume_).Int(base).Int(spread);
     minDistance_ = BitsFloat(distance);
     baseInterval_ = BitsFloat(base);
     spread_ = BitsFloat(spread);
-    if (stream.GetError() != 0 || !(minDistance_ >= 0.0f)) {
-        LogError("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-        return kStatusFailed;
-    }
+    if (!in.Check("Невозможно загрузить данные источника звука. ID[%d] Имя[%s]", minDistance_ >= 0.0f))
+        return in.GetStatus();
     timer_ = nextInterval_ = 0.0f;
     LoadSounds();
     SetVolume(volume_);

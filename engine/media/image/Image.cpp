@@ -1,5 +1,7 @@
 #include "media/image/Image.h"
 
+#include "core/FieldReader.h"
+#include "core/FieldWriter.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -91,42 +93,22 @@ int Image::LoadFromFile(File* file) {
 }
 
 int Image::SaveFields(Stream& stream, bool withDepth, int depth) {
-    const char* name = GetName().GetText();
-    if (Object::Save(stream) != 0) {
-        LogError("Невозможно сохранить родительские данные. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteString(fileName_) != 0) {
-        LogError("Невозможно сохранить имя файла изображения. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (!fileName_.IsEmpty()) return kStatusOk;
-    if (stream.WriteInt(width_) != 0) {
-        LogError("Невозможно сохранить ширину изображения. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(height_) != 0 || (withDepth && stream.WriteInt(depth) != 0)) {
-        LogError("Невозможно сохранить высоту изображения. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    if (stream.WriteInt(format_) != 0) {
-        LogError("Невозможно сохранить формат изображения. Имя[%s] ID[%d]", name, GetId());
-        return kStatusFailed;
-    }
-    return kStatusOk;
+    FieldWriter out(stream, *this);
+    out.Parent(Object::Save(stream)).String(fileName_, "Невозможно сохранить имя файла изображения. Имя[%s] ID[%d]");
+    if (!out || !fileName_.IsEmpty()) return out.GetStatus();
+    out.Int(width_, "Невозможно сохранить ширину изображения. Имя[%s] ID[%d]")
+        .Int(height_, "Невозможно сохранить высоту изображения. Имя[%s] ID[%d]");
+    if (withDepth) out.Int(depth, "Невозможно сохранить высоту изображения. Имя[%s] ID[%d]");
+    out.Int(format_, "Невозможно сохранить формат изображения. Имя[%s] ID[%d]");
+    return out.GetStatus();
 }
 
 int Image::LoadFields(Stream& stream, bool withDepth, int& depth) {
-    if (Object::Load(stream) != 0) {
-        LogError("Невозможно загрузить родительские данные. ID[%d]", GetId());
-        return kStatusFailed;
-    }
-    const char* name = GetName().GetText();
+    FieldReader in(stream, *this);
     String fileName;
-    if (stream.ReadString(fileName) != 0) {
-        LogError("Невозможно загрузить имя файла изображения. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    if (!in.Parent(Object::Load(stream)).String(fileName, "Невозможно загрузить имя файла изображения. ID[%d] Имя[%s]"))
+        return in.GetStatus();
+    const char* name = GetName().GetText();
     fileName_ = fileName;
     if (!fileName_.IsEmpty()) {
         if (LoadFromFile(FileManager::FindFile(fileName_)) != 0) {
@@ -136,21 +118,12 @@ int Image::LoadFields(Stream& stream, bool withDepth, int& depth) {
         }
         return kStatusOk;
     }
-    int32_t width = 0, height = 0, format = 0;
+    int32_t width = 0, height = 0, format = 0, stored = 1;
     depth = 1;
-    if (stream.ReadInt(width) != 0) {
-        LogError("Невозможно загрузить ширину изображения. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    int32_t stored = 1;
-    if (stream.ReadInt(height) != 0 || (withDepth && stream.ReadInt(stored) != 0)) {
-        LogError("Невозможно загрузить высоту изображения. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
-    if (stream.ReadInt(format) != 0) {
-        LogError("Невозможно загрузить формат изображения. ID[%d] Имя[%s]", GetId(), name);
-        return kStatusFailed;
-    }
+    in.Int(width, "Невозможно загрузить ширину изображения. ID[%d] Имя[%s]")
+        .Int(height, "Невозможно загрузить высоту изображения. ID[%d] Имя[%s]");
+    if (withDepth) in.Int(stored, "Невозможно загрузить высоту изображения. ID[%d] Имя[%s]");
+    if (!in.Int(format, "Невозможно загрузить формат изображения. ID[%d] Имя[%s]")) return in.GetStatus();
     depth = stored;
     return AllocateLoaded(width, height, format, depth);
 }
