@@ -5,8 +5,9 @@
 # round by round, so that a loaded machine slows all of them alike: every option on, each of
 # reflections, shadows, snow and shine off in turn, every option off. Each run skips SKIP seconds
 # after its first frame of the scene, then counts frames for SECONDS. Prints per configuration the
-# median frames/s (and the rounds' lowest and highest), the start-up, and the frame-time ratio
-# all-on / all-off.
+# median frames/s (and the rounds' lowest and highest), the start-up, the process's CPU time per
+# frame (all its threads; on a shared, busy machine a steadier measure of the work than frames/s)
+# and the frame-time ratio all-on / all-off.
 #   Start-up: from exec to the swap of the first frame of the scene (the second swap: the first
 #   shows the loading screen), and the same without the time the program's main thread slept in
 #   between (its fixed pause after caching the textures).
@@ -77,20 +78,29 @@ run_one() {
             return 1
         fi
     done
-    sleep "$(awk -v a="$skip" -v b="$seconds" 'BEGIN { print a + b + 0.5 }')"
+    # The process's CPU time (all its threads: the rasteriser's too) over the counted stretch.
+    sleep "$skip"
+    echo "cpu $EPOCHREALTIME $(cpu_ticks "$pid")" >>"$clock"
+    sleep "$seconds"
+    echo "cpu $EPOCHREALTIME $(cpu_ticks "$pid")" >>"$clock"
     kill -TERM "$pid"
     wait "$pid" || true
-    awk -v skip="$skip" -v span="$seconds" '
+    awk -v tick="$(getconf CLK_TCK)" '
         $1 == "exec" { exec = $2 }
         $1 == "swap" { swaps[++n] = $2 }
         $1 == "sleep" && n == 1 { slept += $3 - $2 }
+        $1 == "cpu" { at[++c] = $2; ticks[c] = $3 }
         END {
-            scene = swaps[2]; from = scene + skip; to = from + span
+            scene = swaps[2]; from = at[1]; to = at[2]
             for (i = 2; i <= n; ++i) if (swaps[i] >= from && swaps[i] <= to) { if (!first) first = swaps[i]; last = swaps[i]; ++count }
             fps = (count > 1) ? (count - 1) / (last - first) : 0
-            printf "%.2f %.3f %.3f\n", fps, scene - exec, scene - exec - slept
+            cpu = (count > 0) ? (ticks[2] - ticks[1]) * 1000.0 / tick / count : 0
+            printf "%.2f %.3f %.3f %.1f\n", fps, scene - exec, scene - exec - slept, cpu
         }' "$clock"
 }
+
+# User and system time of a process and its threads, in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -105,21 +115,23 @@ for ((i = 1; i <= rounds; ++i)); do
     done
 done
 
-printf '%-22s %8s %8s %8s %10s %10s\n' configuration "frames/s" lowest highest "start s" "w/o sleep"
-declare -A fps
+printf '%-22s %8s %8s %8s %10s %10s %12s\n' configuration "frames/s" lowest highest "start s" "w/o sleep" "cpu ms/frame"
+declare -A fps cpu
 for r in "${runs[@]}"; do
     fps[$r]=$(cut -d' ' -f1 "$work/$r.txt" | median)
     low=$(cut -d' ' -f1 "$work/$r.txt" | sort -g | head -n1)
     high=$(cut -d' ' -f1 "$work/$r.txt" | sort -g | tail -n1)
     start=$(cut -d' ' -f2 "$work/$r.txt" | median)
     bare=$(cut -d' ' -f3 "$work/$r.txt" | median)
-    printf '%-22s %8.2f %8.2f %8.2f %10.3f %10.3f\n' "$r" "${fps[$r]}" "$low" "$high" "$start" "$bare"
+    cpu[$r]=$(cut -d' ' -f4 "$work/$r.txt" | median)
+    printf '%-22s %8.2f %8.2f %8.2f %10.3f %10.3f %12.1f\n' "$r" "${fps[$r]}" "$low" "$high" "$start" "$bare" "${cpu[$r]}"
 done
 echo "(medians of $rounds rounds; frames counted for $seconds s after $skip s; 800 x 600, Xvfb, $(sed -n 's/.*Vendor \[\(.*\)\].*/\1/p' "$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt" 2>/dev/null | tail -n1))"
 for suffix in "" ${other:+@other}; do
     on=${fps[all-on$suffix]:-} off=${fps[all-off$suffix]:-}
     if [[ -n $on && -n $off ]]; then
-        awk -v on="$on" -v off="$off" -v s="$suffix" \
-            'BEGIN { if (on > 0) printf "frame time all-on / all-off%s: %.2f\n", s, off / on }'
+        awk -v on="$on" -v off="$off" -v s="$suffix" -v con="${cpu[all-on$suffix]}" -v coff="${cpu[all-off$suffix]}" \
+            'BEGIN { if (on > 0) printf "frame time all-on / all-off%s: %.2f (CPU time per frame: %.2f)\n", s, off / on,
+                     (coff > 0 ? con / coff : 0) }'
     fi
 done
