@@ -69,7 +69,6 @@ public:
 
     explicit operator bool() const { return status_ == kStatusOk; }
     int GetStatus() const { return status_; }
-    Stream& GetStream() { return stream_; }
 
 private:
     FieldReader& Then(FieldMessage message) { return message ? Check(message) : *this; }

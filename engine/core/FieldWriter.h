@@ -55,7 +55,6 @@ public:
 
     explicit operator bool() const { return status_ == kStatusOk; }
     int GetStatus() const { return status_; }
-    Stream& GetStream() { return stream_; }
 
 private:
     FieldWriter& Then(FieldMessage message) { return message ? Check(message) : *this; }
