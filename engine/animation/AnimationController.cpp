@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -179,6 +180,15 @@ int AnimationController::Load(Stream& stream) {
     }
     in.Double(period_, "Невозможно загрузить период трэка. ID[%d] Имя[%s]");
     return in.GetStatus();
+}
+
+void AnimationController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    visitor.VisitSlots(*this, animations_);
+    for (AnimationFrame& frame : frames_)
+        if (visitor.Refuses(*this, frame.animation)) frame.animation.Reset();
+    for (BlendStage& stage : stages_)
+        if (visitor.Refuses(*this, stage.animation)) stage.animation.Reset();
 }
 
 } // namespace nuv

@@ -20,6 +20,7 @@ public:
     // Persisted: the Controller fields, the animation links, the frames, then the period.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // This controller (and its own controllers), then its animations in array order.
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -62,6 +63,16 @@ int CameraCulledController::Load(Stream& stream) {
             LogError("Невозможно загрузить объект [%d].", i);
     }
     return in.Check("Невозможно загрузить узлы. ID[%d] Имя[%s]", bool(nodes)).GetStatus();
+}
+
+void CameraCulledController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    for (Pointer<Node>& node : nodes_) {
+        if (!visitor.Refuses(*this, node)) continue;
+        // Not left hidden by a controller that no longer lists it.
+        if (applied_) node->SetHidden(false);
+        node.Reset();
+    }
 }
 
 } // namespace nuv

@@ -20,6 +20,7 @@ public:
     // Persisted: the Controller fields, then the node list (count, then one link per node).
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // When active: hides the nodes while the owner is the current camera, shows them once
     // after it stops being current.
     void Apply(double dt) override;

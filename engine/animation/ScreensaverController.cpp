@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -151,6 +152,19 @@ int ScreensaverController::Load(Stream& stream) {
     if (!in) return in.GetStatus();
     PickNextSet();
     return kStatusOk;
+}
+
+void ScreensaverController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    for (ScreensaverSet& set : sets_) {
+        if (visitor.Refuses(*this, set.camera)) {
+            // The animations were found on the camera: they go with it.
+            set.camera.Reset();
+            set.FindAnimations();
+        }
+        if (visitor.Refuses(*this, set.cameraAnimation)) set.cameraAnimation.Reset();
+        if (visitor.Refuses(*this, set.targetAnimation)) set.targetAnimation.Reset();
+    }
 }
 
 } // namespace nuv

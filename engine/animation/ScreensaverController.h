@@ -21,6 +21,7 @@ public:
     // set, so its camera is current as soon as the scene is in.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // When active and playing: advances the shot and cuts to the next one at its end, at most
     // one cut per call.
     void Apply(double dt) override;

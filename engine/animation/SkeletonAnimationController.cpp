@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -95,6 +96,11 @@ int SkeletonAnimationController::Load(Stream& stream) {
                           [&] { return boneControllers_.Append(Pointer<AnimationController>(bone)); });
     }
     return in.GetStatus();
+}
+
+void SkeletonAnimationController::VisitLinks(LinkVisitor& visitor) {
+    AnimationController::VisitLinks(visitor);
+    visitor.VisitSlots(*this, boneControllers_);
 }
 
 } // namespace nuv

@@ -15,6 +15,7 @@ public:
     // Persisted: the AnimationController fields, the count and the bone controller links.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     // Its own track step; then, when active, each bone controller is switched on, applied with
     // dt and switched off again.

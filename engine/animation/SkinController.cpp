@@ -3,6 +3,7 @@
 #include "animation/Skinning.h"
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "render/EffectConstants.h"
@@ -177,6 +178,17 @@ int SkinController::Load(Stream& stream) {
     if (!BuildBones()) return kStatusNoMemory;
     for (Matrix4& matrix : boneMatrices_) matrix = Matrix4::Identity();
     return kStatusOk;
+}
+
+void SkinController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    // A refused bone stands at the origin, as one missing from the file does.
+    visitor.VisitSlots(*this, bones_);
+    if (visitor.Refuses(*this, weights_)) weights_.Reset();
+    if (visitor.Refuses(*this, indices_)) indices_.Reset();
+    if (visitor.Refuses(*this, bindVertices_)) bindVertices_.Reset();
+    if (visitor.Refuses(*this, bindNormals_)) bindNormals_.Reset();
+    if (visitor.Refuses(*this, bindTangents_)) bindTangents_.Reset();
 }
 
 } // namespace nuv

@@ -27,6 +27,7 @@ public:
     // weights, indices, bind vertices, bind normals and bind tangents.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     // Runs inactive too (see the class comment); dt is not used.
     void Apply(double dt) override;

@@ -3,6 +3,7 @@
 #include "animation/TargetAim.h"
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/Camera.h"
@@ -28,6 +29,11 @@ void TargetCameraController::Apply(double) {
     Camera* owner = DynamicCast<Camera>(GetOwner());
     if (!owner) return;
     AimAtTarget(*owner, *target_, false);
+}
+
+void TargetCameraController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    if (visitor.Refuses(*this, target_)) SetTarget(nullptr);
 }
 
 } // namespace nuv

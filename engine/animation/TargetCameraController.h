@@ -16,6 +16,7 @@ public:
     // Persisted: the Controller fields, then the target link.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // When active, with a Camera owner and a target: turns the owner toward the target.
     void Apply(double dt) override;
 

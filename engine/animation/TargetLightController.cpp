@@ -3,6 +3,7 @@
 #include "animation/TargetAim.h"
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "scene/Light.h"
@@ -29,6 +30,11 @@ void TargetLightController::Apply(double) {
     Light* owner = DynamicCast<Light>(GetOwner());
     if (!owner) return;
     AimAtTarget(*owner, *target_, true);
+}
+
+void TargetLightController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    if (visitor.Refuses(*this, target_)) SetTarget(nullptr);
 }
 
 } // namespace nuv

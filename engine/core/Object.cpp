@@ -3,9 +3,12 @@
 #include "core/Controller.h"
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
+
+#include <vector>
 
 namespace nuv {
 
@@ -91,6 +94,27 @@ bool Object::HasInControllers(const Object* object) const {
     for (ControllerNode* n = controllers_; n; n = n->next)
         if (n->controller.Get() == object || n->controller->HasInControllers(object)) return true;
     return false;
+}
+
+void Object::VisitLinks(LinkVisitor& visitor) {
+    std::vector<ControllerNode*> newestFirst;
+    for (ControllerNode* n = controllers_; n; n = n->next) newestFirst.push_back(n);
+    // A refused controller is released at once (the walk holds it) and its node unlinked after.
+    for (auto n = newestFirst.rbegin(); n != newestFirst.rend(); ++n) {
+        Pointer<Controller>& controller = (*n)->controller;
+        if (!visitor.Refuses(*this, controller)) continue;
+        if (controller->GetOwner() == this) controller->SetOwner(nullptr);
+        controller.Reset();
+    }
+    for (ControllerNode** link = &controllers_; *link;) {
+        ControllerNode* node = *link;
+        if (node->controller) {
+            link = &node->next;
+            continue;
+        }
+        *link = node->next;
+        delete node;
+    }
 }
 
 int Object::GetControllerCount() const {

@@ -15,6 +15,7 @@
 namespace nuv {
 
 class Controller;
+class LinkVisitor;
 class Stream;
 
 // Root of every persistent engine class: a name, a process-wide ID that is never reused, and
@@ -38,6 +39,9 @@ public:
     virtual void CollectByType(const Rtti& type, Array<Object*>& found);
     // Applies every controller with the time step, the most recently added first.
     virtual void Update(double time);
+    // Shows the visitor every counted link this object holds to another object, in the order
+    // Save writes them, and drops those it refuses. Here: the controllers, oldest first.
+    virtual void VisitLinks(LinkVisitor& visitor);
 
     int32_t GetId() const { return id_; }
     bool IsExactly(const Rtti& type) const { return &GetType() == &type; }

@@ -1,6 +1,7 @@
 #include "core/SceneFile.h"
 
 #include "core/Engine.h"
+#include "core/LinkCycleBreaker.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 
@@ -21,7 +22,11 @@ int SceneFile::Read(Stream& stream, Pointer<Object>& root) {
     const int64_t number = int64_t(version[0]) * 10000 + int64_t(version[1]) * 100 + version[2];
     if (number < kOldestVersion) return kStatusFailed;
     Object* object = nullptr;
-    if (stream.ReadObject(object) != 0) return kStatusFailed;
+    const int status = stream.ReadObject(object);
+    // A file may link objects in a loop of counted references, which would never be freed; the
+    // links that close one go, also after a failed read, whose objects the stream releases.
+    LinkCycleBreaker::Run(stream.GetReadObjects());
+    if (status != 0) return kStatusFailed;
     root = object;
     return kStatusOk;
 }

@@ -15,7 +15,8 @@ public:
     static constexpr int kOldestVersion = 102;
 
     static int Write(Stream& stream, Object* root);
-    // root receives the loaded root (counted), or stays empty on failure.
+    // root receives the loaded root (counted), or stays empty on failure. Links that close a
+    // loop of counted references among the objects read are dropped and logged.
     static int Read(Stream& stream, Pointer<Object>& root);
 };
 

@@ -85,6 +85,8 @@ public:
     // Forgets the IDs seen so far and releases the objects that were read (files do this
     // when they are opened and closed).
     void ClearIdMap();
+    // Every object created by the reads since the ID map was last cleared, in creation order.
+    const Array<Pointer<Object>>& GetReadObjects() const { return readObjects_; }
 
 protected:
     // Sets the error state unless one is already kept; returns the state.

@@ -1,5 +1,6 @@
 #include "render/CubeTexture.h"
 
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/image/Image.h"
@@ -26,6 +27,11 @@ int CubeTexture::Load(Stream& stream) {
     SetImage(image);
     LogInfo("Текстура [%s] загружена.", GetName().GetText());
     return kStatusOk;
+}
+
+void CubeTexture::VisitLinks(LinkVisitor& visitor) {
+    BaseTexture::VisitLinks(visitor);
+    if (visitor.Refuses(*this, image_)) SetImage(nullptr);
 }
 
 } // namespace nuv

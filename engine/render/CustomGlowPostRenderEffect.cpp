@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
@@ -289,6 +290,11 @@ int CustomGlowPostRenderEffect::Load(Stream& stream) {
         if (in.Link(node, "Невозможно загрузить узлы свечения. Имя[%s] ID[%d]")) AddNode(node);
     }
     return in.GetStatus();
+}
+
+void CustomGlowPostRenderEffect::VisitLinks(LinkVisitor& visitor) {
+    PostRenderEffect::VisitLinks(visitor);
+    visitor.VisitList(*this, nodes_);
 }
 
 } // namespace nuv

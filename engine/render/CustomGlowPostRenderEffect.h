@@ -24,6 +24,7 @@ public:
     // glow node count and links.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     void AddNode(Node* node);
     int GetNodeCount() const { return int(nodes_.size()); }

@@ -3,6 +3,7 @@
 #include "core/Controller.h"
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "render/Renderer.h"
@@ -136,6 +137,11 @@ int GeometryNodeEffect::Load(Stream& stream) {
                !controller || IsSkinController(controller));
     if (in) SetSkinController(controller);
     return in.GetStatus();
+}
+
+void GeometryNodeEffect::VisitLinks(LinkVisitor& visitor) {
+    Effect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, skinController_)) SetSkinController(nullptr);
 }
 
 } // namespace nuv

@@ -28,6 +28,7 @@ public:
 
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // Controllers, sway time, then where skinning runs for this renderer.
     void Update(double dt) override;
 

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -54,6 +55,11 @@ int LightmapTextureEffect::Load(Stream& stream) {
         .Link(lightmap_, "Невозможно загрузить текстуру. ID[%d] Имя[%s]")
         .Int(lightmapSet_, "Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]");
     return in.GetStatus();
+}
+
+void LightmapTextureEffect::VisitLinks(LinkVisitor& visitor) {
+    TextureEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, lightmap_)) SetLightmap(nullptr);
 }
 
 } // namespace nuv

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -44,6 +45,11 @@ int NormalmapTextureEffect::Load(Stream& stream) {
         .Link(normalmap_, "Невозможно загрузить текстуру. ID[%d] Имя[%s]")
         .Int(normalmapSet_, "Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]");
     return in.GetStatus();
+}
+
+void NormalmapTextureEffect::VisitLinks(LinkVisitor& visitor) {
+    TextureEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, normalmap_)) SetNormalmap(nullptr);
 }
 
 } // namespace nuv

@@ -15,6 +15,7 @@ public:
     // After the TextureEffect fields: the normal map link and its coordinate set.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;
 

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/image/Image.h"
@@ -92,6 +93,11 @@ int ReflectiveQuietFlatWaterEffect::Load(Stream& stream) {
         .Float(distortion)
         .Check("Невозможно загрузить данные эффекта. Имя[%s] ID[%d]");
     return in.GetStatus();
+}
+
+void ReflectiveQuietFlatWaterEffect::VisitLinks(LinkVisitor& visitor) {
+    NormalmapTextureEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, reflectionMap_)) SetReflectionMap(nullptr);
 }
 
 } // namespace nuv

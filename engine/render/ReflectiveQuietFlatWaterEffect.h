@@ -21,6 +21,7 @@ public:
     // the ripple radius and angular speed and the distortion.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;
     // Also runs the reflection map's controllers.

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
 #include "media/ModuleManager.h"
@@ -166,6 +167,12 @@ int RenderScreenspaceReflectTextureController::Load(Stream& stream) {
         if (in.Link(node, "Невозможно загрузить узлы. Имя[%s] ID[%d]")) AddNode(node);
     }
     return in.GetStatus();
+}
+
+void RenderScreenspaceReflectTextureController::VisitLinks(LinkVisitor& visitor) {
+    Controller::VisitLinks(visitor);
+    if (visitor.Refuses(*this, reference_)) SetReferenceNode(nullptr);
+    visitor.VisitList(*this, nodes_);
 }
 
 } // namespace nuv

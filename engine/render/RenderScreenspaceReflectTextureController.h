@@ -32,6 +32,7 @@ public:
     // After the Controller fields: the reference node link, then the node count and links.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // When active, lists the controller with the current renderer (once per frame at most).
     void Apply(double dt) override;
     void PostUpdate() override;

@@ -3,6 +3,7 @@
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
@@ -473,6 +474,13 @@ int ShadowmapEffect::Load(Stream& stream) {
             LogError("Невозможно загрузить объект [%d].", int(i));
     }
     return in.Check("Невозможно загрузить узлы. Имя[%s] ID[%d]", bool(nodes)).GetStatus();
+}
+
+void ShadowmapEffect::VisitLinks(LinkVisitor& visitor) {
+    SceneNodeEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, light_)) SetShadowLight(nullptr);
+    if (visitor.Refuses(*this, shadowmap_)) SetShadowmap(nullptr);
+    visitor.VisitList(*this, nodes_);
 }
 
 } // namespace nuv

@@ -38,6 +38,7 @@ public:
     // then the node count and links.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // The shadow map as well (it holds the map's picture record); not the light and nodes,
     // which the scene holds.
     Object* FindByName(const String& name) override;

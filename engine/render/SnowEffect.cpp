@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -138,6 +139,11 @@ int SnowEffect::Load(Stream& stream) {
         .Float(glitterScale, "Невозможно загрузить данные эффекта. ID[%d] Имя[%s]")
         .Link(noise_, "Невозможно загрузить текстуру шума. ID[%d] Имя[%s]");
     return in.GetStatus();
+}
+
+void SnowEffect::VisitLinks(LinkVisitor& visitor) {
+    TextureEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, noise_)) SetNoiseTexture(nullptr);
 }
 
 } // namespace nuv

@@ -20,6 +20,7 @@ public:
     // After the TextureEffect fields: the glitter scale and the noise texture link.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;
     // Also runs the noise texture's controllers, so the noise is made before it is drawn.

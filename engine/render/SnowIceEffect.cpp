@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "render/CapsTechnique.h"
 #include "render/SnowEffect.h"
@@ -48,6 +49,11 @@ int SnowIceEffect::Load(Stream& stream) {
         .Float(noiseParameter)
         .Check();
     return in.GetStatus();
+}
+
+void SnowIceEffect::VisitLinks(LinkVisitor& visitor) {
+    ReflectiveQuietFlatWaterEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, noise_)) SetNoiseMap(nullptr);
 }
 
 } // namespace nuv

@@ -18,6 +18,7 @@ public:
     // After the water fields: the noise map link and the noise parameter.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;
 

@@ -4,6 +4,7 @@
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -112,6 +113,11 @@ int SpriteEffect::Load(Stream& stream) {
     if (in.Follow(GeometryNodeEffect::Load(stream)).Link(texture, "Невозможно загрузить текстуру. ID[%d] Имя[%s]"))
         SetTexture(texture);
     return in.GetStatus();
+}
+
+void SpriteEffect::VisitLinks(LinkVisitor& visitor) {
+    GeometryNodeEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, texture_)) SetTexture(nullptr);
 }
 
 } // namespace nuv

@@ -1,5 +1,6 @@
 #include "render/Texture.h"
 
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/image/Image.h"
@@ -26,6 +27,11 @@ int Texture::Load(Stream& stream) {
     SetImage(image);
     LogInfo("Текстура [%s] загружена.", GetName().GetText());
     return kStatusOk;
+}
+
+void Texture::VisitLinks(LinkVisitor& visitor) {
+    BaseTexture::VisitLinks(visitor);
+    if (visitor.Refuses(*this, image_)) SetImage(nullptr);
 }
 
 } // namespace nuv

@@ -19,6 +19,7 @@ public:
     // After the BaseTexture fields: the image link. A link to anything but an Image fails the load.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     Image* GetImage() const { return image_.Get(); }
     // A new image drops the device texture and asks for a full mip-map chain again.

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -52,6 +53,11 @@ int TextureEffect::Load(Stream& stream) {
         .Link(texture_, "Невозможно загрузить текстуру. ID[%d] Имя[%s]")
         .Int(texCoordSet_, "Невозможно загрузить номер набора текстурных координат. ID[%d] Имя[%s]");
     return in.GetStatus();
+}
+
+void TextureEffect::VisitLinks(LinkVisitor& visitor) {
+    ColorEffect::VisitLinks(visitor);
+    if (visitor.Refuses(*this, texture_)) SetTexture(nullptr);
 }
 
 } // namespace nuv

@@ -19,6 +19,7 @@ public:
     // After the ColorEffect fields: the texture link and the coordinate set.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;
 

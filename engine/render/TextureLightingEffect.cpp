@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
@@ -111,6 +112,13 @@ int TextureLightingEffect::Load(Stream& stream) {
     if (!in.Check("Невозможно загрузить источники света. ID[%d] Имя[%s]", bool(lights))) return in.GetStatus();
     RefreshCurrentTechnique();
     return kStatusOk;
+}
+
+void TextureLightingEffect::VisitLinks(LinkVisitor& visitor) {
+    TextureEffect::VisitLinks(visitor);
+    const size_t count = lights_.size();
+    visitor.VisitList(*this, lights_);
+    if (lights_.size() != count) RefreshCurrentTechnique();
 }
 
 } // namespace nuv

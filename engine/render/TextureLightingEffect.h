@@ -20,6 +20,7 @@ public:
     // After the TextureEffect fields: the light count and one link per light.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     int GetLightCount() const { return int(lights_.size()); }
     Light* GetLight(int index) const;

@@ -1,5 +1,6 @@
 #include "render/VolumeTexture.h"
 
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/image/VolumeImage.h"
@@ -30,6 +31,11 @@ int VolumeTexture::Load(Stream& stream) {
 
 void VolumeTexture::MarkDirty() {
     GetResourceLink().dirty = 1;
+}
+
+void VolumeTexture::VisitLinks(LinkVisitor& visitor) {
+    BaseTexture::VisitLinks(visitor);
+    if (visitor.Refuses(*this, image_)) SetImage(nullptr);
 }
 
 } // namespace nuv

@@ -19,6 +19,7 @@ public:
     // After the BaseTexture fields: the image link. A link to anything but a VolumeImage fails the load.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     VolumeImage* GetImage() const { return image_.Get(); }
     // A new image drops the device texture and asks for a full mip-map chain again.

@@ -5,6 +5,7 @@
 #include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
 #include "core/IntBuffer.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -213,6 +214,11 @@ int Garland::Load(Stream& stream) {
     SetLine(line);
     lampCount_ = 0;
     return kStatusOk;
+}
+
+void Garland::VisitLinks(LinkVisitor& visitor) {
+    GeometryNode::VisitLinks(visitor);
+    if (visitor.Refuses(*this, line_)) SetLine(nullptr);
 }
 
 } // namespace nuv

@@ -20,6 +20,7 @@ public:
     // the palette, the line link.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     // Lamps built on the first update, then placed (quads) and blinked.
     void UpdateWorld(double dt) override;

@@ -5,6 +5,7 @@
 #include "core/FieldWriter.h"
 #include "core/FloatBuffer.h"
 #include "core/IntBuffer.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -261,6 +262,19 @@ int GeometryNode::Load(Stream& stream) {
     modelBound_ = bound;
     ComputeModelBound();
     return kStatusOk;
+}
+
+void GeometryNode::VisitLinks(LinkVisitor& visitor) {
+    Node::VisitLinks(visitor);
+    if (visitor.Refuses(*this, effect_)) SetEffect(nullptr);
+    if (visitor.Refuses(*this, vertices_)) SetVertices(nullptr);
+    if (visitor.Refuses(*this, pointSizes_)) SetPointSizes(nullptr);
+    if (visitor.Refuses(*this, colors_)) SetColors(nullptr);
+    if (visitor.Refuses(*this, normals_)) SetNormals(nullptr);
+    if (visitor.Refuses(*this, tangents_)) SetTangents(nullptr);
+    for (int set = 0; set < kTexCoordSets; ++set)
+        if (visitor.Refuses(*this, texCoords_[set])) SetTexCoords(set, nullptr);
+    if (visitor.Refuses(*this, indices_)) SetIndices(nullptr);
 }
 
 } // namespace nuv

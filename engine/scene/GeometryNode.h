@@ -28,6 +28,7 @@ public:
     // Persisted after the Node fields: the effect, the buffers and the model bound's kind.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // The Node's search, then the effect and the buffers (not the colours), then the model bound.
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;

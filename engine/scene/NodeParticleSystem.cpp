@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -68,6 +69,11 @@ int NodeParticleSystem::Load(Stream& stream) {
         return in.GetStatus();
     SetTemplate(node);
     return kStatusOk;
+}
+
+void NodeParticleSystem::VisitLinks(LinkVisitor& visitor) {
+    ParticleSystem::VisitLinks(visitor);
+    if (visitor.Refuses(*this, template_)) SetTemplate(nullptr);
 }
 
 } // namespace nuv

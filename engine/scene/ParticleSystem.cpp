@@ -4,6 +4,7 @@
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -269,6 +270,11 @@ int ParticleSystem::Load(Stream& stream) {
     if (!in.Link(emitter, "Невозможно загрузить эмиттер системы частиц. Имя[%s] ID[%d]")) return in.GetStatus();
     SetEmitter(emitter);
     return kStatusOk;
+}
+
+void ParticleSystem::VisitLinks(LinkVisitor& visitor) {
+    GeometryNode::VisitLinks(visitor);
+    if (visitor.Refuses(*this, emitter_)) SetEmitter(nullptr);
 }
 
 } // namespace nuv

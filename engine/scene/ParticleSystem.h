@@ -45,6 +45,7 @@ public:
     // After the GeometryNode fields (without the runtime buffers): the numbers, then the emitter.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;
 

@@ -2,6 +2,7 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
+#include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
@@ -280,6 +281,26 @@ bool SceneNode::HoldsChild(const Node* node) const {
     for (int i = 0; i < children_.GetCount(); ++i)
         if (children_[i].Get() == node) return true;
     return false;
+}
+
+void SceneNode::VisitLinks(LinkVisitor& visitor) {
+    Node::VisitLinks(visitor);
+    for (EffectEntry** link = &effects_; *link;) {
+        EffectEntry* entry = *link;
+        if (!visitor.Refuses(*this, entry->effect)) {
+            link = &entry->next;
+            continue;
+        }
+        *link = entry->next;
+        if (entry->effect->GetOwner() == this) entry->effect->SetOwner(nullptr);
+        delete entry;
+    }
+    // A refused child leaves its slot empty, as a child refused on load does.
+    for (Pointer<Node>& child : children_) {
+        if (!visitor.Refuses(*this, child)) continue;
+        if (child->GetParent() == this) child->SetParent(nullptr);
+        child.Reset();
+    }
 }
 
 } // namespace nuv

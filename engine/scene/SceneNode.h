@@ -20,6 +20,7 @@ public:
     // slots, the growth step and one link per slot (null slots included).
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
     // Node's search, then each effect, then each non-null child.
     Object* FindByName(const String& name) override;
     void CollectByType(const Rtti& type, Array<Object*>& found) override;

@@ -3,6 +3,7 @@
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
 #include "core/IntBuffer.h"
+#include "core/LinkVisitor.h"
 #include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
@@ -59,6 +60,11 @@ int TrianglesEmitter::Load(Stream& stream) {
     if (!in.Follow(PointEmitter::Load(stream)).Link(source, kLoadFailure)) return in.GetStatus();
     SetSource(source);
     return kStatusOk;
+}
+
+void TrianglesEmitter::VisitLinks(LinkVisitor& visitor) {
+    PointEmitter::VisitLinks(visitor);
+    if (visitor.Refuses(*this, source_)) SetSource(nullptr);
 }
 
 } // namespace nuv

@@ -18,6 +18,7 @@ public:
     // After the PointEmitter fields: the source link.
     int Save(Stream& stream) override;
     int Load(Stream& stream) override;
+    void VisitLinks(LinkVisitor& visitor) override;
 
     void Emit(Vector3& position, Vector3& direction) override;
 

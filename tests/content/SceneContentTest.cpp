@@ -1,6 +1,8 @@
 // What the generated winter scene holds beyond the host's names: every persistent class, the
 // mirror of the pond, the skinned figures and their animations, the camera shots and the
 // sounds, checked on the scene loaded from the embedded media archive as the host loads it.
+#include "../core/TestSupport.h"
+
 #include "animation/AnimationController.h"
 #include "animation/CameraCulledController.h"
 #include "animation/NodeAnimation.h"
@@ -110,6 +112,16 @@ TEST_F(GeneratedScene, FileHoldsEveryConcreteClassItCanCarry) {
         if (bytes.find(counted + full) != std::string::npos) present.insert(name);
     }
     for (const std::string& name : expected) EXPECT_TRUE(present.count(name)) << name << " is missing";
+}
+
+// Its links hold no loop, so loading drops none of them (and the scene is freed when let go).
+TEST_F(GeneratedScene, LoadsWithNoLinkDropped) {
+    test::LogRecorder log;
+    Pointer<Object> again;
+    ASSERT_EQ(CodecManager::LoadSceneFile(FileManager::FindFile("Main.STR"), again), 0);
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(log.ContainsText("Ссылка замыкает цикл ссылок и удалена.")) << "a link of the scene was dropped";
+    EXPECT_EQ(again->GetReferenceCount(), 1);
 }
 
 TEST_F(GeneratedScene, ThePondMirrorsTheVillageButNotTheGround) {
