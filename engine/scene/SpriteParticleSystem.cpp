@@ -87,7 +87,42 @@ void SpriteParticleSystem::Render(Renderer& renderer) {
 }
 
 void SpriteParticleSystem::Draw(Renderer& renderer) {
-    SpriteGeometry::DrawPrimitives(*this, renderer, primitiveCount_);
+    const Camera* camera = renderer.GetCamera();
+    if (!camera || primitiveCount_ <= 0) {
+        SpriteGeometry::DrawPrimitives(*this, renderer, primitiveCount_);
+        return;
+    }
+    // A particle out of the view covers no pixel: only those the camera sees are sent to the
+    // device, written again at the front of the buffers (which the update fills with all, for
+    // the bound). A snow cloud round the village is mostly out of any one view.
+    const bool points = SpriteGeometry::HasPointSprites();
+    Vector3* position = static_cast<Vector3Buffer*>(GetVertices())->GetElements();
+    Color* color = GetColors()->GetElements();
+    float* size = points ? GetPointSizes()->GetElements() : nullptr;
+    Vector3 a, b;
+    if (!points) SpriteGeometry::QuadAxes(*camera, a, b);
+    int seen = 0;
+    for (const Particle* p = GetLiveParticles(); p; p = p->next) {
+        bool inside = true;
+        for (int i = 0; i < Camera::kPlaneCount && inside; ++i) {
+            const Plane& plane = camera->GetPlane(i);
+            inside = Dot(plane.normal, p->position) - plane.distance >= -p->size;
+        }
+        if (!inside) continue;
+        if (points) {
+            position[seen] = p->position;
+            color[seen] = p->color;
+            size[seen] = p->size;
+        } else {
+            SpriteGeometry::WriteQuad(position + 6 * seen, p->position, p->size, a, b);
+            for (int k = 0; k < 6; ++k) color[6 * seen + k] = p->color;
+        }
+        ++seen;
+    }
+    GetVertices()->MarkDirty();
+    GetColors()->MarkDirty();
+    if (points) GetPointSizes()->MarkDirty();
+    SpriteGeometry::DrawPrimitives(*this, renderer, points ? seen : 2 * seen);
 }
 
 } // namespace nuv

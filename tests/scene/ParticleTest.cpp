@@ -642,6 +642,47 @@ TEST(SpriteParticleSystem, WithoutPointSpritesEachParticleIsACameraFacingQuad) {
     EXPECT_EQ(renderer.drawn, std::vector<int>{6});
 }
 
+// Particles out of the camera's view cover no pixel and are not sent to the device: of a cloud
+// round the eye, those behind it never are, those plainly ahead always are.
+TEST(SpriteParticleSystem, OnlyParticlesInViewAreDrawn) {
+    for (const bool points : {true, false}) {
+        SCOPED_TRACE(points ? "point sprites" : "quads");
+        CurrentRenderer current(points);
+        CountingRenderer& renderer = current.Get();
+        Pointer<Camera> camera(new Camera);  // at the origin, looking along +z
+        camera->UpdateTree(0.0, false);
+        renderer.SetCamera(camera.Get());
+        Pointer<SpriteParticleSystem> system(new SpriteParticleSystem);
+        Pointer<SphereVolumeEmitter> cloud(new SphereVolumeEmitter);
+        cloud->radius = 40.0f;
+        system->SetEmitter(cloud.Get());
+        system->SetMaxParticles(400);
+        system->burstSize = 400;
+        system->emissionPeriod = 100.0f;
+        system->speed = 0.0f;
+        system->startSize = system->endSize = 0.1f;
+        system->UpdateTree(0.01, true);
+        int live = 0, behind = 0, ahead = 0;
+        for (const auto* p = system->GetLiveParticles(); p; p = p->next) {
+            ++live;
+            const Vector3& c = p->position;
+            behind += c.z < -1.0f;
+            ahead += c.z > 1.0f && std::fabs(c.x) < 0.3f * c.z && std::fabs(c.y) < 0.3f * c.z;
+        }
+        ASSERT_EQ(live, 400);
+        ASSERT_GT(behind, 0);
+        ASSERT_GT(ahead, 0);
+        system->CullAndRender(renderer);
+        ASSERT_EQ(renderer.drawn.size(), 1u);
+        const int drawn = points ? renderer.drawn[0] : renderer.drawn[0] / 2;
+        EXPECT_GE(drawn, ahead);
+        EXPECT_LE(drawn, live - behind);
+        // What was drawn is at the front of the buffers, and none of it lies behind the eye.
+        const Vector3* v = static_cast<Vector3Buffer*>(system->GetVertices())->GetElements();
+        for (int i = 0; i < drawn * (points ? 1 : 6); ++i) EXPECT_GT(v[i].z, -1.5f) << i;
+    }
+}
+
 TEST(NodeParticleSystem, DrawsTheTemplateOncePerParticleAndPutsItBack) {
     CurrentRenderer current(true);
     CountingRenderer& renderer = current.Get();
