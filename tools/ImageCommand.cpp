@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/MessageOutput.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 #include "media/image/BmpImageCodec.h"
 #include "media/image/CubeImageCodec.h"
 #include "media/image/Image.h"
@@ -97,7 +98,7 @@ int Decode(Codecs& codecs, const std::string& path, Pointer<Image>& image, std::
         return ImageCommand::kExitUsage;
     }
     image = codec == &codecs.cube ? static_cast<Image*>(new VolumeImage) : new Image;
-    if (codec->Decode(bytes.data(), int(bytes.size()), *image, path.c_str()) != 0) {
+    if (codec->Decode(bytes.data(), int(bytes.size()), *image, path.c_str()) != kStatusOk) {
         err << "nuvtool image: cannot decode '" << path << "'\n";
         return ImageCommand::kExitFailed;
     }
@@ -147,13 +148,13 @@ int Convert(const std::string& input, const std::string& output, std::ostream& o
     if (const int status = Decode(codecs, input, image, err); status != ImageCommand::kExitOk) return status;
     std::vector<uint8_t> bytes;
     int status = target->Encode(*image, bytes);
-    if (status == 3 && !DynamicCast<VolumeImage>(image.Get())) {
+    if (status == kStatusNotFound && !DynamicCast<VolumeImage>(image.Get())) {
         // The output format cannot hold these pixels as they are: colour without alpha can be
         // written by every codec.
         Pointer<Image> converted = ConvertFormat(*image, Image::kRgb);
         if (converted) status = target->Encode(*converted, bytes);
     }
-    if (status != 0) {
+    if (status != kStatusOk) {
         err << "nuvtool image: cannot encode '" << output << "' with " << target->GetName().GetText() << "\n";
         return ImageCommand::kExitFailed;
     }

@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/MessageOutput.h"
 #include "core/Object.h"
+#include "core/Status.h"
 #include "core/String.h"
 #include "media/CodecManager.h"
 #include "media/File.h"
@@ -39,7 +40,7 @@ bool AttachDiskFolder(const fs::path& path, Folder& into, int depth, const char*
         if (entry.is_directory(ec)) {
             if (depth >= MediaSource::kMaxFolderDepth) continue;
             auto* folder = new Folder(String(name.c_str()));
-            if (into.AttachFolder(folder) != 0) {
+            if (into.AttachFolder(folder) != kStatusOk) {
                 delete folder;
                 continue;
             }
@@ -86,7 +87,7 @@ bool MediaSource::Attach(const std::string& media, const char* tool, std::ostrea
         std::string whole = fs::absolute(path, ec).lexically_normal().string();
         while (whole.size() > 1 && whole.back() == '/') whole.pop_back();
         auto* top = new Folder(String(whole.c_str()));
-        if (FileManager::GetRoot()->AttachFolder(top) != 0) {
+        if (FileManager::GetRoot()->AttachFolder(top) != kStatusOk) {
             delete top;
             return false;
         }
@@ -99,7 +100,7 @@ bool MediaSource::Attach(const std::string& media, const char* tool, std::ostrea
     }
     Pointer<MemoryFile> archive(new MemoryFile(String(path.filename().string().c_str())));
     archive->SetContent(std::move(bytes));
-    if (FileManager::AttachArchive(archive.Get(), String()) != 0) {
+    if (FileManager::AttachArchive(archive.Get(), String()) != kStatusOk) {
         err << tool << ": '" << media << "' is not an archive this engine reads\n";
         return false;
     }
@@ -118,7 +119,7 @@ int MediaSource::LoadScene(const std::string& scene, Pointer<Object>& root, cons
     RegisterMessageOutput(missing.Get());
     const int status = LoadSceneFile(scene, root, tool, err);
     UnregisterMessageOutput(missing.Get());
-    if (status != 0 && status != 2 && !missing->file.empty()) {
+    if (status != kStatusOk && status != kNoScene && !missing->file.empty()) {
         err << tool << ": the scene refers to '" << missing->file << "', which "
             << (FileManager::FindFile(String(missing->file.c_str())) ? "is not a picture this engine reads"
                                                                      : "is not in the media")
@@ -134,7 +135,7 @@ int MediaSource::LoadSceneFile(const std::string& scene, Pointer<Object>& root, 
     std::error_code ec;
     if (!fs::is_regular_file(scene, ec) || !ReadWhole(scene, bytes)) {
         err << tool << ": no scene '" << scene << "' in the media or on disk\n";
-        return 2;
+        return kNoScene;
     }
     Pointer<MemoryFile> file(new MemoryFile(String(fs::path(scene).filename().string().c_str())));
     file->SetContent(std::move(bytes));

@@ -26,9 +26,12 @@ public:
     // The media of a scene file on disk when none is named: the scene's own folder. Empty when
     // scene is no file on disk.
     static std::string DefaultMedia(const std::string& scene);
-    // The scene by its path in the attached media, or else a file on disk. 0; 2 when there is
-    // no such scene (said on err); the loader's status otherwise, with a line naming the
-    // picture the scene refers to that was missing or unreadable.
+    // What LoadScene answers when there is no such scene; outside the loader's status codes.
+    static constexpr int kNoScene = -1;
+
+    // The scene by its path in the attached media, or else a file on disk. kStatusOk; kNoScene
+    // when there is no such scene (said on err); the loader's status otherwise, with a line
+    // naming the picture the scene refers to that was missing or unreadable.
     static int LoadScene(const std::string& scene, Pointer<Object>& root, const char* tool, std::ostream& err);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "EntryNameDecoder.h"
 
+#include "core/Status.h"
 #include "media/rar/Rar2Archive.h"
 #include "media/rarwriter/Rar2Writer.h"
 
@@ -292,7 +293,7 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     std::vector<uint8_t> data;
     for (const PackItem& item : items) {
         const uint32_t dosTime = Rar2Writer::DosTime(fixedTime ? time : UnixTime(item.path));
-        int status = 0;
+        int status = kStatusOk;
         if (item.directory) {
             status = writer.AddDirectory(item.name, dosTime);
         } else {
@@ -302,7 +303,7 @@ int Pack(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
             }
             status = writer.AddFile(item.name, data.data(), data.size(), dosTime);
         }
-        if (status != 0) {
+        if (status != kStatusOk) {
             err << "nuvtool rar pack: " << writer.LastError() << "\n";
             return RarCommand::kExitUsage;
         }

@@ -6,6 +6,7 @@
 #include "core/Log.h"
 #include "core/MessageOutput.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 #include "media/CodecManager.h"
 #include "media/File.h"
 #include "media/FileManager.h"
@@ -182,15 +183,15 @@ int WriteFrame(Renderer& renderer, const Options& o, int index, std::ostream& er
     std::vector<uint8_t> rgba;
     if (!renderer.ReadFrame(width, height, rgba)) {
         err << "nuvtool render: the frame could not be read back\n";
-        return 1;
+        return RenderCommand::kExitFailed;
     }
     // Rows come bottom first, as image memory keeps them.
     Pointer<Image> image(new Image(String("frame"), width, height, Image::kRgb));
     uint8_t* pixels = image->GetPixels();
-    if (!pixels) return 1;
+    if (!pixels) return RenderCommand::kExitFailed;
     for (size_t i = 0, n = size_t(width) * size_t(height); i < n; ++i) std::memcpy(pixels + i * 3, &rgba[i * 4], 3);
     std::vector<uint8_t> bytes;
-    int status = 1;
+    int status = kStatusFailed;
     if (o.format == "bmp") {
         status = BmpImageCodec().Encode(*image, bytes);
 #ifdef NUV_HAVE_JPEG
@@ -204,11 +205,11 @@ int WriteFrame(Renderer& renderer, const Options& o, int index, std::ostream& er
     std::snprintf(name, sizeof name, "frame_%04d.%s", index, o.format.c_str());
     const fs::path path = fs::path(o.out) / name;
     std::ofstream file(path, std::ios::binary);
-    if (status != 0 || !file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))) {
+    if (status != kStatusOk || !file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))) {
         err << "nuvtool render: cannot write '" << path.string() << "'\n";
-        return 1;
+        return RenderCommand::kExitFailed;
     }
-    return 0;
+    return RenderCommand::kExitOk;
 }
 
 // The profile's table: per frame, each section's GPU time and the samples it drew.
@@ -293,7 +294,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
     Pointer<StreamOutput> log(new StreamOutput(err));
     RegisterMessageOutput(log.Get());
     int result = kExitFailed;
-    if (InitializeEngine() == 0) {
+    if (InitializeEngine() == kStatusOk) {
         // After the engine's own seeding from the clock.
         if (o.seed >= 0) std::srand(unsigned(o.seed));
         // The codecs the host makes at start: scenes, archives and pictures by extension.
@@ -304,21 +305,21 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
         if (o.media.empty()) o.media = MediaSource::DefaultMedia(o.scene); // pictures beside the scene file
         if (!o.media.empty() && !MediaSource::Attach(o.media, "nuvtool render", err)) {
             result = kExitUsage;
-        } else if (const int status = MediaSource::LoadScene(o.scene, root, "nuvtool render", err); status != 0 || !root) {
-            if (status != 2) err << "nuvtool render: '" << o.scene << "' is not a readable scene\n";
-            result = status == 2 ? kExitUsage : kExitFailed;
+        } else if (const int status = MediaSource::LoadScene(o.scene, root, "nuvtool render", err); status != kStatusOk || !root) {
+            if (status != MediaSource::kNoScene) err << "nuvtool render: '" << o.scene << "' is not a readable scene\n";
+            result = status == MediaSource::kNoScene ? kExitUsage : kExitFailed;
         } else if (Node* node = DynamicCast<Node>(root.Get()); !node) {
             err << "nuvtool render: the scene's root is not a node\n";
         } else if (Camera* camera = FindCamera(*root, o.camera); !camera) {
             err << "nuvtool render: no camera " << (o.camera.empty() ? "in the scene" : "'" + o.camera + "'") << "\n";
         } else {
             Renderer::SetWindowCalls(&kWindowCalls);
-            if (ModuleManager::CreateRenderer(String(kRendererModule)) != 0) {
+            if (ModuleManager::CreateRenderer(String(kRendererModule)) != kStatusOk) {
                 err << "nuvtool render: the " << kRendererModule << " renderer could not be made\n";
             } else {
                 Renderer* renderer = ModuleManager::GetRenderer();
                 const int windowed = WindowedMode(*renderer);
-                if (renderer->Open(windowed, String("nuvtool render"), nullptr, 0, 0, o.width, o.height) != 0) {
+                if (renderer->Open(windowed, String("nuvtool render"), nullptr, 0, 0, o.width, o.height) != kStatusOk) {
                     err << "nuvtool render: the renderer could not open a " << o.width << "x" << o.height
                         << " picture\n";
                 } else {
@@ -340,7 +341,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         if (o.profile && (frame == 1 || o.frames == 1)) renderer->SetProfiling(true);
                         if (frame > 0) node->UpdateTree(o.step, true);
                         renderer->SetCamera(camera);
-                        if (renderer->BeginFrame() != 0) {
+                        if (renderer->BeginFrame() != kStatusOk) {
                             err << "nuvtool render: the device could not begin a frame\n";
                             result = kExitFailed;
                             break;
@@ -351,7 +352,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         renderer->FlushDeferred();
                         const Clock::time_point drawn = Clock::now();
                         // Read before presenting: the back buffer holds the finished frame.
-                        if (WriteFrame(*renderer, o, frame, err) != 0) result = kExitFailed;
+                        if (WriteFrame(*renderer, o, frame, err) != kExitOk) result = kExitFailed;
                         const Clock::time_point written = Clock::now();
                         renderer->EndFrame();
                         // The first frame makes the device objects; the others show the pace.

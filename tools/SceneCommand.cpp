@@ -7,6 +7,7 @@
 #include "core/Log.h"
 #include "core/MessageOutput.h"
 #include "core/Pointer.h"
+#include "core/Status.h"
 #include "media/CodecManager.h"
 #include "render/SceneNodeEffect.h"
 #include "scene/BoundingVolume.h"
@@ -128,7 +129,7 @@ int SceneCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
     }
 
     EngineRun engine;
-    if (engine.status != 0) {
+    if (engine.status != kStatusOk) {
         err << "nuvtool scene: the engine did not start\n";
         return kExitFailed;
     }
@@ -142,8 +143,8 @@ int SceneCommand::Run(const std::vector<std::string>& args, std::ostream& out, s
     if (!media.empty() && !MediaSource::Attach(media, "nuvtool scene", err)) return kExitUsage;
     Pointer<Object> root;
     const int status = MediaSource::LoadScene(scene, root, "nuvtool scene", err);
-    if (status == 2) return kExitUsage;
-    if (status != 0 || !root) {
+    if (status == MediaSource::kNoScene) return kExitUsage;
+    if (status != kStatusOk || !root) {
         err << "nuvtool scene: '" << scene << "' is not a readable scene file\n";
         return kExitFailed;
     }

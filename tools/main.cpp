@@ -10,6 +10,10 @@
 
 namespace {
 
+// nuvtool's own exit statuses, as its commands use them: no command, or an unknown one, is usage.
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 2;
+
 struct Subcommand {
     const char* name;
     const char* summary;
@@ -36,12 +40,12 @@ void PrintUsage(std::ostream& out) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         PrintUsage(std::cerr);
-        return 2;
+        return kExitUsage;
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(std::cout);
-        return 0;
+        return kExitOk;
     }
     for (const Subcommand& s : kSubcommands) {
         if (command == s.name) {
@@ -51,5 +55,5 @@ int main(int argc, char** argv) {
     }
     std::cerr << "nuvtool: unknown command '" << command << "'\n";
     PrintUsage(std::cerr);
-    return 2;
+    return kExitUsage;
 }

@@ -31,7 +31,7 @@ void Add(FunctionList*& list, EngineFunction function, const char* noMemoryMessa
 bool RunAll(FunctionList* list) {
     if (!list) return true;
     for (EngineFunction function : *list)
-        if (function() != 0) return false;
+        if (function() != kStatusOk) return false;
     return true;
 }
 

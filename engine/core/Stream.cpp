@@ -46,7 +46,7 @@ void Stream::FreeData() {
 }
 
 int Stream::Fail(int status) {
-    if (error_ == 0) error_ = status;
+    if (error_ == kStatusOk) error_ = status;
     return error_;
 }
 
@@ -70,7 +70,7 @@ bool Stream::Assign(const void* bytes, int count) {
 bool Stream::Grow(int needed) {
     if (growth_ <= 0) {
         LogWarning("Приращение буффера равно 0.");
-        Fail(1);
+        Fail(kStatusFailed);
         return false;
     }
     // At least one growth step, and at least double, so that writing n bytes costs O(n)
@@ -82,7 +82,7 @@ bool Stream::Grow(int needed) {
     uint8_t* data = size >= needed ? new (std::nothrow) uint8_t[size_t(size)] : nullptr;
     if (!data) {
         LogError("Недостаточно памяти для создания буффера потока.");
-        Fail(2);
+        Fail(kStatusNoMemory);
         return false;
     }
     if (size_) std::memcpy(data, data_, size_t(size_));
@@ -100,7 +100,7 @@ int Stream::Write(const void* bytes, int count) {
     if (count <= 0) return kStatusOk;
     const int64_t needed = int64_t(position_) + count;
     if (needed > size_ && (needed > INT32_MAX || !Grow(int(needed)))) {
-        Fail(1);
+        Fail(kStatusFailed);
         LogWarning("Невозможно записать данные вследствие малого размера буффера.");
         return error_;
     }
@@ -116,11 +116,11 @@ int Stream::Read(void* bytes, int count) {
     }
     if (!data_) {
         LogWarning("Невозможно считать данные. Буффер не существует.");
-        return Fail(1);
+        return Fail(kStatusFailed);
     }
     if (count < 0 || int64_t(position_) + count > size_) {
         LogWarning("Невозможно считать данные. Буффер переполнен.");
-        return Fail(1);
+        return Fail(kStatusFailed);
     }
     if (count) std::memcpy(bytes, data_ + position_, size_t(count));
     position_ += count;
@@ -207,7 +207,7 @@ int Stream::WriteString(const String& value) {
 
 int Stream::ReadBool(bool& value) {
     uint8_t b = 0;
-    if (Read(&b, 1) == 0) value = b != 0;
+    if (Read(&b, 1) == kStatusOk) value = b != 0;
     return error_;
 }
 
@@ -217,31 +217,31 @@ int Stream::ReadByte(uint8_t& value) {
 
 int Stream::ReadShort(int16_t& value) {
     uint8_t b[2];
-    if (Read(b, 2) == 0) value = int16_t(uint16_t(b[0] | b[1] << 8));
+    if (Read(b, 2) == kStatusOk) value = int16_t(uint16_t(b[0] | b[1] << 8));
     return error_;
 }
 
 int Stream::ReadUInt(uint32_t& value) {
     uint8_t b[4];
-    if (Read(b, 4) == 0) value = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+    if (Read(b, 4) == kStatusOk) value = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
     return error_;
 }
 
 int Stream::ReadInt(int32_t& value) {
     uint32_t v = 0;
-    if (ReadUInt(v) == 0) value = int32_t(v);
+    if (ReadUInt(v) == kStatusOk) value = int32_t(v);
     return error_;
 }
 
 int Stream::ReadFloat(float& value) {
     uint32_t bits = 0;
-    if (ReadUInt(bits) == 0) std::memcpy(&value, &bits, 4);
+    if (ReadUInt(bits) == kStatusOk) std::memcpy(&value, &bits, 4);
     return error_;
 }
 
 int Stream::ReadDouble(double& value) {
     uint32_t lo = 0, hi = 0;
-    if (ReadUInt(lo) == 0 && ReadUInt(hi) == 0) {
+    if (ReadUInt(lo) == kStatusOk && ReadUInt(hi) == kStatusOk) {
         const uint64_t bits = uint64_t(hi) << 32 | lo;
         std::memcpy(&value, &bits, 8);
     }
@@ -280,19 +280,19 @@ int Stream::ReadInt3(int32_t values[3]) {
 
 int Stream::ReadString(String& value) {
     int32_t count = 0;
-    if (ReadInt(count) != 0) return error_;
+    if (ReadInt(count) != kStatusOk) return error_;
     // A count is checked against the bytes that are there before anything is allocated,
     // so a forged length cannot ask for gigabytes.
     if (count < 0 || count > GetRemaining()) {
         LogWarning("Невозможно считать данные. Буффер переполнен.");
-        return Fail(1);
+        return Fail(kStatusFailed);
     }
     char* block = new (std::nothrow) char[size_t(count) + 1];
     if (!block) {
         LogWarning("Недостаточно памяти для загрузки строки.");
         return error_;
     }
-    if (Read(block, count) != 0) {
+    if (Read(block, count) != kStatusOk) {
         delete[] block;
         return error_;
     }
@@ -311,7 +311,7 @@ int Stream::WriteObject(Object* object) {
     if (error_) return error_;
     // The ID is known before the fields are written, so links back to this object
     // (cycles) are written as the ID alone.
-    if (!idMap_.Insert(id, object)) return Fail(2);
+    if (!idMap_.Insert(id, object)) return Fail(kStatusNoMemory);
     const int status = object->Save(*this);
     if (status) Fail(status);
     LogInfo("RTTI[%s] ID[%d] Name[%s] Pointer[%d]", object->GetType().GetName().GetText(), id,
@@ -322,7 +322,7 @@ int Stream::WriteObject(Object* object) {
 int Stream::ReadObject(Object*& out) {
     out = nullptr;
     int32_t id = 0;
-    if (ReadInt(id) != 0) return error_;
+    if (ReadInt(id) != kStatusOk) return error_;
     LogInfo("Read ID[%d]", id);
     if (id == -1) return kStatusOk;
     if (Object** known = idMap_.Find(id)) {
@@ -330,25 +330,25 @@ int Stream::ReadObject(Object*& out) {
         return kStatusOk;
     }
     String className;
-    if (ReadString(className) != 0) return error_;
+    if (ReadString(className) != kStatusOk) return error_;
     CreateFunction create = ClassFactory::FindCreateFunction(className);
     if (!create) {
         LogError("Невозможно найти функцию создания объекта. RTTI[%s] ID[%d]", className.GetText(), id);
-        return Fail(1);
+        return Fail(kStatusFailed);
     }
     if (readDepth_ >= kMaxReadDepth) {
         LogError("Слишком глубокая вложенность объектов. RTTI[%s] ID[%d]", className.GetText(), id);
-        return Fail(1);
+        return Fail(kStatusFailed);
     }
     Object* object = nullptr;
-    if (create(&object) != 0 || !object) {
+    if (create(&object) != kStatusOk || !object) {
         LogError("Невозможно создать объект. RTTI[%s] ID[%d]", className.GetText(), id);
-        return Fail(1);
+        return Fail(kStatusFailed);
     }
     // The stream holds every object it made until the map is cleared: objects of a load
     // that failed half-way are then released instead of leaked.
     Pointer<Object> held(object);
-    if (!readObjects_.Append(held) || !idMap_.Insert(id, object)) return Fail(2);
+    if (!readObjects_.Append(held) || !idMap_.Insert(id, object)) return Fail(kStatusNoMemory);
     ++readDepth_;
     const int status = object->Load(*this);
     --readDepth_;

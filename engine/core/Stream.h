@@ -111,8 +111,8 @@ template <class T>
 int Stream::ReadObjectAs(T*& out) {
     Object* object = nullptr;
     out = nullptr;
-    if (ReadObject(object) != 0) return error_;
-    if (object && !object->IsDerived(T::TYPE)) return Fail(1);
+    if (ReadObject(object) != kStatusOk) return error_;
+    if (object && !object->IsDerived(T::TYPE)) return Fail(kStatusFailed);
     out = static_cast<T*>(object);
     return kStatusOk;
 }

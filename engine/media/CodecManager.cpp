@@ -60,19 +60,19 @@ int CodecManager::GetCodec(const String& name, Codec** out) {
         return kStatusNotFound;
     }
     CreateCodecFunction create = nullptr;
-    if (module->GetFunction(&create, "CreateCodec") != 0) {
+    if (module->GetFunction(&create, "CreateCodec") != kStatusOk) {
         LogError("В модуле не найдена функция создания кодека [%s].", name.GetText());
         return kStatusNotFound;
     }
     Codec* created = nullptr;
     const int status = create(&created);
     Pointer<Codec> codec = created;  // released here unless the table takes it
-    if (status != 0 || !codec) {
+    if (status != kStatusOk || !codec) {
         LogError("Создание кодека [%s] неудачно.", name.GetText());
         return kStatusFailed;
     }
     codec->SetModule(module);
-    if (RegisterCodec(codec.Get()) != 0) {
+    if (RegisterCodec(codec.Get()) != kStatusOk) {
         LogError("Невозможно зарегестрировать кодек [%s].", name.GetText());
         return kStatusFailed;
     }
@@ -84,7 +84,7 @@ Codec* CodecManager::FindCodecForFile(File* file) {
     Codec* match = nullptr;
     if (!gCodecs) return nullptr;
     gCodecs->ForEach([&](const String&, Pointer<Codec>& codec) {
-        if (codec->Accepts(file) == 0) match = codec.Get();
+        if (codec->Accepts(file) == kStatusOk) match = codec.Get();
         return match == nullptr;
     });
     return match;
@@ -100,7 +100,7 @@ int CodecManager::LoadSceneFile(File* file, Pointer<Object>& out) {
         LogWarning("Не найден кодек для файла [%s].", file->GetFullPath().GetText());
         return kStatusNotFound;
     }
-    if (codec->Load(file, out) != 0) {
+    if (codec->Load(file, out) != kStatusOk) {
         LogError("Неудачна загрузка сцены из файла [%s].", file->GetFullPath().GetText());
         return kStatusFailed;
     }

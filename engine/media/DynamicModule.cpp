@@ -9,7 +9,7 @@ namespace nuv {
 DynamicModule::~DynamicModule() {
     if (!library_.IsOpen()) return;  // nothing to shut down in a library that never loaded
     RunShutdown();
-    if (library_.Close() != 0) LogError("Невозможно выгрузить динамический модуль [%s].", GetName().GetText());
+    if (library_.Close() != kStatusOk) LogError("Невозможно выгрузить динамический модуль [%s].", GetName().GetText());
 }
 
 int DynamicModule::Load(File* file) {
@@ -24,7 +24,7 @@ int DynamicModule::Load(File* file) {
 }
 
 int DynamicModule::Unload() {
-    return library_.Close() == 0 ? kStatusOk : kStatusFailed;
+    return library_.Close() == kStatusOk ? kStatusOk : kStatusFailed;
 }
 
 int DynamicModule::GetSymbol(ModuleSymbol* out, const String& symbol) {

@@ -24,7 +24,7 @@ String File::GetFullPath() const {
 }
 
 int File::Open(int mode) {
-    if (IsOpen() && Close() != 0) LogWarning("Невозможно закрыть файл [%s].", GetFullPath().GetText());
+    if (IsOpen() && Close() != kStatusOk) LogWarning("Невозможно закрыть файл [%s].", GetFullPath().GetText());
     if (mode != kWrite && mode != kAppend) mode = kRead;
     const String path = GetFullPath();
     const char* modes[] = {"rb", "wb", "ab"};
@@ -88,12 +88,12 @@ int File::Close() {
 
 int File::GetSize() {
     if (IsOpen()) return mode_ == kRead ? size_ : position_;
-    if (Open(kRead) != 0) {
+    if (Open(kRead) != kStatusOk) {
         LogWarning("Файл [%s] не может быть открыть для чтения.", GetFullPath().GetText());
         return 0;
     }
     const int size = size_;
-    if (Close() != 0) {
+    if (Close() != kStatusOk) {
         LogWarning("Файл [%s] не может быть закрыт.", GetFullPath().GetText());
         return 0;
     }
@@ -106,7 +106,7 @@ int File::Write(const void* bytes, int count) {
             LogWarning("Запись в файл [%s], открытый для чтения.", GetFullPath().GetText());
         else
             LogWarning("Запись в закрытый файл [%s].", GetFullPath().GetText());
-        Fail(1);
+        Fail(kStatusFailed);
         return kStatusFailed;
     }
     return Stream::Write(bytes, count);
@@ -118,7 +118,7 @@ int File::Read(void* bytes, int count) {
             LogWarning("Чтение из файла [%s], открытого для записи.", GetFullPath().GetText());
         else
             LogWarning("Чтение из закрытого файла [%s].", GetFullPath().GetText());
-        Fail(1);
+        Fail(kStatusFailed);
         return kStatusFailed;
     }
     return Stream::Read(bytes, count);

@@ -53,11 +53,11 @@ int FileManager::AttachArchive(File* file, const String& password) {
     }
     std::unique_ptr<Folder> folder;
     const int status = codec->Load(file, folder, password);
-    if (status != 0 || !folder) {
+    if (status != kStatusOk || !folder) {
         LogError("Невозможно загрузить директорию из архива [%s].", file->GetFullPath().GetText());
-        return status != 0 ? status : 1;
+        return status != kStatusOk ? status : kStatusFailed;
     }
-    if (!gRoot || gRoot->AttachFolder(folder.get()) != 0) {
+    if (!gRoot || gRoot->AttachFolder(folder.get()) != kStatusOk) {
         LogError("Невозможно подсоединить директорию [%s] к корню.", folder->GetName().GetText());
         return kStatusFailed;
     }
@@ -69,7 +69,7 @@ int FileManager::AttachResourceArchive(int id, const String& name, const String&
     const uint8_t* bytes = nullptr;
     size_t size = 0;
     const int status = ReadResource(id, &bytes, &size);
-    if (status != 0) {
+    if (status != kStatusOk) {
         LogWarning("Невозможно прочитать ресурс ID[%d] Имя[%s].", id, name.GetText());
         return status;
     }

@@ -24,14 +24,14 @@ bool Split(const String& path, bool atLast, String& head, String& rest) {
 } // namespace
 
 Folder::Folder(const String& name, Folder* parent) : Named(name) {
-    if (parent && parent->AttachFolder(this) != 0)
+    if (parent && parent->AttachFolder(this) != kStatusOk)
         LogWarning("Невозможно подсоединить директорию [%s] к корневой директории [%s].", name.GetText(),
                    parent->GetName().GetText());
 }
 
 Folder::~Folder() {
     LogInfo("Удаляется директория [%s].", GetName().GetText());
-    if (parent_ && parent_->DetachFolder(this) != 0)
+    if (parent_ && parent_->DetachFolder(this) != kStatusOk)
         LogWarning("Невозможно отсоединить директорию [%s] от корневой директории [%s].", GetName().GetText(),
                    parent_->GetName().GetText());
     for (Folder* folder : folders_) {

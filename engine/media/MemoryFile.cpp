@@ -34,7 +34,7 @@ void MemoryFile::ClearContent() {
 }
 
 int MemoryFile::Open(int mode) {
-    if (IsOpen() && Close() != 0) {
+    if (IsOpen() && Close() != kStatusOk) {
         LogWarning("Невозможно закрыть файл [%s].", GetFullPath().GetText());
         return kStatusFailed;
     }

@@ -2,6 +2,7 @@
 
 #include "core/Named.h"
 #include "core/RefCounted.h"
+#include "core/Status.h"
 #include "core/String.h"
 
 namespace nuv {
@@ -32,7 +33,7 @@ public:
     int GetFunction(F* out, const String& symbol) {
         ModuleSymbol found = nullptr;
         const int status = GetSymbol(out ? &found : nullptr, symbol);
-        if (out) *out = status == 0 ? reinterpret_cast<F>(found) : nullptr;
+        if (out) *out = status == kStatusOk ? reinterpret_cast<F>(found) : nullptr;
         return status;
     }
 

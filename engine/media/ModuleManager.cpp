@@ -70,19 +70,19 @@ int ModuleManager::LoadModule(const String& name, Module** out) {
     LogInfo("Загружается модуль [%s].", name.GetText());
     Pointer<Module> module;
     const int status = LoadDynamicModule(name, &module);
-    if (status != 0) {
+    if (status != kStatusOk) {
         LogError("Невозможно загрузить модуль [%s].", name.GetText());
         return status;
     }
     module->SetName(name);
     ModuleInitializeFunction initialize = nullptr;
-    if (module->GetFunction(&initialize, "Initialize") != 0) {
+    if (module->GetFunction(&initialize, "Initialize") != kStatusOk) {
         LogWarning("В модуле не найдена функция инициализации модуля [%s].", name.GetText());
-    } else if (initialize() != 0) {
+    } else if (initialize() != kStatusOk) {
         LogError("Неудачна инициализация модуля.");
         return kStatusFailed;
     }
-    if (RegisterModule(module.Get()) != 0) {
+    if (RegisterModule(module.Get()) != kStatusOk) {
         LogError("Невозможно зарегестрировать модуль [%s].", name.GetText());
         return kStatusFailed;
     }
@@ -106,7 +106,7 @@ int ModuleManager::LoadDynamicModule(const String& name, Pointer<Module>* out) {
         LogWarning("Недостаточно памяти для создания модуля [%s].", name.GetText());
         return kStatusNoMemory;
     }
-    if (module->Load(file) != 0) {
+    if (module->Load(file) != kStatusOk) {
         LogWarning("Загрузка модуля [%s] неудачна.", name.GetText());
         return kStatusFailed;
     }
@@ -121,7 +121,7 @@ int ModuleManager::UnloadDynamicModule(DynamicModule* module) {
     }
     LogInfo("Выгружается модуль [%s].", module->GetName().GetText());
     if (!module->IsLoaded()) return kStatusOk;
-    if (module->Unload() != 0) {
+    if (module->Unload() != kStatusOk) {
         LogWarning("Выгрузка модуля [%s] неудачна.", module->GetName().GetText());
         return kStatusFailed;
     }
@@ -130,17 +130,17 @@ int ModuleManager::UnloadDynamicModule(DynamicModule* module) {
 
 int ModuleManager::CreateRenderer(const String& name) {
     Module* module = nullptr;
-    if (LoadModule(name, &module) != 0) {
+    if (LoadModule(name, &module) != kStatusOk) {
         LogWarning("Невозможно загрузить библиотеку рендерера [%s].", name.GetText());
         return kStatusNotFound;
     }
     CreateRendererFunction create = nullptr;
-    if (module->GetFunction(&create, "CreateRenderer") != 0) {
+    if (module->GetFunction(&create, "CreateRenderer") != kStatusOk) {
         LogError("В модуле не найдена функция создания рендерера [%s].", name.GetText());
         return kStatusNotFound;
     }
     Renderer* created = nullptr;
-    if (create(&created) != 0 || !created) {
+    if (create(&created) != kStatusOk || !created) {
         LogError("Создание рендерера [%s] неудачно.", name.GetText());
         return kStatusFailed;
     }

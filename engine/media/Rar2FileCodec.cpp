@@ -36,7 +36,7 @@ int RegisterModule() {
     if (!module || !module->AddFunction("Initialize", &InitializeModule) ||
         !module->AddFunction("Shutdown", &ShutdownModule) || !module->AddFunction("CreateCodec", &CreateCodec))
         return kStatusFailed;
-    return ModuleManager::RegisterModule(module.Get()) == 0 ? kStatusOk : kStatusFailed;
+    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
 }
 
 struct Registration {

@@ -79,7 +79,7 @@ int BasicEffectPass::ApplyPrograms() {
     Renderer* renderer = ModuleManager::GetRenderer();
     auto* effect = static_cast<ColorEffect*>(GetEffect());
     EffectConstants::View view;
-    if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return 1;
+    if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return kNoDraw;
     GeometryNode* geometry = effect->GetGeometry();
     renderer->BindIndices(geometry ? geometry->GetIndices() : nullptr);
     BindTextures(*renderer, *effect, kind_, geometry);
@@ -97,13 +97,13 @@ int BasicEffectPass::ApplyPrograms() {
     // Programs ignore it, but the OpenGL programs read from its sign whether a target is drawn.
     renderer->SetProjectionMatrix(view.projection);
     renderer->SetPixelShader(pixelShader_.Get());
-    return 0;
+    return kDraw;
 }
 
 int BasicEffectPass::ApplyFixed() {
     Renderer* renderer = ModuleManager::GetRenderer();
     auto* effect = static_cast<ColorEffect*>(GetEffect());
-    if (!renderer || !effect) return 1;
+    if (!renderer || !effect) return kNoDraw;
     GeometryNode* geometry = effect->GetGeometry();
     if (geometry) {
         const int count = geometry->GetVertices() ? geometry->GetVertices()->GetCount() : 0;
@@ -124,7 +124,7 @@ int BasicEffectPass::ApplyFixed() {
     BindTextures(*renderer, *effect, kind_, geometry);
     renderer->BindIndices(geometry ? geometry->GetIndices() : nullptr);
     EffectConstants::SetFixedMatrices(*renderer, *effect);
-    return 0;
+    return kDraw;
 }
 
 } // namespace nuv

@@ -3,6 +3,7 @@
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "render/BasicEffectPass.h"
 #include "render/CapsTechnique.h"
@@ -21,7 +22,7 @@ ColorEffect::~ColorEffect() = default;
 
 void ColorEffect::AddSinglePass(Technique* technique, Pass* pass) {
     Pointer<Pass> held = pass;
-    if (!technique || !pass || technique->AddPass(pass) != 0 || AddTechnique(technique) != 0) {
+    if (!technique || !pass || technique->AddPass(pass) != kStatusOk || AddTechnique(technique) != kStatusOk) {
         delete technique;
         LogError("Недостаточно памяти для создания техники эффекта. ID[%d]", GetId());
     }

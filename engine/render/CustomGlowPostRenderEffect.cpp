@@ -47,11 +47,11 @@ public:
 
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
-        if (!renderer || !effect_) return 1;
+        if (!renderer || !effect_) return kNoDraw;
         effect_->BeginCapture(*renderer);
         renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, renderer->GetClearColor(), 1.0f, 0);
         renderer->DrawPrimitives(0);
-        return 0;
+        return kDraw;
     }
 
 private:
@@ -66,7 +66,7 @@ public:
 
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
-        if (!renderer || !effect_) return 1;
+        if (!renderer || !effect_) return kNoDraw;
         const Renderer::ProfileScope section(*renderer, "glow sources");
         effect_->SetScale(effect_->GetScale());
         Texture* screen = effect_->GetScreenTexture();
@@ -83,7 +83,7 @@ public:
         }
         // The capture of the scene ends here.
         if (capturing) renderer->SetRenderTarget(nullptr);
-        return 1;
+        return kNoDraw;
     }
 
 private:
@@ -124,7 +124,7 @@ public:
 
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
-        if (!renderer || !effect_) return 1;
+        if (!renderer || !effect_) return kNoDraw;
         Texture* small = effect_->GetDownsampleTexture();
         Texture* blurred = effect_->GetBlurTexture();
         Texture* glow = effect_->GetScreenGlowTexture();
@@ -150,7 +150,7 @@ public:
         renderer->SetPixelShader(composite_.Get());
         renderer->DrawPrimitives(2);
         effect_->RestoreViewport();
-        return 1;
+        return kNoDraw;
     }
 
 private:
@@ -177,7 +177,7 @@ private:
 class GlowStraightPass : public Pass {
     NUV_DECLARE_OBJECT
 public:
-    int Apply() override { return 0; }
+    int Apply() override { return kDraw; }
 };
 
 NUV_IMPLEMENT_ABSTRACT_OBJECT(GlowCapturePass, Pass)

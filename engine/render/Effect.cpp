@@ -1,5 +1,6 @@
 #include "render/Effect.h"
 
+#include "core/Status.h"
 #include "render/Technique.h"
 
 namespace nuv {
@@ -11,9 +12,9 @@ Effect::Effect() = default;
 Effect::~Effect() = default;
 
 int Effect::AddTechnique(Technique* technique) {
-    if (!technique) return 3;
+    if (!technique) return kStatusNotFound;
     techniques_.emplace_back(technique);
-    return 0;
+    return kStatusOk;
 }
 
 Technique* Effect::GetTechnique(int index) const {

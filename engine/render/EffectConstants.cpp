@@ -1,5 +1,6 @@
 #include "render/EffectConstants.h"
 
+#include "core/Status.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/Renderer.h"
 #include "render/Shader.h"
@@ -105,7 +106,7 @@ void EffectConstants::SelectText(Shader* shader, const Renderer* renderer, Shade
 
 Vector3 EffectConstants::ToObjectSpace(const GeometryNodeEffect& effect, const Vector3& point) {
     Matrix4 inverse;
-    if (World(effect).Inverse(inverse) != 0) return point;
+    if (World(effect).Inverse(inverse) != kStatusOk) return point;
     return inverse.TransformPoint(point);
 }
 

@@ -16,7 +16,10 @@ class Pass : public Object {
 public:
     ~Pass() override;
 
-    // 0: draw with this pass; non-zero: the pass drew by itself, or nothing is drawn.
+    // What Apply answers: kDraw, the caller draws its geometry with the state this pass set;
+    // kNoDraw, the pass drew by itself, or nothing is to be drawn.
+    enum ApplyResult : int { kDraw = 0, kNoDraw = 1 };
+
     virtual int Apply() = 0;
     // The pass's data changed: the renderer records its state anew at the next use.
     virtual void Refresh() { link_.dirty = 1; }

@@ -34,18 +34,18 @@ public:
 
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
-        if (!renderer || !effect_) return 1;
+        if (!renderer || !effect_) return kNoDraw;
         renderer->SetCurrentGeometry(effect_->GetScreenQuad());
         if (Triangles* quad = effect_->GetScreenQuad()) renderer->BindPositions(quad->GetVertices());
         renderer->SetTexture(effect_->GetScreenTexture(), 0);
         renderer->DrawPrimitives(0);
         if (restore_) {
             effect_->RestoreViewport();
-            return 1;
+            return kNoDraw;
         }
         // The scene node's children are drawn into the letterbox.
         effect_->SetLetterbox();
-        return 0;
+        return kDraw;
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
 #include "core/LinkVisitor.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
 #include "media/ModuleManager.h"
@@ -55,11 +56,11 @@ Matrix4 RenderScreenspaceReflectTextureController::ObliqueProjection(const Matri
     // A near plane must have the eye on its far side; with the eye on the kept side it would
     // cut away the whole reflection, so the projection stays as it is.
     Matrix4 toWorld;
-    if (mirroredView.Inverse(toWorld) != 0) return projection;
+    if (mirroredView.Inverse(toWorld) != kStatusOk) return projection;
     const Vector3 eye = toWorld.GetTranslation();
     if (plane[1] * eye.y + plane[3] >= 0.0f) return projection;
     Matrix4 inverse;
-    if ((mirroredView * projection).Inverse(inverse) != 0) return projection;
+    if ((mirroredView * projection).Inverse(inverse) != kStatusOk) return projection;
     float c[4];
     for (int j = 0; j < 4; ++j)
         c[j] = inverse.m[j][0] * plane[0] + inverse.m[j][1] * plane[1] + inverse.m[j][2] * plane[2] +

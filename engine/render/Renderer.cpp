@@ -1,6 +1,7 @@
 #include "render/Renderer.h"
 
 #include "core/Log.h"
+#include "core/Status.h"
 #include "render/BaseTexture.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/Pass.h"
@@ -56,11 +57,11 @@ void Renderer::ShowMessage(const char* text) {
 }
 
 int Renderer::Open(int modeIndex, const String& title, void* parentWindow, int x, int y, int width, int height) {
-    if (window_ && Close() != 0) {
+    if (window_ && Close() != kStatusOk) {
         LogError("Закрытие окна неудачно.");
-        return 1;
+        return kStatusFailed;
     }
-    if (modeIndex < 0 || modeIndex >= GetModeCount()) return 3;
+    if (modeIndex < 0 || modeIndex >= GetModeCount()) return kStatusNotFound;
     const DisplayMode& mode = modes_[size_t(modeIndex)];
     if (mode.fullScreen) {
         x = 0;
@@ -71,10 +72,10 @@ int Renderer::Open(int modeIndex, const String& title, void* parentWindow, int x
     void* window = nullptr;
     if (!gWindowCalls || !gWindowCalls->create ||
         gWindowCalls->create(&window, title, parentWindow, mode.fullScreen != 0, mode.colorBits, x, y, width,
-                             height) != 0 ||
+                             height) != kStatusOk ||
         !window) {
         LogError("Создание окна неудачно.");
-        return 1;
+        return kStatusFailed;
     }
     window_ = window;
     return CreateDevice(modeIndex, title, parentWindow, x, y, width, height);
@@ -82,14 +83,14 @@ int Renderer::Open(int modeIndex, const String& title, void* parentWindow, int x
 
 int Renderer::Close() {
     currentGeometry_.Reset();
-    if (DestroyDevice() != 0) return 1;
-    if (!window_) return 3;
-    if (!gWindowCalls || !gWindowCalls->destroy || gWindowCalls->destroy(window_) != 0) {
+    if (DestroyDevice() != kStatusOk) return kStatusFailed;
+    if (!window_) return kStatusNotFound;
+    if (!gWindowCalls || !gWindowCalls->destroy || gWindowCalls->destroy(window_) != kStatusOk) {
         LogError("Закрытие окна неудачно.");
-        return 1;
+        return kStatusFailed;
     }
     window_ = nullptr;
-    return 0;
+    return kStatusOk;
 }
 
 int Renderer::BeginFrame() {
@@ -97,7 +98,7 @@ int Renderer::BeginFrame() {
         camera_ = new (std::nothrow) Camera();
         if (!camera_) {
             LogError("Недостаточно памяти для создания камеры.");
-            return 2;
+            return kStatusNoMemory;
         }
     }
     // The camera's own update: its controllers (aim, path) and its world transform, also for a
@@ -108,7 +109,7 @@ int Renderer::BeginFrame() {
     // may be drawn, so the steps are dropped with the list (their controllers list them again).
     std::vector<PreRenderEntry> steps;
     steps.swap(preRender_);
-    if (status == 0)
+    if (status == kStatusOk)
         for (PreRenderEntry& entry : steps) entry.step->PostUpdate();
     steps.clear();
     // What the frame draws outside every other section: the scene's opaque geometry.
@@ -195,7 +196,7 @@ void Renderer::SetCurrentGeometry(GeometryNode* geometry) {
 
 int Renderer::ApplyPass(Technique* technique, int index) {
     Pass* pass = technique ? technique->GetPass(index) : nullptr;
-    if (!pass) return 1;
+    if (!pass) return Pass::kNoDraw;
     currentPass_ = pass;
     BeginPass(pass);
     return pass->Apply();

@@ -134,8 +134,8 @@ public:
     void EndFrame();
     void SetCurrentGeometry(GeometryNode* geometry);
     GeometryNode* GetCurrentGeometry() const { return currentGeometry_.Get(); }
-    // Makes pass index of technique current and applies it; non-zero means the pass is not
-    // to be drawn (it drew by itself, or nothing).
+    // Makes pass index of technique current and applies it: the pass's answer, Pass::kDraw or
+    // Pass::kNoDraw (also without such a pass).
     int ApplyPass(Technique* technique, int index);
     Pass* GetCurrentPass() const { return currentPass_; }
     // Lists a render-to-texture step for the start of the next frame, once.

@@ -55,11 +55,11 @@ public:
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
         Triangles* quad = effect_ ? effect_->GetScreenQuad() : nullptr;
-        if (!renderer || !quad) return 0;
+        if (!renderer || !quad) return kDraw;
         renderer->SetCurrentGeometry(quad);
         renderer->BindPositions(quad->GetVertices());
         renderer->DrawPrimitives(0);
-        return 0;
+        return kDraw;
     }
 
 private:
@@ -107,7 +107,7 @@ public:
         Renderer* renderer = ModuleManager::GetRenderer();
         Triangles* quad = effect_ ? effect_->GetScreenQuad() : nullptr;
         EffectConstants::View view;
-        if (!renderer || !quad || !EffectConstants::GetView(*renderer, view)) return 1;
+        if (!renderer || !quad || !EffectConstants::GetView(*renderer, view)) return kNoDraw;
         renderer->SetCurrentGeometry(quad);
         renderer->BindPositions(quad->GetVertices());
         renderer->BindIndices(quad->GetIndices());
@@ -166,7 +166,7 @@ public:
             if (sway) EffectConstants::SetVertex(*renderer, 9, EffectConstants::SwayRegister(*own));
             renderer->DrawBuffers(node->GetVertices(), node->GetIndices(), nullptr, nullptr, nullptr);
         }
-        return 1;
+        return kNoDraw;
     }
 
 private:

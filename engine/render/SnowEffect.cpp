@@ -46,7 +46,7 @@ public:
         Renderer* renderer = ModuleManager::GetRenderer();
         auto* effect = static_cast<SnowEffect*>(GetEffect());
         EffectConstants::View view;
-        if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return 1;
+        if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return kNoDraw;
         GeometryNode* geometry = effect->GetGeometry();
         renderer->BindIndices(geometry ? geometry->GetIndices() : nullptr);
         renderer->BindTexCoords(geometry ? geometry->GetTexCoords(effect->GetTexCoordSet()) : nullptr, 0);
@@ -65,7 +65,7 @@ public:
         EffectConstants::SetPixel(*renderer, 1, {power, 0.0f, 0.0f, 0.0f});
         renderer->SetProjectionMatrix(view.projection);
         renderer->SetPixelShader(pixelShader_.Get());
-        return 0;
+        return kDraw;
     }
 
 private:

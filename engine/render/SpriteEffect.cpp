@@ -6,6 +6,7 @@
 #include "core/FloatBuffer.h"
 #include "core/LinkVisitor.h"
 #include "core/Log.h"
+#include "core/Status.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
 #include "render/GeometryNodeEffectPass.h"
@@ -39,7 +40,7 @@ public:
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
         auto* effect = static_cast<SpriteEffect*>(GetEffect());
-        if (!renderer || !effect) return 1;
+        if (!renderer || !effect) return kNoDraw;
         renderer->SetVertexShader(nullptr);
         renderer->SetPixelShader(nullptr);
         if (GeometryNode* geometry = effect->GetGeometry()) {
@@ -54,7 +55,7 @@ public:
             renderer->SetViewMatrix(camera->GetView());
         }
         renderer->SetWorldMatrix(Matrix4::Identity());
-        return 0;
+        return kDraw;
     }
 };
 
@@ -77,7 +78,7 @@ public:
 SpriteEffect::SpriteEffect() {
     auto* technique = new (std::nothrow) SpriteTechnique();
     Pointer<SpriteEffectPass> pass = new (std::nothrow) SpriteEffectPass(this);
-    if (!technique || !pass || technique->AddPass(pass.Get()) != 0 || AddTechnique(technique) != 0) {
+    if (!technique || !pass || technique->AddPass(pass.Get()) != kStatusOk || AddTechnique(technique) != kStatusOk) {
         LogError("Недостаточно памяти для создания техники спрайтов.");
         return;
     }

@@ -1,5 +1,6 @@
 #include "render/Technique.h"
 
+#include "core/Status.h"
 #include "media/ModuleManager.h"
 #include "render/Pass.h"
 #include "render/Renderer.h"
@@ -16,9 +17,9 @@ int Technique::Refresh() {
 }
 
 int Technique::AddPass(Pass* pass) {
-    if (!pass) return 3;
+    if (!pass) return kStatusNotFound;
     passes_.emplace_back(pass);
-    return 0;
+    return kStatusOk;
 }
 
 Pass* Technique::GetPass(int index) const {
@@ -27,7 +28,7 @@ Pass* Technique::GetPass(int index) const {
 
 int Technique::ApplyPass(int index) {
     Renderer* renderer = ModuleManager::GetRenderer();
-    return renderer ? renderer->ApplyPass(this, index) : 1;
+    return renderer ? renderer->ApplyPass(this, index) : Pass::kNoDraw;
 }
 
 } // namespace nuv

@@ -27,7 +27,7 @@ public:
     int GetPassCount() const { return int(passes_.size()); }
     // Null when index is out of range.
     Pass* GetPass(int index) const;
-    // Through the current renderer; 1 without one.
+    // Through the current renderer; Pass::kNoDraw without one.
     int ApplyPass(int index);
 
 private:

@@ -27,7 +27,7 @@ public:
     int Apply() override {
         Renderer* renderer = ModuleManager::GetRenderer();
         auto* effect = static_cast<TextureLightingEffect*>(GetEffect());
-        if (!renderer || !effect) return 1;
+        if (!renderer || !effect) return kNoDraw;
         GeometryNode* geometry = effect->GetGeometry();
         if (geometry) {
             renderer->BindPositions(geometry->GetVertices());
@@ -39,7 +39,7 @@ public:
         EffectConstants::SetFixedMatrices(*renderer, *effect);
         // Disabled again by the geometry after the draw.
         for (int i = 0; i < effect->GetLightCount(); ++i) renderer->AddLight(effect->GetLight(i));
-        return 0;
+        return kDraw;
     }
 };
 

@@ -1,5 +1,6 @@
 #include "render/TexturePixelLightingEffect.h"
 
+#include "core/Status.h"
 #include "media/ModuleManager.h"
 #include "render/CapsTechnique.h"
 #include "render/EffectConstants.h"
@@ -66,9 +67,9 @@ public:
         Renderer* renderer = ModuleManager::GetRenderer();
         auto* effect = static_cast<TexturePixelLightingEffect*>(GetEffect());
         EffectConstants::View view;
-        if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return 1;
+        if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return kNoDraw;
         // Passes left over from a longer light list draw nothing.
-        if (index_ > 0 && index_ >= effect->GetLightCount()) return 1;
+        if (index_ > 0 && index_ >= effect->GetLightCount()) return kNoDraw;
         GeometryNode* geometry = effect->GetGeometry();
         renderer->BindIndices(geometry ? geometry->GetIndices() : nullptr);
         renderer->BindNormals(geometry ? geometry->GetNormals() : nullptr);
@@ -100,7 +101,7 @@ public:
         SetLightConstants(*renderer, *effect, skinned);
         renderer->SetProjectionMatrix(view.projection);
         renderer->SetPixelShader(pixelShader_.Get());
-        return 0;
+        return kDraw;
     }
 
 private:
@@ -122,7 +123,7 @@ private:
             place = Vector3(-d.x, -d.y, -d.z);
             if (!world) {
                 Matrix4 inverse;
-                if (EffectConstants::World(effect).Inverse(inverse) == 0) place = inverse.TransformVector(place);
+                if (EffectConstants::World(effect).Inverse(inverse) == kStatusOk) place = inverse.TransformVector(place);
             }
         } else {
             place = world ? light->GetPosition() : EffectConstants::ToObjectSpace(effect, light->GetPosition());
@@ -162,7 +163,7 @@ public:
         const int wanted = std::max(effect_.GetLightCount(), 1);
         while (GetPassCount() < wanted) {
             Pointer<PixelLightingPass> pass = new (std::nothrow) PixelLightingPass(&effect_, GetPassCount());
-            if (!pass || AddPass(pass.Get()) != 0) break;
+            if (!pass || AddPass(pass.Get()) != kStatusOk) break;
         }
         return Technique::Refresh();
     }

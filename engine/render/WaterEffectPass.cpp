@@ -42,7 +42,7 @@ int WaterEffectPass::Apply() {
     Renderer* renderer = ModuleManager::GetRenderer();
     auto* effect = static_cast<ReflectiveQuietFlatWaterEffect*>(GetEffect());
     EffectConstants::View view;
-    if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return 1;
+    if (!renderer || !effect || !EffectConstants::GetView(*renderer, view)) return kNoDraw;
     GeometryNode* geometry = effect->GetGeometry();
     renderer->BindIndices(geometry ? geometry->GetIndices() : nullptr);
     const int first = ice_ ? 1 : 0;
@@ -67,7 +67,7 @@ int WaterEffectPass::Apply() {
     EffectConstants::SetPixel(*renderer, 0, {effect->distortion, 0.0f, 0.0f, 0.0f});
     renderer->SetProjectionMatrix(view.projection);
     renderer->SetPixelShader(pixelShader_.Get());
-    return 0;
+    return kDraw;
 }
 
 } // namespace nuv

@@ -77,12 +77,12 @@ void Camera::SetMatrices(const Matrix4& view, const Matrix4& projection) {
 
 Vector3 Camera::GetViewPosition() const {
     Matrix4 inverse;
-    return view_.Inverse(inverse) == 0 ? inverse.GetTranslation() : GetPosition();
+    return view_.Inverse(inverse) == kStatusOk ? inverse.GetTranslation() : GetPosition();
 }
 
 void Camera::UpdatePlanes() {
     Matrix4 inverse;
-    if (viewProjection_.Inverse(inverse) != 0) {
+    if (viewProjection_.Inverse(inverse) != kStatusOk) {
         // A lens without a volume (zero field of view, near at 0 or at far, values that are
         // not numbers): zero planes cull nothing, so the scene is still drawn.
         for (Plane& plane : planes_) plane = Plane{};

@@ -13,6 +13,7 @@
 #include "core/Vector3Buffer.h"
 #include "core/Vector4Buffer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Pass.h"
 #include "render/Renderer.h"
 #include "scene/SphereBoundingVolume.h"
 
@@ -135,7 +136,7 @@ void GeometryNode::Draw(Renderer& renderer) {
     Technique* technique = effect_->CurrentTechnique();
     const int passes = technique ? effect_->PassCount() : 0;
     for (int i = 0; i < passes; ++i) {
-        if (renderer.ApplyPass(technique, i) == 0) renderer.DrawIndexed();
+        if (renderer.ApplyPass(technique, i) == Pass::kDraw) renderer.DrawIndexed();
         // Also after a skipped pass: lights it enabled before refusing must not leak into the
         // next draw.
         renderer.DisableLights();

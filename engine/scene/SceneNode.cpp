@@ -6,6 +6,7 @@
 #include "core/Log.h"
 #include "core/Status.h"
 #include "core/Stream.h"
+#include "render/Pass.h"
 #include "render/Renderer.h"
 #include "render/SceneNodeEffect.h"
 
@@ -168,7 +169,7 @@ void SceneNode::Render(Renderer& renderer) {
         const int passes = effect->PassCount();
         for (int pass = 0; pass < passes; ++pass) {
             // Non-zero: the pass drew by itself (or nothing) and the children are not drawn for it.
-            if (renderer.ApplyPass(technique, pass) != 0) continue;
+            if (renderer.ApplyPass(technique, pass) != Pass::kDraw) continue;
             drawChildren();
             renderer.FlushDeferred();
         }
@@ -251,7 +252,7 @@ int SceneNode::CheckChild(Node* node) const {
 
 int SceneNode::AttachChild(Node* node) {
     if (!node) return kStatusNotFound;
-    if (CheckChild(node) != 0) return kStatusFailed;
+    if (CheckChild(node) != kStatusOk) return kStatusFailed;
     int slot = children_.Find(Pointer<Node>());
     if (slot < 0) {
         if (!children_.Append(Pointer<Node>())) return kStatusNoMemory;

@@ -7,6 +7,7 @@
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Pass.h"
 #include "render/Renderer.h"
 #include "scene/Camera.h"
 #include "scene/GeometryNode.h"
@@ -94,7 +95,7 @@ void SpriteGeometry::DrawPrimitives(GeometryNode& node, Renderer& renderer, int 
     Technique* technique = effect->CurrentTechnique();
     const int passes = technique ? effect->PassCount() : 0;
     for (int i = 0; i < passes; ++i) {
-        if (renderer.ApplyPass(technique, i) == 0) renderer.DrawPrimitives(primitiveCount);
+        if (renderer.ApplyPass(technique, i) == Pass::kDraw) renderer.DrawPrimitives(primitiveCount);
         renderer.DisableLights();
     }
 }

@@ -8,6 +8,7 @@
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "render/GeometryNodeEffect.h"
+#include "render/Pass.h"
 #include "render/Renderer.h"
 #include "render/TextureEffect.h"
 #include "scene/Camera.h"
@@ -88,7 +89,7 @@ void WindowPlane::Draw(Renderer& renderer) {
     Technique* technique = effect->CurrentTechnique();
     const int passes = technique ? effect->PassCount() : 0;
     for (int i = 0; i < passes; ++i) {
-        if (renderer.ApplyPass(technique, i) == 0) {
+        if (renderer.ApplyPass(technique, i) == Pass::kDraw) {
             // Passes that draw in world space (sprites) set an identity world matrix.
             renderer.SetWorldMatrix(placed.ToMatrix());
             renderer.DrawPrimitives(2);

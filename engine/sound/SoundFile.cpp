@@ -13,7 +13,7 @@ namespace nuv {
 int ReadSoundFile(File* file, std::unique_ptr<uint8_t[]>& data, int& size) {
     data.reset();
     size = 0;
-    if (!file || file->Open(File::kRead) != 0) return kStatusNotFound;
+    if (!file || file->Open(File::kRead) != kStatusOk) return kStatusNotFound;
     const int length = file->GetSize();
     if (length <= 0) {
         // An empty file is left to the library, which refuses it like any undecodable one.
@@ -27,7 +27,7 @@ int ReadSoundFile(File* file, std::unique_ptr<uint8_t[]>& data, int& size) {
     }
     const int status = file->Read(bytes.get(), length);
     file->Close();
-    if (status != 0) return kStatusNotFound;
+    if (status != kStatusOk) return kStatusNotFound;
     data = std::move(bytes);
     size = length;
     return kStatusOk;

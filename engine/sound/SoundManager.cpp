@@ -249,7 +249,7 @@ int SoundManager::Start() {
         std::unique_ptr<DynamicLibrary> library(new (std::nothrow) DynamicLibrary);
         // Linux writes the image to a memory file (a temporary file where there are none),
         // so a temporary folder mounted noexec does not matter; it goes when the library closes.
-        if (!library || library->OpenFromMemory(bytes, size, "bas") != 0)
+        if (!library || library->OpenFromMemory(bytes, size, "bas") != kStatusOk)
             LogError("Инициализация менеджера звука. Невозможно загрузить библиотеку [bass.dll].");
         else
             gLibrary = library.release();

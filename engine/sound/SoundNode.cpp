@@ -85,7 +85,7 @@ int SoundNode::LoadSound(File* file, bool make3D) {
     FreeSound();
     int size = 0;
     const int status = ReadSoundFile(file, data_, size);
-    if (status != 0) return status;
+    if (status != kStatusOk) return status;
     is3D_ = make3D;
     stream_ = SoundManager::StreamCreateFile(1, data_.get(), 0, BassDword(size), make3D ? kBassSample3D : 0);
     if (!stream_) {

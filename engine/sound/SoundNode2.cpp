@@ -37,7 +37,7 @@ BassHandle CreateStream(const String& name, bool is3D, std::unique_ptr<uint8_t[]
     if (name.GetLength() == 0) return 0;
     File* file = FileManager::FindFile(name);
     int size = 0;
-    if (!file || ReadSoundFile(file, data, size) != 0) return 0;
+    if (!file || ReadSoundFile(file, data, size) != kStatusOk) return 0;
     const BassHandle stream =
         SoundManager::StreamCreateFile(1, data.get(), 0, BassDword(size), is3D ? kBassSample3D : 0);
     if (!stream) data.reset();

@@ -39,7 +39,7 @@ int CubeImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const c
     for (int i = 0; i < kFaces; ++i) {
         int used = 0;
         if (const int status = TgaImageCodec::DecodePicture(bytes + offset, size - offset, faces[i], name, used);
-            status != 0)
+            status != kStatusOk)
             return status;
         offset += used;
         if (faces[i].GetWidth() != faces[0].GetWidth() || faces[i].GetHeight() != faces[0].GetHeight() ||

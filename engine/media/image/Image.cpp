@@ -85,7 +85,7 @@ int Image::LoadFromFile(File* file) {
         LogWarning("Не найден кодек для файла при загрузке изображения [%s].", name);
         return kStatusNotFound;
     }
-    if (codec->LoadImage(file, *this) != 0) {
+    if (codec->LoadImage(file, *this) != kStatusOk) {
         LogError("Неудачна загрузка изображения [%s].", name);
         return kStatusFailed;
     }

@@ -32,7 +32,7 @@ int ImageCodec::Save(File* file, Object* object) {
 
 int ImageCodec::LoadImage(File* file, Image& image) {
     if (!file) return kStatusNotFound;
-    if (file->Open(File::kRead) != 0) return kStatusFailed;
+    if (file->Open(File::kRead) != kStatusOk) return kStatusFailed;
     const int status = Decode(file->GetData(), file->GetSize(), image, file->GetName().GetText());
     file->Close();
     return status;
@@ -41,11 +41,11 @@ int ImageCodec::LoadImage(File* file, Image& image) {
 int ImageCodec::SaveImage(File* file, const Image& image) {
     if (!file) return kStatusFailed;
     std::vector<uint8_t> bytes;
-    if (const int status = Encode(image, bytes); status != 0) return status;
-    if (file->Open(File::kWrite) != 0) return kStatusFailed;
+    if (const int status = Encode(image, bytes); status != kStatusOk) return status;
+    if (file->Open(File::kWrite) != kStatusOk) return kStatusFailed;
     const int written = bytes.empty() ? 0 : file->Write(bytes.data(), int(bytes.size()));
     const int closed = file->Close();
-    return written == 0 && closed == 0 ? kStatusOk : kStatusFailed;
+    return written == kStatusOk && closed == kStatusOk ? kStatusOk : kStatusFailed;
 }
 
 } // namespace nuv

@@ -65,7 +65,7 @@ struct ImageCodecModule {
         if (!module || !module->AddFunction("Initialize", &Initialize) ||
             !module->AddFunction("Shutdown", &Shutdown) || !module->AddFunction("CreateCodec", &CreateCodec))
             return kStatusFailed;
-        return ModuleManager::RegisterModule(module.Get()) == 0 ? kStatusOk : kStatusFailed;
+        return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
     }
     ImageCodecModule() { AddPostInitFunction(&Register); }
 };

@@ -253,7 +253,7 @@ int JpgImageCodec::Decode(const uint8_t* bytes, int size, Image& image, const ch
     InstallErrorManager(decoder->errors);
     decoder->info.err = &decoder->errors.base;
     const int status = RunDecoder(*decoder, bytes, size, name);
-    if (status != 0) return status;
+    if (status != kStatusOk) return status;
     image.AdoptPixels(decoder->width, decoder->height, decoder->format, std::move(decoder->pixels));
     return kStatusOk;
 }

@@ -173,7 +173,7 @@ int Rar2Writer::EnsureParents(const std::string& name, uint32_t dosTime) {
     for (size_t cut = name.find('\\'); cut != std::string::npos; cut = name.find('\\', cut + 1)) {
         const std::string parent = name.substr(0, cut);
         if (dirs_.count(UpperKey(parent)) != 0) continue;
-        if (AddDirectoryNormalized(parent, dosTime) != 0) return kStatusFailed;
+        if (AddDirectoryNormalized(parent, dosTime) != kStatusOk) return kStatusFailed;
     }
     return kStatusOk;
 }
@@ -208,7 +208,7 @@ int Rar2Writer::AddFile(std::string_view name, const uint8_t* data, size_t size,
     uint16_t flags = kFlagDataFollows | kFlagWindow1M;
     if (!options_.store && size > 0) {
         if (!options_.solid) encoder_->Reset();
-        if (encoder_->Encode(data, size, packed) != 0) {
+        if (encoder_->Encode(data, size, packed) != kStatusOk) {
             error_ = "solid stream too long: " + normal;
             return kStatusFailed;
         }

@@ -37,7 +37,7 @@ void ForeignWindow::InstallErrorHandlers() {}
 
 int ForeignWindow::Watch(uint64_t id) {
     Stop();
-    if (GetSize(nullptr, id, &width_, &height_) != 0) return kStatusNotFound;
+    if (GetSize(nullptr, id, &width_, &height_) != kStatusOk) return kStatusNotFound;
     id_ = id;
     display_ = Handle(id);
     return kStatusOk;
@@ -45,7 +45,7 @@ int ForeignWindow::Watch(uint64_t id) {
 
 bool ForeignWindow::Poll() {
     if (!display_) return !gone_;
-    if (GetSize(nullptr, id_, &width_, &height_) != 0) gone_ = true;
+    if (GetSize(nullptr, id_, &width_, &height_) != kStatusOk) gone_ = true;
     return !gone_;
 }
 

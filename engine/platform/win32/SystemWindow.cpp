@@ -184,14 +184,14 @@ int CreateSystemWindow(void** window, const String& title, void* parentWindow, b
 }
 
 int DestroySystemWindow(void* window) {
-    int status = 0;
+    int status = kStatusOk;
     if (!window) {
         LogWarning("Указатель на окно равен 0.");
     } else {
         for (size_t i = gWindows.size(); i-- > 1;) DestroyWindow(gWindows[i]);
         if (!DestroyWindow(HWND(window))) {
             LogError("Невозможно удалить системное окно.");
-            status = 1;
+            status = kStatusFailed;
         }
     }
     gWindows.clear();
@@ -199,7 +199,7 @@ int DestroySystemWindow(void* window) {
     if (!gClassName.empty()) {
         if (!UnregisterClassW(gClassName.c_str(), GetModuleHandleW(nullptr))) {
             LogError("Невозможно разрегестрировать класс системного окна.");
-            status = 1;
+            status = kStatusFailed;
         }
         gClassName.clear();
     }

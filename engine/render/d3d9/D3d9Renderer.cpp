@@ -1,3 +1,4 @@
+#include "core/Status.h"
 #include "render/d3d9/D3d9Renderer.h"
 #include "render/d3d9/D3d9Support.h"
 
@@ -109,7 +110,7 @@ D3d9Renderer::D3d9Renderer() {
 }
 
 D3d9Renderer::~D3d9Renderer() {
-    if (GetWindow() && Close() != 0) LogError("Невозможно закрыть окно рендеринга.");
+    if (GetWindow() && Close() != kStatusOk) LogError("Невозможно закрыть окно рендеринга.");
     DestroyDevice();
     D3d9Support::SafeRelease(d3d_);
 }
@@ -218,14 +219,14 @@ int D3d9Renderer::CreateDevice(int modeIndex, const String& /*title*/, void* /*p
                                int width, int height) {
     const DisplayMode* mode = GetMode(modeIndex);
     HWND window = static_cast<HWND>(GetWindow());
-    if (!d3d_ || !mode || !window) return 1;
+    if (!d3d_ || !mode || !window) return kStatusFailed;
     if (!mode->fullScreen && (width <= 0 || height <= 0)) {
         RECT client{};
         GetClientRect(window, &client);
         width = client.right - client.left;
         height = client.bottom - client.top;
     }
-    if (!FillPresentation(*mode, width, height, window)) return 1;
+    if (!FillPresentation(*mode, width, height, window)) return kStatusFailed;
     // The engine keeps its time in doubles: the device must leave the FPU's precision alone.
     const DWORD flags = D3DCREATE_FPU_PRESERVE;
     facts_ = DeviceFacts{};
@@ -237,7 +238,7 @@ int D3d9Renderer::CreateDevice(int modeIndex, const String& /*title*/, void* /*p
                                 flags | D3DCREATE_SOFTWARE_VERTEXPROCESSING, &presentation_, &device_);
     if (FAILED(hr) || !device_) {
         device_ = nullptr;
-        return 1;
+        return kStatusFailed;
     }
     lost_ = false;
     backWidth_ = viewportWidth_ = int(presentation_.BackBufferWidth);
@@ -256,7 +257,7 @@ int D3d9Renderer::CreateDevice(int modeIndex, const String& /*title*/, void* /*p
     LogInfo("Driver [%s]", identifier.Driver);
     ReadCapabilities(*mode);
     SetDefaultState();
-    return 0;
+    return kStatusOk;
 }
 
 void D3d9Renderer::ReadCapabilities(const DisplayMode& /*mode*/) {
@@ -343,12 +344,12 @@ void D3d9Renderer::SetDefaultState() {
 }
 
 int D3d9Renderer::DestroyDevice() {
-    if (!device_) return 0;
+    if (!device_) return kStatusOk;
     while (GetRenderTargetDepth() > 0) PopTarget();
     ReleaseProfileQueries();
     ReleaseAll();
     D3d9Support::SafeRelease(device_);
-    return 0;
+    return kStatusOk;
 }
 
 bool D3d9Renderer::ResetDevice() {

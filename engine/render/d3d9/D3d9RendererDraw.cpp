@@ -1,4 +1,5 @@
 // The Direct3D 9 renderer's programs, pass state and drawing.
+#include "core/Status.h"
 #include "render/d3d9/D3d9Renderer.h"
 #include "render/d3d9/D3d9Support.h"
 
@@ -293,22 +294,22 @@ void D3d9Renderer::Clear(int flags, const Color& color, float depth, int stencil
 }
 
 int D3d9Renderer::BeginScene() {
-    if (!device_) return 1;
+    if (!device_) return kStatusFailed;
     const HRESULT state = device_->TestCooperativeLevel();
     if (state == D3DERR_DEVICELOST) {
         // Nothing can be drawn until the device may be reset.
         if (!lost_) ReleaseDefaultPool();
         lost_ = true;
-        return 1;
+        return kStatusFailed;
     }
     if (state == D3DERR_DEVICENOTRESET && !ResetDevice()) {
         lost_ = true;
-        return 1;
+        return kStatusFailed;
     }
-    if (FAILED(device_->BeginScene())) return 1;
+    if (FAILED(device_->BeginScene())) return kStatusFailed;
     device_->SetRenderState(D3DRS_LIGHTING, FALSE);
     device_->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
-    return 0;
+    return kStatusOk;
 }
 
 void D3d9Renderer::EndScene() {

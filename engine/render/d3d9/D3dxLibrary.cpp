@@ -1,5 +1,7 @@
 #include "render/d3d9/D3dxLibrary.h"
 
+#include "core/Status.h"
+
 #include <d3dx9core.h>
 
 #include <cstring>
@@ -13,7 +15,7 @@ constexpr DWORD kDefaultFilter = 0xFFFFFFFFu;
 
 bool D3dxLibrary::Open(const char* name) {
     Close();
-    if (!name || library_.Open(name) != 0) return false;
+    if (!name || library_.Open(name) != kStatusOk) return false;
     assemble_ = reinterpret_cast<AssembleFunction>(library_.GetSymbol("D3DXAssembleShader"));
     loadSurface_ = reinterpret_cast<LoadSurfaceFunction>(library_.GetSymbol("D3DXLoadSurfaceFromSurface"));
     if (!assemble_ || !loadSurface_) {

@@ -1,6 +1,7 @@
 #include "render/gl/GlModule.h"
 
 #include "core/Engine.h"
+#include "core/Status.h"
 #include "media/ModuleManager.h"
 #include "media/StaticModule.h"
 #include "render/gl/GlRenderer.h"
@@ -18,8 +19,8 @@ int RegisterModule() {
     if (!module || !module->AddFunction("Initialize", &GlModule::Initialize) ||
         !module->AddFunction("Shutdown", &GlModule::Shutdown) ||
         !module->AddFunction("CreateRenderer", &GlModule::CreateRenderer))
-        return 1;
-    return ModuleManager::RegisterModule(module.Get()) == 0 ? 0 : 1;
+        return kStatusFailed;
+    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
 }
 
 struct Registration {
@@ -30,17 +31,17 @@ const Registration gRegistration;
 } // namespace
 
 int GlModule::Initialize() {
-    return 0;
+    return kStatusOk;
 }
 
 int GlModule::Shutdown() {
-    return 0;
+    return kStatusOk;
 }
 
 int GlModule::CreateRenderer(Renderer** out) {
-    if (!out || ModuleManager::GetRenderer()) return 1;
+    if (!out || ModuleManager::GetRenderer()) return kStatusFailed;
     // Tried once and let go, as a test that a display can be opened at all.
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 1;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return kStatusFailed;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     *out = new (std::nothrow) GlRenderer;
     return *out ? 0 : 2;

@@ -1,3 +1,4 @@
+#include "core/Status.h"
 #include "render/gl/GlRenderer.h"
 #include "render/gl/GlSupport.h"
 
@@ -44,7 +45,7 @@ GlRenderer::GlRenderer() {
 }
 
 GlRenderer::~GlRenderer() {
-    if (GetWindow() && Close() != 0) LogError("Невозможно закрыть окно рендеринга.");
+    if (GetWindow() && Close() != kStatusOk) LogError("Невозможно закрыть окно рендеринга.");
     DestroyDevice();
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -108,7 +109,7 @@ int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* paren
                              int width, int height) {
     const DisplayMode* mode = GetMode(modeIndex);
     window_ = GetWindow();
-    if (!mode || !window_) return 1;
+    if (!mode || !window_) return kStatusFailed;
     SDL_Window* window = static_cast<SDL_Window*>(window_);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
@@ -117,7 +118,7 @@ int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* paren
     if (!context) {
         LogError("SDL: %s", SDL_GetError());
         window_ = nullptr;
-        return 1;
+        return kStatusFailed;
     }
     context_ = context;
     SDL_GL_MakeCurrent(window, context);
@@ -155,7 +156,7 @@ int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* paren
     // Version probes below 3.0 leave an error behind; later checks start from a clean state.
     while (glGetError() != GL_NO_ERROR) {
     }
-    return 0;
+    return kStatusOk;
 }
 
 void GlRenderer::ReadCapabilities(const DisplayMode& /*mode*/) {
@@ -232,7 +233,7 @@ void GlRenderer::SetDefaultState() {
 }
 
 int GlRenderer::DestroyDevice() {
-    if (!context_) return 0;
+    if (!context_) return kStatusOk;
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), static_cast<SDL_GLContext>(context_));
     // Unwind the target stack first: popping flushes, which may still draw.
     while (GetRenderTargetDepth() > 0) PopTarget();
@@ -250,7 +251,7 @@ int GlRenderer::DestroyDevice() {
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
     context_ = nullptr;
     window_ = nullptr;
-    return 0;
+    return kStatusOk;
 }
 
 // --- Lights ----------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 // The OpenGL renderer's programs, pass state and drawing.
+#include "core/Status.h"
 #include "render/gl/GlRenderer.h"
 #include "render/gl/GlSupport.h"
 
@@ -401,7 +402,7 @@ void GlRenderer::Clear(int flags, const Color& color, float depth, int stencil) 
 }
 
 int GlRenderer::BeginScene() {
-    if (!context_) return 1;
+    if (!context_) return kStatusFailed;
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), static_cast<SDL_GLContext>(context_));
     if (foreignWindow_ && GetRenderTargetDepth() == 0) {
         // Nothing reports the size of a window given by id: it is asked each frame.
@@ -415,7 +416,7 @@ int GlRenderer::BeginScene() {
     }
     // A GL context is never lost: the frame can always be drawn.
     glDisable(GL_LIGHTING);
-    return 0;
+    return kStatusOk;
 }
 
 void GlRenderer::EndScene() {

@@ -1,5 +1,7 @@
 #include "sound/library/MixerStream.h"
 
+#include "core/Status.h"
+
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -29,8 +31,8 @@ int MixerStream::Create(const uint8_t* bytes, size_t size, BassDword flags) {
     loop_ = (flags & kBassSampleLoop) != 0;
     // Only mono sources are placed: a 3D stream is decoded to one channel.
     const int status = decoder_.Open(bytes, size, is3D_ || (flags & kBassSampleMono) != 0);
-    if (status == 3) return kBassErrorIllegalParameter;
-    if (status != 0) return kBassErrorFileForm;
+    if (status == kStatusNotFound) return kBassErrorIllegalParameter;
+    if (status != kStatusOk) return kBassErrorFileForm;
     channels_ = decoder_.GetChannels();
     try {
         chunk_.reserve(size_t(2 * kChunkFrames) * size_t(channels_));

@@ -214,7 +214,7 @@ int OggMemoryDecoder::Read(int16_t* out, int frameCount, bool loop) {
     int written = ReadOnce(out, frameCount);
     // Wrap as often as needed; a wrap that yields nothing means there is nothing to loop.
     while (loop && written < frameCount && state_->ended) {
-        if (Rewind() != 0) break;
+        if (Rewind() != kStatusOk) break;
         const int got = ReadOnce(out + size_t(written) * size_t(channels_), frameCount - written);
         if (got == 0) break;
         written += got;

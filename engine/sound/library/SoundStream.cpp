@@ -1,5 +1,7 @@
 #include "sound/library/SoundStream.h"
 
+#include "core/Status.h"
+
 #include <cmath>
 #include <new>
 
@@ -18,8 +20,8 @@ int SoundStream::Create(const uint8_t* bytes, size_t size, BassDword flags) {
     is3D_ = (flags & kBassSample3D) != 0;
     loop_ = (flags & kBassSampleLoop) != 0;
     const int status = decoder_.Open(bytes, size, is3D_ || (flags & kBassSampleMono) != 0);
-    if (status == 3) return kBassErrorIllegalParameter;
-    if (status != 0) return kBassErrorFileForm;
+    if (status == kStatusNotFound) return kBassErrorIllegalParameter;
+    if (status != kStatusOk) return kBassErrorFileForm;
     format_ = decoder_.GetChannels() == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
     try {
         scratch_.resize(size_t(kBufferFrames) * size_t(decoder_.GetChannels()));
@@ -99,7 +101,7 @@ void SoundStream::Stop() {
         alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
         const int64_t resume = queuedStarts_.front() + offset;
         ClearQueue();
-        if (decoder_.Seek(resume) == 0) ended_ = false;
+        if (decoder_.Seek(resume) == kStatusOk) ended_ = false;
     } else {
         ClearQueue();
     }
