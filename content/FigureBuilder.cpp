@@ -125,14 +125,27 @@ void FigureBuilder::Animate(Rig& rig, SceneNode& figure, const std::string& clip
 Pointer<SceneNode> FigureBuilder::AddSkater(SceneNode& root) {
     Pointer<SceneNode> figure(new SceneNode());
     figure->SetName(String("Skater"));
+    BuildSkater(*figure);
+    // Laps of the pond, always facing along the way. Added last, the lap controller heads the
+    // figure's list: it moves the figure before the skeleton poses it, and a camera aimed at
+    // the skater times its shot by the lap.
+    Pointer<NodeAnimation> lap = SkaterLap();
+    figure->AddController(LapController("Skater Laps", *lap).Get());
+    figure->GetLocalTransform().SetTranslation({kSkaterLapRadius, SceneKit::kIceHeight, 2.0f});
+    root.AttachChild(figure.Get());
+    AddPondSpotlight(root, *figure, *lap);
+    return figure;
+}
+
+void FigureBuilder::BuildSkater(SceneNode& figure) {
     Rig rig;
-    const int hips = AddBone(rig, *figure, "Skater Hips", -1, {0.0f, 1.0f, 0.0f});
-    const int spine = AddBone(rig, *figure, "Skater Spine", hips, {0.0f, 1.3f, 0.0f});
-    const int head = AddBone(rig, *figure, "Skater Head", spine, {0.0f, 1.6f, 0.0f});
-    const int arms[2] = {AddBone(rig, *figure, "Skater Left Arm", spine, {0.27f, 1.5f, 0.0f}),
-                         AddBone(rig, *figure, "Skater Right Arm", spine, {-0.27f, 1.5f, 0.0f})};
-    const int legs[2] = {AddBone(rig, *figure, "Skater Left Leg", hips, {0.12f, 1.0f, 0.0f}),
-                         AddBone(rig, *figure, "Skater Right Leg", hips, {-0.12f, 1.0f, 0.0f})};
+    const int hips = AddBone(rig, figure, "Skater Hips", -1, {0.0f, 1.0f, 0.0f});
+    const int spine = AddBone(rig, figure, "Skater Spine", hips, {0.0f, 1.3f, 0.0f});
+    const int head = AddBone(rig, figure, "Skater Head", spine, {0.0f, 1.6f, 0.0f});
+    const int arms[2] = {AddBone(rig, figure, "Skater Left Arm", spine, {0.27f, 1.5f, 0.0f}),
+                         AddBone(rig, figure, "Skater Right Arm", spine, {-0.27f, 1.5f, 0.0f})};
+    const int legs[2] = {AddBone(rig, figure, "Skater Left Leg", hips, {0.12f, 1.0f, 0.0f}),
+                         AddBone(rig, figure, "Skater Right Leg", hips, {-0.12f, 1.0f, 0.0f})};
     Mesh& m = rig.mesh;
     for (int side = 0; side < 2; ++side) {
         const float x = side == 0 ? 0.12f : -0.12f;
@@ -158,12 +171,12 @@ Pointer<SceneNode> FigureBuilder::AddSkater(SceneNode& root) {
     m.Cone({0.0f, 1.8f, 0.0f}, 0.13f, 0.3f, 10);  // knitted cap
     m.Tube({0.0f, 1.53f, 0.0f}, {0.0f, 1.6f, 0.0f}, 0.14f, 0.13f, 10);  // scarf
     Bind(rig, first, 3, Rigid(head));
-    Finish(rig, *figure, "Skater", {0});  // the moon, then the spotlight below
+    Finish(rig, figure, "Skater", {0});  // the moon, then the spotlight below
 
     // One stride: push with the left foot, glide, push with the right, glide; arms swing
     // against the legs, the body leans into the lap.
     const float s = 0.35f;
-    Animate(rig, *figure, "Stride", kStrideSeconds,
+    Animate(rig, figure, "Stride", kStrideSeconds,
             {{Yaw(0.12f), Yaw(0.0f), Yaw(-0.12f), Yaw(0.0f)},
              {Pitch(0.3f) * Roll(0.05f), Pitch(0.25f) * Roll(0.08f), Pitch(0.3f) * Roll(0.05f), Pitch(0.25f) * Roll(0.08f)},
              {Pitch(-0.2f), Pitch(-0.15f), Pitch(-0.2f), Pitch(-0.15f)},
@@ -171,44 +184,41 @@ Pointer<SceneNode> FigureBuilder::AddSkater(SceneNode& root) {
              {Pitch(-0.6f) * Roll(-0.3f), Roll(-0.35f), Pitch(0.6f) * Roll(-0.3f), Roll(-0.35f)},
              {Roll(s) * Pitch(-0.2f), Roll(0.05f), Roll(0.0f), Roll(0.05f)},
              {Roll(0.0f), Roll(-0.05f), Roll(-s) * Pitch(-0.2f), Roll(-0.05f)}});
+}
 
-    // Laps of the pond, always facing along the way.
+Pointer<NodeAnimation> FigureBuilder::SkaterLap() {
     Pointer<NodeAnimation> lap(new NodeAnimation());
     lap->SetName(String("Skater Lap"));
     const int keys = 32;
-    const float radius = 15.0f;
     for (int k = 0; k < keys; ++k) {
         const float a = float(k) / float(keys) * 2.0f * kPi;
-        const Vector3 at{radius * std::cos(a), SceneKit::kIceHeight, radius * std::sin(a) + 2.0f};
+        const Vector3 at{kSkaterLapRadius * std::cos(a), SceneKit::kIceHeight, kSkaterLapRadius * std::sin(a) + 2.0f};
         auto* key = new NodeAnimationKey();
         key->time = double(k) / double(keys);
         key->translation = at;
         key->rotation = SceneKit::LookRotation(at, at + Vector3(-std::sin(a), 0.0f, std::cos(a)));
         lap->AppendKey(key);
     }
-    Pointer<NodeAnimationController> laps(new NodeAnimationController());
-    laps->SetName(String("Skater Laps"));
-    laps->AddAnimation(lap.Get());
-    laps->AddFrame(lap.Get(), 0.0, 1.0);
-    laps->SetPeriod(kLapSeconds);
-    // Added last, so it heads the list: it moves the figure before the skeleton poses it, and
-    // a camera aimed at the skater times its shot by the lap.
-    figure->AddController(laps.Get());
-    figure->GetLocalTransform().SetTranslation({radius, SceneKit::kIceHeight, 2.0f});
-    root.AttachChild(figure.Get());
+    return lap;
+}
 
+Pointer<NodeAnimationController> FigureBuilder::LapController(const std::string& name, NodeAnimation& lap) {
+    Pointer<NodeAnimationController> laps(new NodeAnimationController());
+    laps->SetName(String(name.c_str()));
+    laps->AddAnimation(&lap);
+    laps->AddFrame(&lap, 0.0, 1.0);
+    laps->SetPeriod(kLapSeconds);
+    return laps;
+}
+
+void FigureBuilder::AddPondSpotlight(SceneNode& root, SceneNode& figure, NodeAnimation& lap) {
     // A lamp on a pole by the pond follows the skater round. It aims at a mark that runs the
     // same laps rather than at the figure: the figure's skin is lit by the lamp, and a lamp
     // that held the figure would keep the whole skater alive in a reference loop.
     Pointer<Node> mark(new Node());
     mark->SetName(String("Skater Mark"));
-    Pointer<NodeAnimationController> markLaps(new NodeAnimationController());
-    markLaps->SetName(String("Skater Mark Laps"));
-    markLaps->AddAnimation(lap.Get());
-    markLaps->AddFrame(lap.Get(), 0.0, 1.0);
-    markLaps->SetPeriod(kLapSeconds);
-    mark->AddController(markLaps.Get());
-    mark->GetLocalTransform().SetTranslation({radius, SceneKit::kIceHeight + 1.0f, 2.0f});
+    mark->AddController(LapController("Skater Mark Laps", lap).Get());
+    mark->GetLocalTransform().SetTranslation({kSkaterLapRadius, SceneKit::kIceHeight + 1.0f, 2.0f});
     root.AttachChild(mark.Get());
 
     Pointer<Light> spot(new Light());
@@ -224,10 +234,9 @@ Pointer<SceneNode> FigureBuilder::AddSkater(SceneNode& root) {
     follow->SetTarget(mark.Get());
     spot->AddController(follow.Get());
     root.AttachChild(spot.Get());
-    for (int i = 0; i < figure->GetChildCount(); ++i)
-        if (auto* skin = DynamicCast<Triangles>(figure->GetChild(i)))
+    for (int i = 0; i < figure.GetChildCount(); ++i)
+        if (auto* skin = DynamicCast<Triangles>(figure.GetChild(i)))
             if (auto* lit = DynamicCast<TextureLightingEffect>(skin->GetEffect())) lit->AddLight(spot.Get());
-    return figure;
 }
 
 Pointer<SceneNode> FigureBuilder::AddSnowman(SceneNode& root) {

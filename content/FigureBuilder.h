@@ -13,6 +13,8 @@
 namespace nuv {
 
 class GeometryNodeEffect;
+class NodeAnimation;
+class NodeAnimationController;
 class SceneKit;
 class SkeletonAnimationController;
 
@@ -29,6 +31,8 @@ public:
     static constexpr double kStrideSeconds = 1.6;
     static constexpr double kWaveSeconds = 2.0;
     static constexpr double kLapSeconds = 32.0;
+    // The skater's lap round the pond's centre, in metres.
+    static constexpr float kSkaterLapRadius = 15.0f;
 
 private:
     // A figure under construction: bones in figure space and the mesh with its skin data.
@@ -53,6 +57,16 @@ private:
     // controllers go to a skeleton controller on the figure.
     void Animate(Rig& rig, SceneNode& figure, const std::string& clip, double seconds,
                  const std::vector<std::vector<Quaternion>>& poses);
+
+    // The skater's bones, skinned mesh and stride.
+    void BuildSkater(SceneNode& figure);
+    // One lap of the pond as looping keys, facing along the way.
+    static Pointer<NodeAnimation> SkaterLap();
+    // A controller that runs lap once every kLapSeconds.
+    static Pointer<NodeAnimationController> LapController(const std::string& name, NodeAnimation& lap);
+    // A spotlight that follows the skater round: it aims at a mark running the same laps and
+    // lights the figure's skin.
+    static void AddPondSpotlight(SceneNode& root, SceneNode& figure, NodeAnimation& lap);
 
     SceneKit& kit_;
 };

@@ -36,9 +36,7 @@ const Vector3 kLampPlaces[] = {{-30, 0, 18}, {-6, 0, 30}, {20, 0, 30}, {38, 0, 1
 const Vector3 kFirePlace{-22.0f, 0.0f, 27.0f};
 const Vector3 kVillageFir{-2.0f, 0.0f, 38.0f};
 
-struct HousePlan {
-    float x, z, yaw, width, depth;
-};
+using HousePlan = VillageBuilder::HousePlan;
 const HousePlan kHouses[] = {{-38, 30, 0.4f, 10, 8}, {-12, 44, 0.1f, 12, 9}, {18, 42, -0.2f, 9, 8},
                              {42, 24, -0.6f, 11, 8}, {-44, -8, 1.3f, 9, 7}};
 
@@ -57,6 +55,64 @@ Pointer<SpriteEffect> GlowSprites(Texture* texture, bool additive) {
     effect->destinationBlend = additive ? 1 : 5;  // one, or one minus source alpha
     effect->depthWrite = 0;
     return effect;
+}
+
+// Heights of a house's walls and roof ridge, and how far the roof reaches past the walls.
+constexpr float kWall = 5.0f, kRidge = 8.5f, kEave = 0.8f;
+
+// A house's surfaces in its own space: walls with gables, the roof, the lit windows and a
+// brick chimney through the right-hand slope.
+struct HouseShape {
+    float halfWidth = 0.0f, halfDepth = 0.0f;
+    Mesh walls, roof, windows, chimney;
+    Vector3 chimneyTop;  // the middle of the chimney's top, where the smoke leaves
+};
+
+HouseShape ShapeHouse(float width, float depth) {
+    HouseShape shape;
+    const float w = width * 0.5f, d = depth * 0.5f, wall = kWall, ridge = kRidge, eave = kEave;
+    shape.halfWidth = w;
+    shape.halfDepth = d;
+    Mesh& walls = shape.walls;
+    Mesh& roof = shape.roof;
+    Mesh& windows = shape.windows;
+    Mesh& chimney = shape.chimney;
+    walls.Quad({-w, 0, -d}, {w, 0, -d}, {w, wall, -d}, {-w, wall, -d}, 2, 1, {0, 0, -1});
+    PanelCoords(walls, 0);
+    walls.Quad({w, 0, d}, {-w, 0, d}, {-w, wall, d}, {w, wall, d}, 2, 1, {0, 0, 1});
+    PanelCoords(walls, 2);
+    walls.Quad({-w, 0, d}, {-w, 0, -d}, {-w, wall, -d}, {-w, wall, d}, 2, 1, {-1, 0, 0});
+    PanelCoords(walls, 1);
+    walls.Quad({w, 0, -d}, {w, 0, d}, {w, wall, d}, {w, wall, -d}, 2, 1, {1, 0, 0});
+    PanelCoords(walls, 1);
+    for (const float side : {-1.0f, 1.0f}) {  // gables
+        const int a = walls.Vertex({-w, wall, side * d}, {0, 0}), b = walls.Vertex({w, wall, side * d}, {2, 0});
+        const int c = walls.Vertex({0, ridge, side * d}, {1, -0.7f});
+        walls.Triangle(a, b, c, {0, 0, side});
+        for (const Vector2& uv : {Vector2(0.8f, 0.1f), Vector2(0.95f, 0.1f), Vector2(0.87f, 0.05f)})
+            walls.uvs2.push_back(uv);
+    }
+    roof.Quad({-w - eave, wall - 0.4f, -d - eave}, {0, ridge, -d - eave}, {0, ridge, d + eave},
+              {-w - eave, wall - 0.4f, d + eave}, 1, 2, {-1, 1, 0});
+    roof.Quad({w + eave, wall - 0.4f, -d - eave}, {0, ridge, -d - eave}, {0, ridge, d + eave},
+              {w + eave, wall - 0.4f, d + eave}, 1, 2, {1, 1, 0});
+    for (const float x : {-w * 0.5f, w * 0.5f})
+        windows.Quad({x - 0.9f, 1.8f, -d - 0.05f}, {x + 0.9f, 1.8f, -d - 0.05f}, {x + 0.9f, 3.6f, -d - 0.05f},
+                     {x - 0.9f, 3.6f, -d - 0.05f}, 1, 1, {0, 0, -1});
+    for (const float side : {-1.0f, 1.0f}) {
+        const float x = side * (w + 0.05f);
+        windows.Quad({x, 1.8f, -0.9f}, {x, 1.8f, 0.9f}, {x, 3.6f, 0.9f}, {x, 3.6f, -0.9f}, 1, 1, {side, 0, 0});
+    }
+    // The chimney, through the right-hand slope.
+    const float cx = w * 0.45f, cz = d * 0.35f, c = 0.45f, top = ridge + 1.0f;
+    const float base = ridge - (ridge - wall + 0.4f) * cx / (w + eave) - 0.6f;
+    chimney.Quad({cx - c, base, cz - c}, {cx + c, base, cz - c}, {cx + c, top, cz - c}, {cx - c, top, cz - c}, 1, 2, {0, 0, -1});
+    chimney.Quad({cx + c, base, cz + c}, {cx - c, base, cz + c}, {cx - c, top, cz + c}, {cx + c, top, cz + c}, 1, 2, {0, 0, 1});
+    chimney.Quad({cx - c, base, cz + c}, {cx - c, base, cz - c}, {cx - c, top, cz - c}, {cx - c, top, cz + c}, 1, 2, {-1, 0, 0});
+    chimney.Quad({cx + c, base, cz - c}, {cx + c, base, cz + c}, {cx + c, top, cz + c}, {cx + c, top, cz - c}, 1, 2, {1, 0, 0});
+    chimney.Quad({cx - c, top, cz - c}, {cx + c, top, cz - c}, {cx + c, top, cz + c}, {cx - c, top, cz + c}, 0.3f, 0.3f, {0, 1, 0});
+    shape.chimneyTop = Vector3(cx, top, cz);
+    return shape;
 }
 
 } // namespace
@@ -102,106 +158,82 @@ void VillageBuilder::AddHouses(SceneNode& root) {
     int number = 0;
     for (const HousePlan& h : kHouses) {
         ++number;
-        const std::string name = "House " + std::to_string(number);
-        Pointer<SceneNode> house(new SceneNode());
-        house->SetName(String(name.c_str()));
-        const Vector3 at{h.x, SceneKit::GroundHeight(h.x, h.z) - 0.3f, h.z};
-        const Quaternion yaw = Quaternion::FromAxisAngle({0, 1, 0}, h.yaw);
-        house->GetLocalTransform().SetTranslation(at);
-        house->GetLocalTransform().SetRotation(yaw);
-        const float w = h.width * 0.5f, d = h.depth * 0.5f, wall = 5.0f, ridge = 8.5f;
-        Mesh walls, roof, windows, chimney;
-        walls.Quad({-w, 0, -d}, {w, 0, -d}, {w, wall, -d}, {-w, wall, -d}, 2, 1, {0, 0, -1});
-        PanelCoords(walls, 0);
-        walls.Quad({w, 0, d}, {-w, 0, d}, {-w, wall, d}, {w, wall, d}, 2, 1, {0, 0, 1});
-        PanelCoords(walls, 2);
-        walls.Quad({-w, 0, d}, {-w, 0, -d}, {-w, wall, -d}, {-w, wall, d}, 2, 1, {-1, 0, 0});
-        PanelCoords(walls, 1);
-        walls.Quad({w, 0, -d}, {w, 0, d}, {w, wall, d}, {w, wall, -d}, 2, 1, {1, 0, 0});
-        PanelCoords(walls, 1);
-        for (const float side : {-1.0f, 1.0f}) {  // gables
-            const int a = walls.Vertex({-w, wall, side * d}, {0, 0}), b = walls.Vertex({w, wall, side * d}, {2, 0});
-            const int c = walls.Vertex({0, ridge, side * d}, {1, -0.7f});
-            walls.Triangle(a, b, c, {0, 0, side});
-            for (const Vector2& uv : {Vector2(0.8f, 0.1f), Vector2(0.95f, 0.1f), Vector2(0.87f, 0.05f)})
-                walls.uvs2.push_back(uv);
-        }
-        const float eave = 0.8f;
-        roof.Quad({-w - eave, wall - 0.4f, -d - eave}, {0, ridge, -d - eave}, {0, ridge, d + eave},
-                  {-w - eave, wall - 0.4f, d + eave}, 1, 2, {-1, 1, 0});
-        roof.Quad({w + eave, wall - 0.4f, -d - eave}, {0, ridge, -d - eave}, {0, ridge, d + eave},
-                  {w + eave, wall - 0.4f, d + eave}, 1, 2, {1, 1, 0});
-        for (const float x : {-w * 0.5f, w * 0.5f})
-            windows.Quad({x - 0.9f, 1.8f, -d - 0.05f}, {x + 0.9f, 1.8f, -d - 0.05f}, {x + 0.9f, 3.6f, -d - 0.05f},
-                         {x - 0.9f, 3.6f, -d - 0.05f}, 1, 1, {0, 0, -1});
-        for (const float side : {-1.0f, 1.0f}) {
-            const float x = side * (w + 0.05f);
-            windows.Quad({x, 1.8f, -0.9f}, {x, 1.8f, 0.9f}, {x, 3.6f, 0.9f}, {x, 3.6f, -0.9f}, 1, 1, {side, 0, 0});
-        }
-        // A brick chimney through the right-hand slope, smoking.
-        const float cx = w * 0.45f, cz = d * 0.35f, c = 0.45f, top = ridge + 1.0f;
-        const float base = ridge - (ridge - wall + 0.4f) * cx / (w + eave) - 0.6f;
-        chimney.Quad({cx - c, base, cz - c}, {cx + c, base, cz - c}, {cx + c, top, cz - c}, {cx - c, top, cz - c}, 1, 2, {0, 0, -1});
-        chimney.Quad({cx + c, base, cz + c}, {cx - c, base, cz + c}, {cx - c, top, cz + c}, {cx + c, top, cz + c}, 1, 2, {0, 0, 1});
-        chimney.Quad({cx - c, base, cz + c}, {cx - c, base, cz - c}, {cx - c, top, cz - c}, {cx - c, top, cz + c}, 1, 2, {-1, 0, 0});
-        chimney.Quad({cx + c, base, cz - c}, {cx + c, base, cz + c}, {cx + c, top, cz + c}, {cx + c, top, cz - c}, 1, 2, {1, 0, 0});
-        chimney.Quad({cx - c, top, cz - c}, {cx + c, top, cz - c}, {cx + c, top, cz + c}, {cx - c, top, cz + c}, 0.3f, 0.3f, {0, 1, 0});
-
-        // Walls: the wood under a light map of moonlight and the windows' warm spill. (An effect
-        // draws the one geometry it belongs to, so each surface has its own.)
-        Pointer<LightmapTextureEffect> wallEffect(new LightmapTextureEffect());
-        wallEffect->SetTexture(kit_.TextureFor("Textures/wood.tga"));
-        wallEffect->SetLightmap(kit_.TextureFor("Textures/walllight.tga"));
-        wallEffect->SetLightmapSet(1);
-        for (Pointer<Triangles> part : {SceneKit::MakeNode(name + " Walls", walls, wallEffect.Get()),
-                                        SceneKit::MakeNode(name + " Roof", roof, kit_.PixelLit("Textures/roof.tga", {0}).Get()),
-                                        SceneKit::MakeNode(name + " Chimney", chimney, kit_.Lit("Textures/stone.tga").Get())}) {
-            house->AttachChild(part.Get());
-            shadowSurfaces_.push_back(Pointer<GeometryNode>(part.Get()));
-        }
-        Pointer<Triangles> lit = SceneKit::MakeNode(name + " Windows", windows, kit_.Unlit("Textures/window.tga").Get());
-        house->AttachChild(lit.Get());
-        glowing_.push_back(Pointer<Node>(lit.Get()));
-
-        Pointer<SpriteParticleSystem> smoke(new SpriteParticleSystem());
-        smoke->SetName(String(("Chimney Smoke " + std::to_string(number)).c_str()));
-        Pointer<PointEmitter> vent(new PointEmitter());
-        vent->SetName(String(("Chimney " + std::to_string(number) + " Vent").c_str()));
-        vent->maxAngle = 0.25f;
-        smoke->SetEmitter(vent.Get());
-        smoke->SetMaxParticles(48);
-        smoke->emissionPeriod = 0.3f;
-        smoke->emissionPeriodVariance = 0.1f;
-        smoke->burstSize = 1;
-        smoke->speed = 0.9f;
-        smoke->speedVariance = 0.3f;
-        smoke->acceleration = Vector3(0.35f, 0.05f, 0.12f);
-        smoke->accelerationVariance = Vector3(0.1f, 0.05f, 0.1f);
-        smoke->lifetime = 9.0f;
-        smoke->lifetimeVariance = 2.0f;
-        smoke->startSize = 0.8f;
-        smoke->endSize = 3.0f;
-        smoke->startColor = Color(0.62f, 0.62f, 0.68f, 0.55f);
-        smoke->startColorVariance = Color(0.05f, 0.05f, 0.05f, 0.1f);
-        smoke->endColor = Color(0.45f, 0.47f, 0.55f, 0.0f);
-        smoke->GetLocalTransform().SetTranslation({cx, top + 0.2f, cz});
-        smoke->SetEffect(GlowSprites(kit_.TextureFor("Textures/smoke.tga"), false).Get());
-        house->AttachChild(smoke.Get());
-
-        if (number == 2) {
-            // The front eave of this house carries a garland; its lamps are placed in the world.
-            const Transform placed(at, yaw, {1, 1, 1});
-            for (int k = 0; k < 20; ++k) {
-                const float t = float(k) / 19.0f;
-                const float x = -w - eave + 0.2f + t * (2.0f * (w + eave) - 0.4f);
-                eave_.push_back(placed.TransformPoint({x, wall - 0.55f - 0.25f * std::sin(t * kPi * 4.0f) * std::sin(t * kPi * 4.0f), -d - eave - 0.05f}));
-            }
-        }
+        Pointer<SceneNode> house = AddHouse(h, number);
         village->AttachChild(house.Get());
         houses_.push_back(Pointer<Node>(house.Get()));
         solids_.push_back(Pointer<Node>(house.Get()));
     }
     root.AttachChild(village.Get());
+}
+
+Pointer<SceneNode> VillageBuilder::AddHouse(const HousePlan& h, int number) {
+    const std::string name = "House " + std::to_string(number);
+    Pointer<SceneNode> house(new SceneNode());
+    house->SetName(String(name.c_str()));
+    const Vector3 at{h.x, SceneKit::GroundHeight(h.x, h.z) - 0.3f, h.z};
+    const Quaternion yaw = Quaternion::FromAxisAngle({0, 1, 0}, h.yaw);
+    house->GetLocalTransform().SetTranslation(at);
+    house->GetLocalTransform().SetRotation(yaw);
+    const HouseShape shape = ShapeHouse(h.width, h.depth);
+
+    // Walls: the wood under a light map of moonlight and the windows' warm spill. (An effect
+    // draws the one geometry it belongs to, so each surface has its own.)
+    Pointer<LightmapTextureEffect> wallEffect(new LightmapTextureEffect());
+    wallEffect->SetTexture(kit_.TextureFor("Textures/wood.tga"));
+    wallEffect->SetLightmap(kit_.TextureFor("Textures/walllight.tga"));
+    wallEffect->SetLightmapSet(1);
+    for (Pointer<Triangles> part :
+         {SceneKit::MakeNode(name + " Walls", shape.walls, wallEffect.Get()),
+          SceneKit::MakeNode(name + " Roof", shape.roof, kit_.PixelLit("Textures/roof.tga", {0}).Get()),
+          SceneKit::MakeNode(name + " Chimney", shape.chimney, kit_.Lit("Textures/stone.tga").Get())}) {
+        house->AttachChild(part.Get());
+        shadowSurfaces_.push_back(Pointer<GeometryNode>(part.Get()));
+    }
+    Pointer<Triangles> lit =
+        SceneKit::MakeNode(name + " Windows", shape.windows, kit_.Unlit("Textures/window.tga").Get());
+    house->AttachChild(lit.Get());
+    glowing_.push_back(Pointer<Node>(lit.Get()));
+    house->AttachChild(ChimneySmoke(number, shape.chimneyTop + Vector3(0.0f, 0.2f, 0.0f)).Get());
+
+    if (number == 2) {
+        // The front eave of this house carries a garland; its lamps are placed in the world.
+        const Transform placed(at, yaw, {1, 1, 1});
+        const float w = shape.halfWidth, d = shape.halfDepth;
+        for (int k = 0; k < 20; ++k) {
+            const float t = float(k) / 19.0f;
+            const float x = -w - kEave + 0.2f + t * (2.0f * (w + kEave) - 0.4f);
+            const float sag = 0.25f * std::sin(t * kPi * 4.0f) * std::sin(t * kPi * 4.0f);
+            eave_.push_back(placed.TransformPoint({x, kWall - 0.55f - sag, -d - kEave - 0.05f}));
+        }
+    }
+    return house;
+}
+
+Pointer<SpriteParticleSystem> VillageBuilder::ChimneySmoke(int number, const Vector3& vent) {
+    Pointer<SpriteParticleSystem> smoke(new SpriteParticleSystem());
+    smoke->SetName(String(("Chimney Smoke " + std::to_string(number)).c_str()));
+    Pointer<PointEmitter> source(new PointEmitter());
+    source->SetName(String(("Chimney " + std::to_string(number) + " Vent").c_str()));
+    source->maxAngle = 0.25f;
+    smoke->SetEmitter(source.Get());
+    smoke->SetMaxParticles(48);
+    smoke->emissionPeriod = 0.3f;
+    smoke->emissionPeriodVariance = 0.1f;
+    smoke->burstSize = 1;
+    smoke->speed = 0.9f;
+    smoke->speedVariance = 0.3f;
+    smoke->acceleration = Vector3(0.35f, 0.05f, 0.12f);
+    smoke->accelerationVariance = Vector3(0.1f, 0.05f, 0.1f);
+    smoke->lifetime = 9.0f;
+    smoke->lifetimeVariance = 2.0f;
+    smoke->startSize = 0.8f;
+    smoke->endSize = 3.0f;
+    smoke->startColor = Color(0.62f, 0.62f, 0.68f, 0.55f);
+    smoke->startColorVariance = Color(0.05f, 0.05f, 0.05f, 0.1f);
+    smoke->endColor = Color(0.45f, 0.47f, 0.55f, 0.0f);
+    smoke->GetLocalTransform().SetTranslation(vent);
+    smoke->SetEffect(GlowSprites(kit_.TextureFor("Textures/smoke.tga"), false).Get());
+    return smoke;
 }
 
 void VillageBuilder::AddLampPosts() {
@@ -255,7 +287,26 @@ void VillageBuilder::AddCampFire(SceneNode& root) {
     stoneLook->SetColor(Color(0.75f, 0.5f, 0.35f, 1.0f));
     fire->AttachChild(SceneKit::MakeNode("Camp Fire Stones", stones, stoneLook.Get()).Get());
 
-    // Embers fly from the logs' surface: one small solid drawn per particle, tinted by its colour.
+    fire->AttachChild(CampFireEmbers(*wood).Get());
+    Pointer<SpriteParticleSystem> flames = CampFireFlames();
+    fire->AttachChild(flames.Get());
+    glowing_.push_back(Pointer<Node>(flames.Get()));
+
+    Pointer<Flare> blaze(new Flare());
+    blaze->SetName(String("Camp Fire Flare"));
+    blaze->color = Color(1.0f, 0.55f, 0.2f, 1.0f);
+    blaze->size = 1.0f;
+    blaze->GetLocalTransform().SetTranslation({0.0f, 0.6f, 0.0f});
+    blaze->SetEffect(GlowSprites(kit_.TextureFor("Textures/glow.tga"), true).Get());
+    fire->AttachChild(blaze.Get());
+    glowing_.push_back(Pointer<Node>(blaze.Get()));
+    root.AttachChild(fire.Get());
+    fire_ = fire.Get();
+    solids_.push_back(Pointer<Node>(fire.Get()));
+}
+
+// Embers fly from the logs' surface: one small solid drawn per particle, tinted by its colour.
+Pointer<NodeParticleSystem> VillageBuilder::CampFireEmbers(Triangles& wood) {
     Mesh speck;
     speck.Ellipsoid({0, 0, 0}, {0.5f, 0.5f, 0.5f}, 3, 4);
     Pointer<ColorEffect> emberLook(new ColorEffect());
@@ -265,7 +316,7 @@ void VillageBuilder::AddCampFire(SceneNode& root) {
     embers->SetName(String("Camp Fire Embers"));
     Pointer<TrianglesEmitter> source(new TrianglesEmitter());
     source->SetName(String("Camp Fire Logs Surface"));
-    source->SetSource(wood.Get());
+    source->SetSource(&wood);
     source->maxAngle = 0.5f;
     embers->SetEmitter(source.Get());
     embers->SetTemplate(ember.Get());
@@ -283,9 +334,11 @@ void VillageBuilder::AddCampFire(SceneNode& root) {
     embers->endSize = 0.03f;
     embers->startColor = Color(1.0f, 0.85f, 0.35f, 1.0f);
     embers->endColor = Color(0.6f, 0.08f, 0.02f, 1.0f);
-    fire->AttachChild(embers.Get());
+    return embers;
+}
 
-    // Flames: bright sprites that rise, redden and fade.
+// Flames: bright sprites that rise, redden and fade.
+Pointer<SpriteParticleSystem> VillageBuilder::CampFireFlames() {
     Pointer<SpriteParticleSystem> flames(new SpriteParticleSystem());
     flames->SetName(String("Camp Fire Flames"));
     Pointer<SphereVolumeEmitter> hearth(new SphereVolumeEmitter());
@@ -305,20 +358,7 @@ void VillageBuilder::AddCampFire(SceneNode& root) {
     flames->endColor = Color(0.8f, 0.15f, 0.02f, 0.0f);
     flames->GetLocalTransform().SetTranslation({0.0f, 0.35f, 0.0f});
     flames->SetEffect(GlowSprites(kit_.TextureFor("Textures/glow.tga"), true).Get());
-    fire->AttachChild(flames.Get());
-    glowing_.push_back(Pointer<Node>(flames.Get()));
-
-    Pointer<Flare> blaze(new Flare());
-    blaze->SetName(String("Camp Fire Flare"));
-    blaze->color = Color(1.0f, 0.55f, 0.2f, 1.0f);
-    blaze->size = 1.0f;
-    blaze->GetLocalTransform().SetTranslation({0.0f, 0.6f, 0.0f});
-    blaze->SetEffect(GlowSprites(kit_.TextureFor("Textures/glow.tga"), true).Get());
-    fire->AttachChild(blaze.Get());
-    glowing_.push_back(Pointer<Node>(blaze.Get()));
-    root.AttachChild(fire.Get());
-    fire_ = fire.Get();
-    solids_.push_back(Pointer<Node>(fire.Get()));
+    return flames;
 }
 
 void VillageBuilder::AddGarland(SceneNode& parent, const std::string& name, const std::vector<Vector3>& points,

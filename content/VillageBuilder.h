@@ -10,8 +10,11 @@
 
 namespace nuv {
 
+class NodeParticleSystem;
 class SceneKit;
 class SceneNode;
+class SpriteParticleSystem;
+class Triangles;
 
 // The village: street lamps (their lights first, so that every lit surface takes them), houses
 // with light-mapped walls, lit windows and smoking chimneys, a camp fire with embers, flares on
@@ -19,6 +22,11 @@ class SceneNode;
 class VillageBuilder {
 public:
     explicit VillageBuilder(SceneKit& kit) : kit_(kit) {}
+
+    // Where a house stands (ground position and turn about the vertical) and its floor's size.
+    struct HousePlan {
+        float x, z, yaw, width, depth;
+    };
 
     // The lamps' and the fire's lights, under a "Street Lamps" node; before any lit surface.
     void AddLights(SceneNode& root);
@@ -39,6 +47,12 @@ public:
     Node* GetEaveGarland() const { return eaveGarland_.Get(); }
 
 private:
+    // One house of the plan with its walls, roof, chimney, windows and smoke; the second
+    // also gives the eave garland its points.
+    Pointer<SceneNode> AddHouse(const HousePlan& plan, int number);
+    Pointer<SpriteParticleSystem> ChimneySmoke(int number, const Vector3& vent);
+    Pointer<NodeParticleSystem> CampFireEmbers(Triangles& wood);
+    Pointer<SpriteParticleSystem> CampFireFlames();
     void AddGarland(SceneNode& parent, const std::string& name, const std::vector<Vector3>& points, bool strip);
 
     SceneKit& kit_;
