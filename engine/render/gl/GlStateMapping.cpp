@@ -95,22 +95,29 @@ GLenum GlStateMapping::Primitive(int primitiveType) {
     return StateTable::Map<Renderer::kPrimitiveCount>(kTable, primitiveType, GLenum(GL_TRIANGLES));
 }
 
-void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int textureUnits) {
-    auto toggle = [](GLenum cap, bool on) { on ? glEnable(cap) : glDisable(cap); };
+namespace {
 
-    toggle(GL_BLEND, b.blendEnabled);
-    glBlendFunc(BlendFactor(b.sourceBlend), BlendFactor(b.destinationBlend));
+void Toggle(GLenum cap, bool on) {
+    on ? glEnable(cap) : glDisable(cap);
+}
 
-    toggle(GL_ALPHA_TEST, b.alphaTestEnabled);
-    glAlphaFunc(Comparison(b.alphaComparison), GLfloat(b.alphaReference & 0xFF) / 255.0f);
+// Blending, the alpha test and which faces are culled.
+void ApplyBlending(const RenderStateBlock& b) {
+    Toggle(GL_BLEND, b.blendEnabled);
+    glBlendFunc(GlStateMapping::BlendFactor(b.sourceBlend), GlStateMapping::BlendFactor(b.destinationBlend));
+
+    Toggle(GL_ALPHA_TEST, b.alphaTestEnabled);
+    glAlphaFunc(GlStateMapping::Comparison(b.alphaComparison), GLfloat(b.alphaReference & 0xFF) / 255.0f);
 
     // Clockwise faces are the front, as the scenes are made; the order names what is culled.
     glFrontFace(GL_CW);
-    toggle(GL_CULL_FACE, b.cullEnabled);
+    Toggle(GL_CULL_FACE, b.cullEnabled);
     static const GLenum kCulled[] = {GL_FRONT, GL_BACK};
     glCullFace(StateTable::Map<RS::kCullOrderCount>(kCulled, b.cullOrder, GLenum(GL_BACK)));
+}
 
-    toggle(GL_FOG, b.fogEnabled);
+void ApplyFog(const RenderStateBlock& b) {
+    Toggle(GL_FOG, b.fogEnabled);
     static const GLenum kFogModes[] = {GL_LINEAR, GL_EXP, GL_EXP2};
     glFogi(GL_FOG_MODE, GLint(StateTable::Map<RS::kFogModeCount>(kFogModes, b.fogMode, GLenum(GL_LINEAR))));
     glFogf(GL_FOG_START, b.fogStart);
@@ -119,7 +126,10 @@ void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int 
     const GLfloat fogColor[4] = {b.fogColor.r, b.fogColor.g, b.fogColor.b, b.fogColor.a};
     glFogfv(GL_FOG_COLOR, fogColor);
     glHint(GL_FOG_HINT, b.pixelFog ? GL_NICEST : GL_FASTEST);
+}
 
+// weakDevice: no vertex or pixel programs, which changes how the material is sent.
+void ApplyMaterial(const RenderStateBlock& b, bool weakDevice) {
     Color diffuse = b.diffuse;
     Color specular = b.specular;
     if (weakDevice) {
@@ -132,39 +142,39 @@ void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int 
     SetColor(GL_SPECULAR, specular);
     SetColor(GL_EMISSION, b.emissive);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, b.specularPower < 0 ? 0 : (b.specularPower > 128 ? 128 : b.specularPower));
+}
 
+// Shading, fill mode and the depth test.
+void ApplyRaster(const RenderStateBlock& b) {
     static const GLenum kShading[] = {GL_FLAT, GL_SMOOTH};
     glShadeModel(StateTable::Map<RS::kShadingCount>(kShading, b.shading, GLenum(GL_SMOOTH)));
     glPolygonMode(GL_FRONT_AND_BACK, b.wireframe ? GL_LINE : GL_FILL);
-    toggle(GL_DEPTH_TEST, b.depthTestEnabled);
+    Toggle(GL_DEPTH_TEST, b.depthTestEnabled);
     glDepthMask(b.depthWriteEnabled ? GL_TRUE : GL_FALSE);
-    glDepthFunc(Comparison(b.depthComparison));
+    glDepthFunc(GlStateMapping::Comparison(b.depthComparison));
+}
 
-    toggle(GL_STENCIL_TEST, b.stencilEnabled);
+// One face's stencil function and operations.
+void StencilFace(GLenum face, int32_t comparison, GLint reference, int32_t fail, int32_t depthFail, int32_t pass) {
+    glStencilFuncSeparate(face, GlStateMapping::Comparison(comparison), reference, ~0u);
+    glStencilOpSeparate(face, GlStateMapping::StencilOperation(fail), GlStateMapping::StencilOperation(depthFail),
+                        GlStateMapping::StencilOperation(pass));
+}
+
+// The stencil test; without two-sided stencil the back faces take the front's settings.
+void ApplyStencil(const RenderStateBlock& b) {
+    Toggle(GL_STENCIL_TEST, b.stencilEnabled);
     const GLint reference = b.stencilReference;
-    glStencilFuncSeparate(GL_FRONT, Comparison(b.stencilComparison), reference, ~0u);
-    glStencilOpSeparate(GL_FRONT, StencilOperation(b.stencilFail), StencilOperation(b.stencilDepthFail),
-                        StencilOperation(b.stencilPass));
-    if (b.twoSidedStencil) {
-        glStencilFuncSeparate(GL_BACK, Comparison(b.backStencilComparison), reference, ~0u);
-        glStencilOpSeparate(GL_BACK, StencilOperation(b.backStencilFail), StencilOperation(b.backStencilDepthFail),
-                            StencilOperation(b.backStencilPass));
-    } else {
-        glStencilFuncSeparate(GL_BACK, Comparison(b.stencilComparison), reference, ~0u);
-        glStencilOpSeparate(GL_BACK, StencilOperation(b.stencilFail), StencilOperation(b.stencilDepthFail),
-                            StencilOperation(b.stencilPass));
-    }
+    StencilFace(GL_FRONT, b.stencilComparison, reference, b.stencilFail, b.stencilDepthFail, b.stencilPass);
+    if (b.twoSidedStencil)
+        StencilFace(GL_BACK, b.backStencilComparison, reference, b.backStencilFail, b.backStencilDepthFail,
+                    b.backStencilPass);
+    else
+        StencilFace(GL_BACK, b.stencilComparison, reference, b.stencilFail, b.stencilDepthFail, b.stencilPass);
+}
 
-    glDisable(GL_NORMALIZE);
-    for (int i = 0; i < RenderStateBlock::kStageCount && i < textureUnits; ++i) {
-        glActiveTexture(GLenum(GL_TEXTURE0 + i));
-        ApplyStage(b.stages[i]);
-        if (b.pointSpritesEnabled) glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, GL_TRUE);
-        else glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, GL_FALSE);
-    }
-    glActiveTexture(GL_TEXTURE0);
-
-    toggle(GL_POINT_SPRITE, b.pointSpritesEnabled);
+void ApplyPointSprites(const RenderStateBlock& b) {
+    Toggle(GL_POINT_SPRITE, b.pointSpritesEnabled);
     if (b.pointSpritesEnabled) {
         // Size 0.1 of the viewport height at distance 1, shrinking with distance.
         GLint viewport[4] = {0, 0, 0, 0};
@@ -178,6 +188,25 @@ void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int 
         glPointParameterfv(GL_POINT_DISTANCE_ATTENUATION, none);
         glPointSize(1.0f);
     }
+}
+
+} // namespace
+
+void GlStateMapping::ApplyBlock(const RenderStateBlock& b, bool weakDevice, int textureUnits) {
+    ApplyBlending(b);
+    ApplyFog(b);
+    ApplyMaterial(b, weakDevice);
+    ApplyRaster(b);
+    ApplyStencil(b);
+    glDisable(GL_NORMALIZE);
+    for (int i = 0; i < RenderStateBlock::kStageCount && i < textureUnits; ++i) {
+        glActiveTexture(GLenum(GL_TEXTURE0 + i));
+        ApplyStage(b.stages[i]);
+        if (b.pointSpritesEnabled) glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, GL_TRUE);
+        else glTexEnvi(GL_POINT_SPRITE, GL_COORD_REPLACE, GL_FALSE);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    ApplyPointSprites(b);
 }
 
 void GlStateMapping::ApplyStage(const RenderStateBlock::TextureStage& s) {
