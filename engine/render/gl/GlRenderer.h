@@ -124,7 +124,12 @@ private:
     GLuint ProgramFor();
     GLuint SpriteProgram();
     GLuint CompileShader(Shader& shader, GLenum type);
+    // The matrices, the draw-time state overrides and the program of the next draw.
     void PrepareDraw();
+    void LoadProjection(bool ownRegisters);
+    void LoadTextureMatrices();
+    void ApplyDrawOverrides(const RenderStateBlock& block);
+    void UseProgram(GLuint program, bool ownRegisters);
     void DrawRange(int primitiveType, int count, bool indexed);
     void UploadConstants(GLuint program);
     void ApplyGammaToFrame();

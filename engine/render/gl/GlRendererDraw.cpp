@@ -223,6 +223,19 @@ void GlRenderer::PrepareDraw() {
     const bool ownRegisters = program != 0;
     const bool spriteSizes = !program && pointSizesBound_ && block_ && block_->pointSpritesEnabled;
     if (spriteSizes) program = SpriteProgram();
+    LoadProjection(ownRegisters);
+    LoadTextureMatrices();
+    glMatrixMode(GL_MODELVIEW);
+    const Matrix4 modelView = world_ * view_;
+    glLoadMatrixf(modelView.Data());
+
+    // Draw-time overrides after the pass state.
+    if (block_) ApplyDrawOverrides(*block_);
+    UseProgram(program, ownRegisters);
+}
+
+// ownRegisters: the bound program transforms with its own registers.
+void GlRenderer::LoadProjection(bool ownRegisters) {
     glMatrixMode(GL_PROJECTION);
     const bool inTarget = GetRenderTargetDepth() > 0;
     // Programs transform with their own registers and read from the sign of the projection's
@@ -232,6 +245,9 @@ void GlRenderer::PrepareDraw() {
     const Matrix4 projection = inTarget ? base * GlSupport::kDepthToGl * GlSupport::kFlipY : base * GlSupport::kDepthToGl;
     glLoadMatrixf(projection.Data());
     glFrontFace(inTarget ? GL_CCW : GL_CW);
+}
+
+void GlRenderer::LoadTextureMatrices() {
     glMatrixMode(GL_TEXTURE);
     for (int stage = 0; stage < textureUnits_; ++stage) {
         const RenderStateBlock::TextureStage* s = block_ ? &block_->stages[stage] : nullptr;
@@ -259,31 +275,31 @@ void GlRenderer::PrepareDraw() {
         glLoadMatrixf(t.Data());
     }
     glActiveTexture(GL_TEXTURE0);
-    glMatrixMode(GL_MODELVIEW);
-    const Matrix4 modelView = world_ * view_;
-    glLoadMatrixf(modelView.Data());
+}
 
-    // Draw-time overrides after the pass state.
-    if (block_) {
-        const bool reverse = block_->cullEnabled && GetReverseCull();
-        glCullFace((block_->cullOrder == 0) != reverse ? GL_FRONT : GL_BACK);
-        const bool nearlyEqual =
-            !GetEqualDepth() && !shadowBias_ && block_->depthComparison == RenderStateBlock::kEqual;
-        if (nearlyEqual != equalDepthOffset_) {
-            if (nearlyEqual) {
-                glEnable(GL_POLYGON_OFFSET_FILL);
-                glPolygonOffset(-1.0f, -4.0f);
-            } else {
-                glPolygonOffset(0, 0);
-                glDisable(GL_POLYGON_OFFSET_FILL);
-            }
-            equalDepthOffset_ = nearlyEqual;
+// Culling as the renderer's reverse flag turns it, and the depth test's equal-depth handling.
+void GlRenderer::ApplyDrawOverrides(const RenderStateBlock& block) {
+    const bool reverse = block.cullEnabled && GetReverseCull();
+    glCullFace((block.cullOrder == 0) != reverse ? GL_FRONT : GL_BACK);
+    const bool nearlyEqual =
+        !GetEqualDepth() && !shadowBias_ && block.depthComparison == RenderStateBlock::kEqual;
+    if (nearlyEqual != equalDepthOffset_) {
+        if (nearlyEqual) {
+            glEnable(GL_POLYGON_OFFSET_FILL);
+            glPolygonOffset(-1.0f, -4.0f);
+        } else {
+            glPolygonOffset(0, 0);
+            glDisable(GL_POLYGON_OFFSET_FILL);
         }
-        glDepthFunc(GetEqualDepth() ? GL_EQUAL
-                    : nearlyEqual   ? GL_LEQUAL
-                                    : GlStateMapping::Comparison(block_->depthComparison));
+        equalDepthOffset_ = nearlyEqual;
     }
+    glDepthFunc(GetEqualDepth() ? GL_EQUAL
+                : nearlyEqual   ? GL_LEQUAL
+                                : GlStateMapping::Comparison(block.depthComparison));
+}
 
+// Binds program (0: the fixed-function pipeline) with its point size and its registers.
+void GlRenderer::UseProgram(GLuint program, bool ownRegisters) {
     if (program || programInUse_) glUseProgram(program);
     programInUse_ = program != 0;
     const bool pointSize = program != 0 && program == spriteProgram_;
