@@ -115,6 +115,8 @@ private:
     bool UploadVolume(Resource& resource, const Image& image);
     // ownDepth false: a colour target without a depth surface of its own (see ShareDepth).
     Resource* TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format, bool ownDepth = true);
+    void MakeShadowMapTarget(Resource& resource);
+    void MakeColorTarget(Resource& resource, const BaseTexture& texture, Kind kind, int format, bool ownDepth);
     // Gives the bound target the depth surface of the target outside it when their sizes match,
     // as a device keeps its depth surface for a colour target that brings none; else no depth.
     void ShareDepth(BaseTexture* outer, const Resource& target);

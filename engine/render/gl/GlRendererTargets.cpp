@@ -52,54 +52,8 @@ GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, 
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
 
-    if (kind == Kind::kShadowMap) {
-        glBindTexture(GL_TEXTURE_2D, resource.name);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, width, height, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT,
-                     nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glGenFramebuffers(1, &resource.framebuffers[0]);
-        glBindFramebuffer(GL_FRAMEBUFFER, resource.framebuffers[0]);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, resource.name, 0);
-        glDrawBuffer(GL_NONE);
-        glReadBuffer(GL_NONE);
-    } else {
-        // Colour formats by image kind; a lone alpha channel is not drawable, so it gets all four.
-        GLenum internal = GL_RGBA8;
-        if (format == Image::kRgb) internal = GL_RGB8;
-        else if (format == Image::kWide) internal = GL_RGBA16F;
-        const bool cube = kind == Kind::kCubeTarget;
-        const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
-        glBindTexture(target, resource.name);
-        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        const int faces = cube ? 6 : 1;
-        for (int face = 0; face < faces; ++face)
-            glTexImage2D(cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, 0, GLint(internal), width,
-                         height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        // The lower levels follow level 0 each time the target is left (see PopTarget). A
-        // texture that asks for one level gets none: the glow's full-screen targets are read at
-        // level 0 only, and making their chains every frame costs milliseconds.
-        if (texture->GetMipmapLevels() != 1) {
-            glGenerateMipmap(target);
-            resource.mipmapped = true;
-            resource.count = GlSupport::FullChain(width, height);
-        }
-        if (ownDepth) {
-            glGenRenderbuffers(1, &resource.depth);
-            glBindRenderbuffer(GL_RENDERBUFFER, resource.depth);
-            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-        }
-        glGenFramebuffers(faces, resource.framebuffers);
-        for (int face = 0; face < faces; ++face) {
-            glBindFramebuffer(GL_FRAMEBUFFER, resource.framebuffers[face]);
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
-                                   cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, resource.name, 0);
-            if (!ownDepth) continue;
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, resource.depth);
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, resource.depth);
-        }
-    }
+    if (kind == Kind::kShadowMap) MakeShadowMapTarget(resource);
+    else MakeColorTarget(resource, *texture, kind, format, ownDepth);
     const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
     if (status != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
@@ -112,6 +66,61 @@ GlRenderer::Resource* GlRenderer::TargetObject(BaseTexture* texture, Kind kind, 
     }
     resource.link->dirty = 0;
     return &resource;
+}
+
+// A depth texture and its framebuffer, which draws no colour.
+void GlRenderer::MakeShadowMapTarget(Resource& resource) {
+    glBindTexture(GL_TEXTURE_2D, resource.name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, resource.width, resource.height, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT,
+                 nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glGenFramebuffers(1, &resource.framebuffers[0]);
+    glBindFramebuffer(GL_FRAMEBUFFER, resource.framebuffers[0]);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, resource.name, 0);
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+}
+
+// A colour texture (six faces for a cube), its mipmap chain where the texture asks for one, a
+// depth and stencil surface when ownDepth, and a framebuffer per face.
+void GlRenderer::MakeColorTarget(Resource& resource, const BaseTexture& texture, Kind kind, int format, bool ownDepth) {
+    const int width = resource.width, height = resource.height;
+    // Colour formats by image kind; a lone alpha channel is not drawable, so it gets all four.
+    GLenum internal = GL_RGBA8;
+    if (format == Image::kRgb) internal = GL_RGB8;
+    else if (format == Image::kWide) internal = GL_RGBA16F;
+    const bool cube = kind == Kind::kCubeTarget;
+    const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+    glBindTexture(target, resource.name);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    const int faces = cube ? 6 : 1;
+    for (int face = 0; face < faces; ++face)
+        glTexImage2D(cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, 0, GLint(internal), width,
+                     height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    // The lower levels follow level 0 each time the target is left (see PopTarget). A
+    // texture that asks for one level gets none: the glow's full-screen targets are read at
+    // level 0 only, and making their chains every frame costs milliseconds.
+    if (texture.GetMipmapLevels() != 1) {
+        glGenerateMipmap(target);
+        resource.mipmapped = true;
+        resource.count = GlSupport::FullChain(width, height);
+    }
+    if (ownDepth) {
+        glGenRenderbuffers(1, &resource.depth);
+        glBindRenderbuffer(GL_RENDERBUFFER, resource.depth);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    }
+    glGenFramebuffers(faces, resource.framebuffers);
+    for (int face = 0; face < faces; ++face) {
+        glBindFramebuffer(GL_FRAMEBUFFER, resource.framebuffers[face]);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0,
+                               cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, resource.name, 0);
+        if (!ownDepth) continue;
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, resource.depth);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, resource.depth);
+    }
 }
 
 void GlRenderer::PushTarget(BaseTexture* texture, int face, GLuint framebuffer, int width, int height) {
