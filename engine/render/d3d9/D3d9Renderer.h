@@ -155,6 +155,15 @@ private:
     IUnknown* UploadCube(const Image& image, int& created);
     IUnknown* UploadVolume(const Image& image, int& created);
     Resource* TargetObject(BaseTexture* texture, Kind kind, int width, int height, int format, bool ownDepth);
+    // The device objects of a new target; false (and nothing left) when the device refuses one.
+    struct TargetObjects {
+        IUnknown* object = nullptr;
+        IDirect3DSurface9* depth = nullptr;
+        int levels = 1;
+    };
+    bool MakeShadowMapObjects(int width, int height, TargetObjects& made);
+    bool MakeColorObjects(const BaseTexture& texture, Kind kind, int width, int height, int format, bool ownDepth,
+                          TargetObjects& made);
     void PushTarget(BaseTexture* texture, int face, IDirect3DSurface9* color, IDirect3DSurface9* depth, int width,
                     int height);
     void PopTarget();

@@ -40,69 +40,82 @@ D3d9Renderer::Resource* D3d9Renderer::TargetObject(BaseTexture* texture, Kind ki
         return found;
     // A texture met before as an input (or at another size) is made again as a target.
     Release(id);
-    IUnknown* object = nullptr;
-    IDirect3DSurface9* depth = nullptr;
-    int levels = 1;
-    if (kind == Kind::kShadowMap) {
-        IDirect3DTexture9* map = nullptr;
-        if (FAILED(device_->CreateTexture(UINT(width), UINT(height), 1, D3DUSAGE_DEPTHSTENCIL, depthFormat_,
-                                          D3DPOOL_DEFAULT, &map, nullptr)))
-            return nullptr;
-        object = map;
-        // A device draws only with a colour target: one of the map's size takes the (masked) colour.
-        IDirect3DSurface9* color = nullptr;
-        if (FAILED(device_->CreateRenderTarget(UINT(width), UINT(height), D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0,
-                                               FALSE, &color, nullptr))) {
-            D3d9Support::SafeRelease(object);
-            return nullptr;
-        }
-        depth = color;
-    } else {
-        // Formats by image kind; a lone alpha channel is not drawable everywhere, so it gets all four.
-        D3DFORMAT target = format == Image::kRgb ? D3DFMT_X8R8G8B8
-                           : format == Image::kWide ? D3DFMT_A16B16G16R16F
-                                                    : D3DFMT_A8R8G8B8;
-        const int capsIndex = (kind == Kind::kCubeTarget ? 4 : 0) +
-                              (format == Image::kWide ? 1 : format == Image::kRgb ? 2 : 3);
-        const bool autogen = texture->GetMipmapLevels() != 1 && GetCaps().mipmapGeneration[capsIndex];
-        for (int attempt = autogen ? 0 : 1; attempt < 2 && !object; ++attempt) {
-            const DWORD usage = D3DUSAGE_RENDERTARGET | (attempt == 0 ? D3DUSAGE_AUTOGENMIPMAP : 0);
-            const UINT count = attempt == 0 ? 0 : 1;
-            if (kind == Kind::kCubeTarget) {
-                IDirect3DCubeTexture9* cube = nullptr;
-                if (SUCCEEDED(device_->CreateCubeTexture(UINT(width), count, usage, target, D3DPOOL_DEFAULT, &cube,
-                                                         nullptr))) {
-                    object = cube;
-                    levels = int(cube->GetLevelCount());
-                }
-            } else {
-                IDirect3DTexture9* plain = nullptr;
-                if (SUCCEEDED(device_->CreateTexture(UINT(width), UINT(height), count, usage, target, D3DPOOL_DEFAULT,
-                                                     &plain, nullptr))) {
-                    object = plain;
-                    levels = int(plain->GetLevelCount());
-                }
-            }
-        }
-        if (!object) {
-            LogError("Невозможно создать цель рендеринга [%s].", texture->GetName().GetText());
-            return nullptr;
-        }
-        if (ownDepth && FAILED(device_->CreateDepthStencilSurface(UINT(width), UINT(height), depthFormat_,
-                                                                 D3DMULTISAMPLE_NONE, 0, TRUE, &depth, nullptr))) {
-            D3d9Support::SafeRelease(object);
-            return nullptr;
-        }
-    }
+    TargetObjects made;
+    const bool ok = kind == Kind::kShadowMap ? MakeShadowMapObjects(width, height, made)
+                                             : MakeColorObjects(*texture, kind, width, height, format, ownDepth, made);
+    if (!ok) return nullptr;
     Resource& resource = Enter(id, kind, &texture->GetResourceLink());
-    resource.object = object;
-    resource.depth = depth;
+    resource.object = made.object;
+    resource.depth = made.depth;
     resource.width = width;
     resource.height = height;
-    resource.count = levels;
-    resource.link->handle[0] = reinterpret_cast<uintptr_t>(object);
+    resource.count = made.levels;
+    resource.link->handle[0] = reinterpret_cast<uintptr_t>(made.object);
     resource.link->dirty = 0;
     return &resource;
+}
+
+// A depth texture, and a colour surface of its size for the device to draw with.
+bool D3d9Renderer::MakeShadowMapObjects(int width, int height, TargetObjects& made) {
+    IUnknown*& object = made.object;
+    IDirect3DTexture9* map = nullptr;
+    if (FAILED(device_->CreateTexture(UINT(width), UINT(height), 1, D3DUSAGE_DEPTHSTENCIL, depthFormat_,
+                                      D3DPOOL_DEFAULT, &map, nullptr)))
+        return false;
+    object = map;
+    // A device draws only with a colour target: one of the map's size takes the (masked) colour.
+    IDirect3DSurface9* color = nullptr;
+    if (FAILED(device_->CreateRenderTarget(UINT(width), UINT(height), D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0,
+                                           FALSE, &color, nullptr))) {
+        D3d9Support::SafeRelease(object);
+        return false;
+    }
+    made.depth = color;
+    return true;
+}
+
+// A colour texture (a cube for a cube target) with an automatic mipmap chain where the device
+// makes one and the texture asks for it, and a depth surface when ownDepth.
+bool D3d9Renderer::MakeColorObjects(const BaseTexture& texture, Kind kind, int width, int height, int format,
+                                    bool ownDepth, TargetObjects& made) {
+    IUnknown*& object = made.object;
+    int& levels = made.levels;
+    // Formats by image kind; a lone alpha channel is not drawable everywhere, so it gets all four.
+    D3DFORMAT target = format == Image::kRgb ? D3DFMT_X8R8G8B8
+                       : format == Image::kWide ? D3DFMT_A16B16G16R16F
+                                                : D3DFMT_A8R8G8B8;
+    const int capsIndex = (kind == Kind::kCubeTarget ? 4 : 0) +
+                          (format == Image::kWide ? 1 : format == Image::kRgb ? 2 : 3);
+    const bool autogen = texture.GetMipmapLevels() != 1 && GetCaps().mipmapGeneration[capsIndex];
+    for (int attempt = autogen ? 0 : 1; attempt < 2 && !object; ++attempt) {
+        const DWORD usage = D3DUSAGE_RENDERTARGET | (attempt == 0 ? D3DUSAGE_AUTOGENMIPMAP : 0);
+        const UINT count = attempt == 0 ? 0 : 1;
+        if (kind == Kind::kCubeTarget) {
+            IDirect3DCubeTexture9* cube = nullptr;
+            if (SUCCEEDED(device_->CreateCubeTexture(UINT(width), count, usage, target, D3DPOOL_DEFAULT, &cube,
+                                                     nullptr))) {
+                object = cube;
+                levels = int(cube->GetLevelCount());
+            }
+        } else {
+            IDirect3DTexture9* plain = nullptr;
+            if (SUCCEEDED(device_->CreateTexture(UINT(width), UINT(height), count, usage, target, D3DPOOL_DEFAULT,
+                                                 &plain, nullptr))) {
+                object = plain;
+                levels = int(plain->GetLevelCount());
+            }
+        }
+    }
+    if (!object) {
+        LogError("Невозможно создать цель рендеринга [%s].", texture.GetName().GetText());
+        return false;
+    }
+    if (ownDepth && FAILED(device_->CreateDepthStencilSurface(UINT(width), UINT(height), depthFormat_,
+                                                             D3DMULTISAMPLE_NONE, 0, TRUE, &made.depth, nullptr))) {
+        D3d9Support::SafeRelease(object);
+        return false;
+    }
+    return true;
 }
 
 void D3d9Renderer::PushTarget(BaseTexture* texture, int face, IDirect3DSurface9* color, IDirect3DSurface9* depth,
