@@ -4,7 +4,6 @@
 
 #include "animation/PostUpdateController.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "scene/Node.h"
 
 #include <gtest/gtest.h>
@@ -25,21 +24,11 @@ private:
     std::string word_;
 };
 
-int CreateRecordingRenderer(Renderer** out) {
-    *out = new test::RecordingRenderer();
-    return 0;
-}
-
 // Makes a recording renderer the current one for the life of a test.
 class CurrentRenderer : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ModuleManager::FindModule("Recording")) {
-            Pointer<StaticModule> module(new StaticModule("Recording"));
-            module->AddFunction("CreateRenderer", &CreateRecordingRenderer);
-            ASSERT_EQ(ModuleManager::RegisterModule(module.Get()), 0);
-        }
-        ASSERT_EQ(ModuleManager::CreateRenderer("Recording"), 0);
+        ASSERT_EQ(test::UseRecordingRenderer(), 0);
         gSteps.clear();
     }
     void TearDown() override { ModuleManager::DestroyRenderer(); }

@@ -8,7 +8,6 @@
 #include "animation/TargetCameraController.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "scene/Camera.h"
 
 #include <gtest/gtest.h>
@@ -24,20 +23,10 @@ namespace {
 
 using test::LogRecorder;
 
-int CreateRecordingRenderer(Renderer** out) {
-    *out = new test::RecordingRenderer();
-    return 0;
-}
-
 class ScreensaverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ModuleManager::FindModule("Recording")) {
-            Pointer<StaticModule> module(new StaticModule("Recording"));
-            module->AddFunction("CreateRenderer", &CreateRecordingRenderer);
-            ASSERT_EQ(ModuleManager::RegisterModule(module.Get()), 0);
-        }
-        ASSERT_EQ(ModuleManager::CreateRenderer("Recording"), 0);
+        ASSERT_EQ(test::UseRecordingRenderer(), 0);
         renderer = ModuleManager::GetRenderer();
         ASSERT_TRUE(renderer);
         std::srand(12345);

@@ -8,7 +8,6 @@
 #include "animation/TargetLightController.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "scene/Camera.h"
 #include "scene/Light.h"
 #include "scene/SceneNode.h"
@@ -180,20 +179,10 @@ TEST(TargetControllers, RoundTripTheirTargetAndRefuseOtherLinks) {
     }
 }
 
-int CreateRecordingRenderer(Renderer** out) {
-    *out = new test::RecordingRenderer();
-    return 0;
-}
-
 class CameraCulledTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ModuleManager::FindModule("Recording")) {
-            Pointer<StaticModule> module(new StaticModule("Recording"));
-            module->AddFunction("CreateRenderer", &CreateRecordingRenderer);
-            ASSERT_EQ(ModuleManager::RegisterModule(module.Get()), 0);
-        }
-        ASSERT_EQ(ModuleManager::CreateRenderer("Recording"), 0);
+        ASSERT_EQ(test::UseRecordingRenderer(), 0);
         renderer = ModuleManager::GetRenderer();
     }
     void TearDown() override { ModuleManager::DestroyRenderer(); }

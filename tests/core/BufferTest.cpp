@@ -18,20 +18,8 @@
 namespace nuv {
 namespace {
 
-std::vector<uint8_t> Saved(Buffer& buffer) {
-    Stream s(0, 1024);
-    EXPECT_EQ(s.WriteObject(&buffer), 0);
-    return std::vector<uint8_t>(s.GetData(), s.GetData() + s.GetPosition());
-}
-
-Pointer<Object> Loaded(const std::vector<uint8_t>& bytes, int* status = nullptr) {
-    Stream s(0, 1024);
-    s.Assign(bytes.data(), int(bytes.size()));
-    Object* out = nullptr;
-    const int result = s.ReadObject(out);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? out : nullptr);
-}
+using test::Loaded;
+using test::Saved;
 
 TEST(Buffer, SizesAndNewElements) {
     Pointer<Vector3Buffer> v(new Vector3Buffer(3));

@@ -7,23 +7,9 @@ case_name=$1
 program=$2
 program_nomedia=$3
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_e2e.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
-log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
-failures=0
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_begin e2e
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-expect_line() {
-    grep -qxF "$1" "$log" || fail "no line [$1]"
-}
-expect_no_line() {
-    if grep -qF "$1" "$log"; then fail "unexpected [$1]"; fi
-}
 expect_order() {
     # The lines must appear in this order.
     prev=0
@@ -38,13 +24,6 @@ expect_no_error() {
     # The sound device's second start may fail on a machine without sound: it is never fatal.
     errors=$(grep '^ERROR\.' "$log" | grep -v 'звук')
     [ -z "$errors" ] || fail "errors: $errors"
-}
-expect_end() {
-    last=$(tail -n 1 "$log")
-    [ "$last" = "INFO. Конец лога." ] || fail "the log ends with [$last]"
-}
-in_xvfb() {
-    "$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$@"
 }
 
 case $case_name in
@@ -199,9 +178,4 @@ DRIVE
 esac
 
 if [ -f "$log" ]; then expect_end; else fail "no log at $log"; fi
-if [ $failures -ne 0 ]; then
-    echo "--- log:"
-    cat "$log" 2>/dev/null
-    exit 1
-fi
-exit 0
+e2e_end

@@ -11,18 +11,11 @@ case_name=$1
 program=$2
 shots=${3:-}
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_dialog.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES= NO_AT_BRIDGE=1
-log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_begin dialog
+export NO_AT_BRIDGE=1
 store="$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
-failures=0
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 expect_value() {
     grep -qxF "$1" "$store" || fail "store has no [$1]: $(tr '\n' ' ' < "$store")"
 }
@@ -165,9 +158,4 @@ nodisplay)
     ;;
 esac
 
-if [ $failures -ne 0 ]; then
-    echo "--- log:"
-    cat "$log" 2>/dev/null
-    exit 1
-fi
-exit 0
+e2e_end

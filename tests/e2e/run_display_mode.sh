@@ -10,24 +10,17 @@
 set -u
 program=$1
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_mode.XXXXXX")
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_begin mode
 xorg_pid=
 cleanup() {
     if [ -n "$xorg_pid" ]; then kill "$xorg_pid" 2>/dev/null; wait "$xorg_pid" 2>/dev/null; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
-log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
 settings="$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
 mkdir -p "$(dirname "$settings")"
 printf 'UseDesktopSettings=0\nWidth=800\nHeight=600\nColorDepth=32\n' > "$settings"
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 current_mode() {
     xrandr 2>/dev/null | awk '/\*/ { print $1; exit }'
@@ -117,9 +110,4 @@ grep -qxF "WARNING. Режим 800x600x32 недоступен; использу
     fail "no line saying the mode is not available"
 [ "$(tail -n 1 "$log" 2>/dev/null)" = "INFO. Конец лога." ] || fail "the log does not end on Xvfb"
 
-if [ $failures -ne 0 ]; then
-    echo "--- log:"
-    cat "$log" 2>/dev/null
-    exit 1
-fi
-exit 0
+e2e_end

@@ -11,34 +11,15 @@ set -u
 case_name=$1
 program=$2
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_env.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
-log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_begin env
 store="$XDG_CONFIG_HOME/Software/Tessaly Software/Halvane 3D Screensaver.conf"
 errors="$work/stderr.txt"
-failures=0
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-expect_line() {
-    grep -qxF "$1" "$log" || fail "no line [$1]"
-}
 # expect_said TEXT COUNT - standard error holds TEXT on exactly COUNT lines.
 expect_said() {
     n=$(grep -cF "$1" "$errors")
     [ "$n" -eq "$2" ] || fail "standard error says [$1] $n times, not $2: $(cat "$errors")"
-}
-expect_end() {
-    if [ -f "$log" ]; then
-        last=$(tail -n 1 "$log")
-        [ "$last" = "INFO. Конец лога." ] || fail "the log ends with [$last]"
-    else
-        fail "no log at $log"
-    fi
 }
 no_display() {
     env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 60 "$program" "$@" 2>"$errors"

@@ -8,27 +8,9 @@ case_name=$1
 program=$2
 test_window=$3
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_hack.XXXXXX")
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-export LP_NUM_THREADS=2 ALSOFT_DRIVERS=null LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
-log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
-failures=0
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_begin hack
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-expect_line() {
-    grep -qxF "$1" "$log" || fail "no line [$1]"
-}
-expect_end() {
-    last=$(tail -n 1 "$log" 2>/dev/null)
-    [ "$last" = "INFO. Конец лога." ] || fail "the log ends with [$last]"
-}
-in_xvfb() {
-    "$(dirname "$0")/in_xvfb.sh" "-screen 0 1024x768x24" "$@"
-}
 # SDL now and then finds no X server in a virtual display that has just started, under load, and
 # the program rightly says there is no display. That is not what these cases test: such a run is
 # made again, up to three times in all.
@@ -243,9 +225,4 @@ esac
 if [ -z "${failures_only:-}" ]; then
     if [ -f "$log" ]; then expect_end; else fail "no log at $log"; fi
 fi
-if [ $failures -ne 0 ]; then
-    echo "--- log:"
-    tail -n 30 "$log" 2>/dev/null
-    exit 1
-fi
-exit 0
+e2e_end 30

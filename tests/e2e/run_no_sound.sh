@@ -5,19 +5,11 @@
 set -u
 program=$1
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/halvane_nosound.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-export LP_NUM_THREADS=2 LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
+. "$(dirname "$0")/e2e_lib.sh"
+e2e_begin nosound
 # The ALSA output only, on a card no machine has.
 export ALSOFT_DRIVERS=alsa ALSA_CARD=99
 unset ALSOFT_LOGLEVEL ALSOFT_CONF
-log="$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt"
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
 
 cat > "$work/drive.sh" <<'DRIVE'
 #!/bin/sh
@@ -40,9 +32,4 @@ stderr=$(cat "$work/stderr.txt" 2>/dev/null)
 grep -q '^ERROR\. Невозможно инициализировать звук\. Причина \[3\]' "$log" || fail "no sound error in the log"
 grep -qxF "INFO. Работа скринсейвера завершена корректно." "$log" || fail "the run did not end normally"
 
-if [ $failures -ne 0 ]; then
-    echo "--- log:"
-    cat "$log" 2>/dev/null
-    exit 1
-fi
-exit 0
+e2e_end

@@ -1,5 +1,6 @@
 // Archives from our writer must be read by programs nobody here wrote: lsar verifies
 // every entry's CRC and unar extracts them, byte for byte.
+#include "MediaTestSupport.h"
 #include "media/rar/Rar2Archive.h"
 #include "media/rarwriter/Rar2Writer.h"
 
@@ -19,29 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-
-Bytes Noise(size_t size, uint32_t seed) {
-    Bytes b(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& v : b) {
-        x = x * 1664525u + 1013904223u;
-        v = uint8_t(x >> 24);
-    }
-    return b;
-}
+using test::Noise;
 
 Bytes Text(size_t size, uint32_t seed) {
-    static const char* kWords[] = {"frost ", "candle ", "the ", "pine ", "bell ", "over ", "night\n", "silver ",
-                                   "moon ", "river ", "sleigh, ", "drifts ", "and ", "quiet. ", "star ", "hill "};
-    Bytes b;
-    uint32_t x = seed + 3;
-    while (b.size() < size) {
-        x = x * 1103515245u + 12345u;
-        const char* w = kWords[(x >> 16) % 16];
-        b.insert(b.end(), w, w + std::char_traits<char>::length(w));
-    }
-    b.resize(size);
-    return b;
+    static const char* const kWords[16] = {"frost ", "candle ", "the ", "pine ", "bell ", "over ", "night\n", "silver ",
+                                           "moon ", "river ", "sleigh, ", "drifts ", "and ", "quiet. ", "star ", "hill "};
+    return test::WordText(size, seed + 3, kWords);
 }
 
 // 16-bit stereo sine-like PCM, as the audio mode is meant for.

@@ -1,3 +1,4 @@
+#include "MediaTestSupport.h"
 #include "media/rar/Crc32.h"
 #include "media/rar/Rar2Archive.h"
 #include "media/rarwriter/BitWriter.h"
@@ -15,31 +16,13 @@ namespace nuv {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// Deterministic pseudo-random bytes.
-Bytes Noise(size_t size, uint32_t seed) {
-    Bytes b(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& v : b) {
-        x = x * 1664525u + 1013904223u;
-        v = uint8_t(x >> 24);
-    }
-    return b;
-}
+using test::Noise;
 
 // Text-like data: words from a small vocabulary with some randomness in their order.
 Bytes Text(size_t size, uint32_t seed) {
-    static const char* kWords[] = {"snow ", "lamp ", "the ", "ice ", "garland ", "of ", "light\n", "winter ",
-                                   "scene ", "camera ", "shot, ", "fades ", "and ", "falls. ", "glow ", "tree "};
-    Bytes b;
-    uint32_t x = seed + 7;
-    while (b.size() < size) {
-        x = x * 1103515245u + 12345u;
-        const char* w = kWords[(x >> 16) % 16];
-        b.insert(b.end(), w, w + std::char_traits<char>::length(w));
-    }
-    b.resize(size);
-    return b;
+    static const char* const kWords[16] = {"snow ", "lamp ", "the ", "ice ", "garland ", "of ", "light\n", "winter ",
+                                           "scene ", "camera ", "shot, ", "fades ", "and ", "falls. ", "glow ", "tree "};
+    return test::WordText(size, seed + 7, kWords);
 }
 
 double KraftSum(const uint8_t* lengths, int count) {

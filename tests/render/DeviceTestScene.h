@@ -3,8 +3,10 @@
 // Small scenes drawn through the platform's renderer module: quads in clip space, an effect of one
 // pass whose state block the test shapes, and a read-back of the frame that is saved as a TGA
 // picture beside the failing test.
+#include "animation/SkinController.h"
 #include "core/Color.h"
 #include "core/Pointer.h"
+#include "render/EffectConstants.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/GeometryNodeEffectPass.h"
 #include "render/RenderStateBlock.h"
@@ -23,6 +25,23 @@ namespace nuv {
 class BaseTexture;
 class VertexShader;
 class PixelShader;
+
+// The skinning hooks as the application installs them: the controller skins on the CPU while
+// active, and hands its bones to the vertex programs.
+inline void SwitchSkinning(Controller* controller, bool onCpu) {
+    controller->SetActive(onCpu);
+}
+
+inline bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
+    auto* skin = DynamicCast<SkinController>(controller);
+    if (!skin) return false;
+    data.bindPositions = skin->GetBindVertices();
+    data.weights = skin->GetWeights();
+    data.indices = skin->GetBoneIndices();
+    data.bones = skin->GetBoneMatrices();
+    data.boneCount = skin->GetBoneCount();
+    return true;
+}
 
 // Binds the current geometry's streams, its textures and shaders, and clip-space matrices.
 class QuadPass : public GeometryNodeEffectPass {

@@ -7,7 +7,6 @@
 #include "core/Log.h"
 #include "core/Stream.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "media/image/Image.h"
 #include "media/image/VolumeImage.h"
 #include "render/CubeTexture.h"
@@ -100,23 +99,10 @@ NUV_IMPLEMENT_OBJECT(OtherController, Controller)
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Loaded;
 using test::LogRecorder;
 using test::RecordingRenderer;
-
-Bytes Saved(Object* object) {
-    Stream stream(0, 1024);
-    EXPECT_EQ(stream.WriteObject(object), 0);
-    return Bytes(stream.GetData(), stream.GetData() + stream.GetPosition());
-}
-
-Pointer<Object> Loaded(const Bytes& bytes, int* status = nullptr) {
-    Stream stream(0, 1024);
-    stream.Assign(bytes.data(), int(bytes.size()));
-    Object* object = nullptr;
-    const int result = stream.ReadObject(object);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? object : nullptr);
-}
+using test::Saved;
 
 // The geometry effect's own bytes, from the end of a stored effect without a skin controller:
 // wrap byte, four colours, power, alpha test, reference, blend byte, two factors, fog flag,
@@ -324,15 +310,9 @@ struct CurrentRenderer {
         *out = renderer;
         return 0;
     }
-    static int Zero() { return 0; }
     explicit CurrentRenderer(int level) {
         vertexLevel = level;
-        Pointer<StaticModule> module(new StaticModule("TestRenderer"));
-        module->AddFunction("Initialize", &Zero);
-        module->AddFunction("Shutdown", &Zero);
-        module->AddFunction("CreateRenderer", &Create);
-        ModuleManager::RegisterModule(module.Get());
-        EXPECT_EQ(ModuleManager::CreateRenderer("TestRenderer"), 0);
+        EXPECT_EQ(test::UseTestRenderer("TestRenderer", &Create), 0);
     }
     ~CurrentRenderer() { ModuleManager::DestroyRenderer(); }
 };

@@ -311,23 +311,6 @@ TEST_F(EffectFrames, WaterShowsWhatItsControllerDrewIntoTheReflection) {
     EXPECT_LT(At(32, 22).r, 60);
 }
 
-// The application's side of the skinning hooks: the controller skins on the CPU while active,
-// and hands its bones to the vertex program.
-void SwitchSkinning(Controller* controller, bool onCpu) {
-    controller->SetActive(onCpu);
-}
-
-bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
-    auto* skin = DynamicCast<SkinController>(controller);
-    if (!skin) return false;
-    data.bindPositions = skin->GetBindVertices();
-    data.weights = skin->GetWeights();
-    data.indices = skin->GetBoneIndices();
-    data.bones = skin->GetBoneMatrices();
-    data.boneCount = skin->GetBoneCount();
-    return true;
-}
-
 // True when every pixel that differs has an equal one (within 3 per channel) at most one pixel
 // away in the other frame: the same shape, at most an edge pixel off.
 bool WithinAPixel(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int size) {

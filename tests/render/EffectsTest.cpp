@@ -7,7 +7,6 @@
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "media/image/Image.h"
 #include "media/image/VolumeImage.h"
 #include "render/BasicEffectPass.h"
@@ -43,8 +42,10 @@ namespace nuv {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Loaded;
 using test::LogRecorder;
 using test::RecordingRenderer;
+using test::Saved;
 
 // A recording renderer made current through a module, with the capabilities a test asks for.
 struct Device {
@@ -55,7 +56,6 @@ struct Device {
         *out = renderer;
         return 0;
     }
-    static int Zero() { return 0; }
     Device(int vertexLevel, int pixelLevel, int textureUnits, bool volumes = true) {
         caps = RendererCaps();
         caps.shadingLanguage = RendererCaps::kLanguageGlsl;
@@ -63,12 +63,7 @@ struct Device {
         caps.pixelLevel = pixelLevel;
         caps.textureUnits = textureUnits;
         caps.volumeTextures = volumes ? 1 : 0;
-        Pointer<StaticModule> module(new StaticModule("EffectsRenderer"));
-        module->AddFunction("Initialize", &Zero);
-        module->AddFunction("Shutdown", &Zero);
-        module->AddFunction("CreateRenderer", &Create);
-        ModuleManager::RegisterModule(module.Get());
-        EXPECT_EQ(ModuleManager::CreateRenderer("EffectsRenderer"), 0);
+        EXPECT_EQ(test::UseTestRenderer("EffectsRenderer", &Create), 0);
     }
     ~Device() { ModuleManager::DestroyRenderer(); }
     RecordingRenderer& Get() { return *static_cast<RecordingRenderer*>(ModuleManager::GetRenderer()); }
@@ -220,21 +215,6 @@ TEST(GeometryEffects, ConstructorsMakeTheReflectionMapAndTheNoiseVolume) {
     EXPECT_NE(ice->GetNoiseMap(), nullptr);
     EXPECT_NE(ice->GetReflectionMap(), nullptr);
     EXPECT_EQ(ice->noiseParameter, 10.0f);
-}
-
-Bytes Saved(Object* object) {
-    Stream stream(0, 4096);
-    EXPECT_EQ(stream.WriteObject(object), 0);
-    return Bytes(stream.GetData(), stream.GetData() + stream.GetPosition());
-}
-
-Pointer<Object> Loaded(const Bytes& bytes, int* status = nullptr) {
-    Stream stream(0, 4096);
-    stream.Assign(bytes.data(), int(bytes.size()));
-    Object* object = nullptr;
-    const int result = stream.ReadObject(object);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? object : nullptr);
 }
 
 TEST(GeometryEffects, MembersStoreTheirFieldsAndReadThemBack) {

@@ -1,6 +1,9 @@
 #include "RecordingRenderer.h"
 
 #include "core/Buffer.h"
+#include "core/Status.h"
+#include "media/ModuleManager.h"
+#include "media/StaticModule.h"
 #include "render/BaseTexture.h"
 #include "render/CubeTexture.h"
 #include "render/Pass.h"
@@ -14,6 +17,15 @@ namespace {
 
 std::string NameOf(const Object* object) {
     return object ? std::string(object->GetName().GetText()) : std::string("null");
+}
+
+int Zero() {
+    return kStatusOk;
+}
+
+int CreateRecordingRenderer(Renderer** out) {
+    *out = new RecordingRenderer();
+    return kStatusOk;
 }
 
 } // namespace
@@ -119,6 +131,21 @@ void RecordingRenderer::SetViewport(const Vector2& position, const Vector2& size
 
 void RecordingRenderer::SetGamma(int brightness) {
     GammaRamp(brightness, gamma);
+}
+
+int UseTestRenderer(const char* module, int (*create)(Renderer**)) {
+    if (!ModuleManager::FindModule(module)) {
+        Pointer<StaticModule> made(new StaticModule(module));
+        made->AddFunction("Initialize", &Zero);
+        made->AddFunction("Shutdown", &Zero);
+        made->AddFunction("CreateRenderer", create);
+        if (const int status = ModuleManager::RegisterModule(made.Get()); status != kStatusOk) return status;
+    }
+    return ModuleManager::CreateRenderer(module);
+}
+
+int UseRecordingRenderer() {
+    return UseTestRenderer("Recording", &CreateRecordingRenderer);
 }
 
 } // namespace nuv::test

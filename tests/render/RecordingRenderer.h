@@ -79,4 +79,10 @@ public:
     int backHeight = 600;
 };
 
+// Registers a module of this name (once) whose CreateRenderer is create, and makes the renderer
+// it creates the current one: ModuleManager::CreateRenderer's status.
+int UseTestRenderer(const char* module, int (*create)(Renderer**));
+// The same with a plain recording renderer, as the module "Recording".
+int UseRecordingRenderer();
+
 } // namespace nuv::test

@@ -192,23 +192,6 @@ TEST_F(ShadowGlowFrames, AFixedFunctionFloorIsDarkenedAllOver) {
     renderer->EndFrame();
 }
 
-// The skinning hooks as the application installs them: the controller skins on the CPU while
-// active, and hands its bones to the vertex programs.
-void SwitchSkinning(Controller* controller, bool onCpu) {
-    controller->SetActive(onCpu);
-}
-
-bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
-    auto* skin = DynamicCast<SkinController>(controller);
-    if (!skin) return false;
-    data.bindPositions = skin->GetBindVertices();
-    data.weights = skin->GetWeights();
-    data.indices = skin->GetBoneIndices();
-    data.bones = skin->GetBoneMatrices();
-    data.boneCount = skin->GetBoneCount();
-    return true;
-}
-
 TEST_F(ShadowGlowFrames, ASkinnedFloorIsDarkenedThroughTheSkinnedProgram) {
     GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchSkinning);
     EffectConstants::SetSkinDataSource(&SkinDataOf);

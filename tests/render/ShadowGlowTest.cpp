@@ -7,7 +7,6 @@
 #include "core/Stream.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "media/image/Image.h"
 #include "render/ColorEffect.h"
 #include "render/CustomGlowPostRenderEffect.h"
@@ -34,8 +33,10 @@ namespace nuv {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Loaded;
 using test::LogRecorder;
 using test::RecordingRenderer;
+using test::Saved;
 
 constexpr int kNone = RendererCaps::kLevelNone;
 
@@ -48,7 +49,6 @@ struct Device {
         *out = renderer;
         return 0;
     }
-    static int Zero() { return 0; }
     Device(int vertexLevel, int pixelLevel, bool shadowMaps) {
         caps = RendererCaps();
         caps.shadingLanguage = RendererCaps::kLanguageGlsl;
@@ -56,31 +56,11 @@ struct Device {
         caps.pixelLevel = pixelLevel;
         caps.textureUnits = 8;
         caps.shadowMaps = shadowMaps ? 1 : 0;
-        Pointer<StaticModule> module(new StaticModule("ShadowGlowRenderer"));
-        module->AddFunction("Initialize", &Zero);
-        module->AddFunction("Shutdown", &Zero);
-        module->AddFunction("CreateRenderer", &Create);
-        ModuleManager::RegisterModule(module.Get());
-        EXPECT_EQ(ModuleManager::CreateRenderer("ShadowGlowRenderer"), 0);
+        EXPECT_EQ(test::UseTestRenderer("ShadowGlowRenderer", &Create), 0);
     }
     ~Device() { ModuleManager::DestroyRenderer(); }
     RecordingRenderer& Get() { return *static_cast<RecordingRenderer*>(ModuleManager::GetRenderer()); }
 };
-
-Bytes Saved(Object* object) {
-    Stream stream(0, 4096);
-    EXPECT_EQ(stream.WriteObject(object), 0);
-    return Bytes(stream.GetData(), stream.GetData() + stream.GetPosition());
-}
-
-Pointer<Object> Loaded(const Bytes& bytes, int* status = nullptr) {
-    Stream stream(0, 4096);
-    stream.Assign(bytes.data(), int(bytes.size()));
-    Object* object = nullptr;
-    const int result = stream.ReadObject(object);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? object : nullptr);
-}
 
 // A square of side 2 at height y, facing up, with a colour effect.
 Pointer<Triangles> Square(const String& name, float y) {

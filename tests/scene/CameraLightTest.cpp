@@ -18,22 +18,9 @@
 namespace nuv {
 namespace {
 
+using test::Loaded;
 using test::LogRecorder;
-
-std::vector<uint8_t> Saved(Object& object) {
-    Stream s(0, 1024);
-    EXPECT_EQ(s.WriteObject(&object), 0);
-    return std::vector<uint8_t>(s.GetData(), s.GetData() + s.GetPosition());
-}
-
-Pointer<Object> Loaded(const std::vector<uint8_t>& bytes, int* status = nullptr) {
-    Stream s(0, 1024);
-    s.Assign(bytes.data(), int(bytes.size()));
-    Object* out = nullptr;
-    const int result = s.ReadObject(out);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? out : nullptr);
-}
+using test::Saved;
 
 // Signed distances of p to the six planes, in plane order.
 std::vector<float> Distances(const Camera& camera, const Vector3& p) {

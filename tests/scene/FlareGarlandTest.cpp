@@ -9,7 +9,6 @@
 #include "core/Vector3Buffer.h"
 #include "core/Vector4.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "render/Pass.h"
 #include "render/RenderStateBlock.h"
 #include "render/SpriteEffect.h"
@@ -32,6 +31,9 @@
 
 namespace nuv {
 namespace {
+
+using test::Loaded;
+using test::Saved;
 
 // Keeps the primitive counts and the matrices in force at each draw without indices.
 class MatrixRenderer : public test::RecordingRenderer {
@@ -59,16 +61,10 @@ struct CurrentRenderer {
         *out = renderer;
         return 0;
     }
-    static int Zero() { return 0; }
     explicit CurrentRenderer(bool sprites, int units = 4) {
         pointSprites = sprites;
         textureUnits = units;
-        Pointer<StaticModule> module(new StaticModule("FlareTestRenderer"));
-        module->AddFunction("Initialize", &Zero);
-        module->AddFunction("Shutdown", &Zero);
-        module->AddFunction("CreateRenderer", &Create);
-        ModuleManager::RegisterModule(module.Get());
-        EXPECT_EQ(ModuleManager::CreateRenderer("FlareTestRenderer"), 0);
+        EXPECT_EQ(test::UseTestRenderer("FlareTestRenderer", &Create), 0);
         camera = new Camera;
         Get().SetCamera(camera.Get());
     }
@@ -76,21 +72,6 @@ struct CurrentRenderer {
     MatrixRenderer& Get() const { return *static_cast<MatrixRenderer*>(ModuleManager::GetRenderer()); }
     Pointer<Camera> camera;
 };
-
-std::vector<uint8_t> Saved(Object* object) {
-    Stream stream(0, 1024);
-    EXPECT_EQ(stream.WriteObject(object), 0);
-    return std::vector<uint8_t>(stream.GetData(), stream.GetData() + stream.GetPosition());
-}
-
-template <class T>
-Pointer<T> Loaded(const std::vector<uint8_t>& bytes) {
-    Stream stream(0, 1024);
-    stream.Assign(bytes.data(), int(bytes.size()));
-    Object* object = nullptr;
-    if (stream.ReadObject(object) != 0) return Pointer<T>();
-    return Pointer<T>(DynamicCast<T>(object));
-}
 
 bool Contains(const std::vector<uint8_t>& bytes, const char* text) {
     const size_t n = std::strlen(text);

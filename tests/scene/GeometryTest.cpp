@@ -77,7 +77,9 @@ NUV_IMPLEMENT_OBJECT(ProbeEffect, GeometryNodeEffect)
 
 namespace {
 
+using test::Loaded;
 using test::LogRecorder;
+using test::Saved;
 
 // Writes down the device calls a geometry's drawing makes.
 class ProbeRenderer : public Renderer {
@@ -134,21 +136,6 @@ public:
 protected:
     void ShowMessageBox(const char*) override {}
 };
-
-std::vector<uint8_t> Saved(Object& object) {
-    Stream s(0, 1024);
-    EXPECT_EQ(s.WriteObject(&object), 0);
-    return std::vector<uint8_t>(s.GetData(), s.GetData() + s.GetPosition());
-}
-
-Pointer<Object> Loaded(const std::vector<uint8_t>& bytes, int* status = nullptr) {
-    Stream s(0, 1024);
-    s.Assign(bytes.data(), int(bytes.size()));
-    Object* out = nullptr;
-    const int result = s.ReadObject(out);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? out : nullptr);
-}
 
 Pointer<Vector3Buffer> Positions(std::vector<Vector3> points) {
     Pointer<Vector3Buffer> buffer(new Vector3Buffer(int(points.size())));

@@ -11,7 +11,6 @@
 #include "core/Vector2Buffer.h"
 #include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "render/ColorEffect.h"
 #include "render/SpriteEffect.h"
 #include "scene/Camera.h"
@@ -37,6 +36,9 @@
 
 namespace nuv {
 namespace {
+
+using test::Loaded;
+using test::Saved;
 
 // A recording renderer that also keeps the primitive counts drawn without indices.
 class CountingRenderer : public test::RecordingRenderer {
@@ -68,34 +70,13 @@ struct CurrentRenderer {
         *out = renderer;
         return 0;
     }
-    static int Zero() { return 0; }
     explicit CurrentRenderer(bool sprites) {
         pointSprites = sprites;
-        Pointer<StaticModule> module(new StaticModule("ParticleTestRenderer"));
-        module->AddFunction("Initialize", &Zero);
-        module->AddFunction("Shutdown", &Zero);
-        module->AddFunction("CreateRenderer", &Create);
-        ModuleManager::RegisterModule(module.Get());
-        EXPECT_EQ(ModuleManager::CreateRenderer("ParticleTestRenderer"), 0);
+        EXPECT_EQ(test::UseTestRenderer("ParticleTestRenderer", &Create), 0);
     }
     ~CurrentRenderer() { ModuleManager::DestroyRenderer(); }
     CountingRenderer& Get() const { return *static_cast<CountingRenderer*>(ModuleManager::GetRenderer()); }
 };
-
-std::vector<uint8_t> Saved(Object* object) {
-    Stream stream(0, 1024);
-    EXPECT_EQ(stream.WriteObject(object), 0);
-    return std::vector<uint8_t>(stream.GetData(), stream.GetData() + stream.GetPosition());
-}
-
-template <class T>
-Pointer<T> Loaded(const std::vector<uint8_t>& bytes) {
-    Stream stream(0, 1024);
-    stream.Assign(bytes.data(), int(bytes.size()));
-    Object* object = nullptr;
-    if (stream.ReadObject(object) != 0) return Pointer<T>();
-    return Pointer<T>(DynamicCast<T>(object));
-}
 
 bool Contains(const std::vector<uint8_t>& bytes, const char* text) {
     const size_t n = std::strlen(text);

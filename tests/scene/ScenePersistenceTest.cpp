@@ -17,23 +17,9 @@ namespace nuv {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Loaded;
 using test::LogRecorder;
-
-Bytes Saved(Object* object) {
-    Stream stream(0, 1024);
-    EXPECT_EQ(stream.WriteObject(object), 0);
-    return Bytes(stream.GetData(), stream.GetData() + stream.GetPosition());
-}
-
-// The loaded object, kept alive after the stream goes; null on failure.
-Pointer<Object> Loaded(const Bytes& bytes, int* status = nullptr) {
-    Stream stream(0, 1024);
-    stream.Assign(bytes.data(), int(bytes.size()));
-    Object* object = nullptr;
-    const int result = stream.ReadObject(object);
-    if (status) *status = result;
-    return Pointer<Object>(result == 0 ? object : nullptr);
-}
+using test::Saved;
 
 // Little-endian file bytes spelled out field by field.
 struct ByteWriter {

@@ -3,6 +3,7 @@
 #include "../animation/AnimationTestSupport.h"
 #include "../core/TestSupport.h"
 #include "OggSynth.h"
+#include "SoundTestSupport.h"
 #include "animation/BoolAnimation.h"
 #include "media/FileManager.h"
 #include "media/Folder.h"
@@ -27,6 +28,7 @@ namespace nuv {
 namespace {
 
 using test::RoundTrip;
+using test::Switch;
 
 // A folder of sound files in the media for the life of a test.
 class SoundNodes : public ::testing::Test {
@@ -258,23 +260,6 @@ TEST_F(SoundNodes, SoundNode2WithAnIntervalThatIsNotPositiveStillEndsItsUpdate) 
         node->UpdateTree(10.0, false);
         EXPECT_NE(node->GetCurrentStream(), 0u);
     }
-}
-
-// A controller on a node, playing one track of on/off keys over a one-second period.
-Pointer<SoundNodeAnimationController> Switch(Node& node, std::initializer_list<std::pair<double, bool>> keys) {
-    Pointer<SoundNodeAnimation> track(new SoundNodeAnimation());
-    for (const auto& [time, on] : keys) {
-        auto* key = new BoolAnimationKey();
-        key->time = time;
-        key->value = on;
-        track->AppendKey(key);
-    }
-    Pointer<SoundNodeAnimationController> controller(new SoundNodeAnimationController());
-    controller->AddAnimation(track.Get());
-    controller->AddFrame(track.Get(), 0.0, 1.0);
-    controller->SetPeriod(1.0);
-    node.AddController(controller.Get());
-    return controller;
 }
 
 TEST_F(SoundNodes, AnOnOffTrackStopsAndRestartsItsNode) {

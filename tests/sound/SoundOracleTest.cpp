@@ -2,11 +2,11 @@
 // measured per channel (and once by sox as an outside witness).
 #include "../render/RecordingRenderer.h"
 #include "OggSynth.h"
+#include "SoundTestSupport.h"
 #include "WavFile.h"
 #include "animation/BoolAnimation.h"
 #include "media/MemoryFile.h"
 #include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "scene/Camera.h"
 #include "sound/SoundManager.h"
 #include "sound/SoundNode.h"
@@ -267,22 +267,12 @@ TEST_F(Recording, SoxMeasuresTheSameChannelLevels) {
     EXPECT_GT(wav.Rms(0, 0.0, 10.0), 1.5 * wav.Rms(1, 0.0, 10.0));
 }
 
-int CreateRecordingRenderer(Renderer** out) {
-    *out = new test::RecordingRenderer();
-    return 0;
-}
-
 // Sound nodes heard through a renderer with a current camera.
 class NodeRecording : public Recording {
 protected:
     void SetUp() override {
         Recording::SetUp();
-        if (!ModuleManager::FindModule("Recording")) {
-            Pointer<StaticModule> module(new StaticModule("Recording"));
-            module->AddFunction("CreateRenderer", &CreateRecordingRenderer);
-            ASSERT_EQ(ModuleManager::RegisterModule(module.Get()), 0);
-        }
-        ASSERT_EQ(ModuleManager::CreateRenderer("Recording"), 0);
+        ASSERT_EQ(test::UseRecordingRenderer(), 0);
         camera_ = new Camera();
         ModuleManager::GetRenderer()->SetCamera(camera_.Get());
     }
@@ -361,27 +351,12 @@ std::vector<uint8_t> Click() {
     return test::EncodeOgg(samples, 1, 44100);
 }
 
-void SwitchAlong(SoundNode& node, std::initializer_list<std::pair<double, bool>> keys, double period) {
-    Pointer<SoundNodeAnimation> track(new SoundNodeAnimation());
-    for (const auto& [time, on] : keys) {
-        auto* key = new BoolAnimationKey();
-        key->time = time;
-        key->value = on;
-        track->AppendKey(key);
-    }
-    Pointer<SoundNodeAnimationController> controller(new SoundNodeAnimationController());
-    controller->AddAnimation(track.Get());
-    controller->AddFrame(track.Get(), 0.0, 1.0);
-    controller->SetPeriod(period);
-    node.AddController(controller.Get());
-}
-
 TEST_F(NodeRecording, AnOnTrackStartsItsSoundOnceAndAnOnOffOnTrackTwice) {
     Pointer<File> file(Sound("click.ogg", Click()));
     Pointer<SoundNode> steady(new SoundNode());
     ASSERT_EQ(steady->LoadSound(file.Get(), false), 0);
     steady->SetPlaying(false);
-    SwitchAlong(*steady, {{0.0, true}, {0.5, true}}, 1.0);
+    test::Switch(*steady, {{0.0, true}, {0.5, true}}, 1.0);
     Frames(*steady, 1.2);
     SoundManager::ChannelStop(steady->GetStream());
     steady->SetPlaying(false);
@@ -390,7 +365,7 @@ TEST_F(NodeRecording, AnOnTrackStartsItsSoundOnceAndAnOnOffOnTrackTwice) {
 
     Pointer<SoundNode> blinking(new SoundNode());
     ASSERT_EQ(blinking->LoadSound(file.Get(), false), 0);
-    SwitchAlong(*blinking, {{0.0, true}, {0.5, false}}, 0.8);
+    test::Switch(*blinking, {{0.0, true}, {0.5, false}}, 0.8);
     Frames(*blinking, 1.2);
 
     test::WavFile wav;
