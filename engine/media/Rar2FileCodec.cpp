@@ -1,13 +1,11 @@
 #include "media/Rar2FileCodec.h"
 
-#include "core/Engine.h"
 #include "core/Log.h"
 #include "core/Status.h"
+#include "media/CodecModule.h"
 #include "media/File.h"
 #include "media/Folder.h"
 #include "media/MemoryFile.h"
-#include "media/ModuleManager.h"
-#include "media/StaticModule.h"
 #include "media/rar/Rar2Archive.h"
 
 #include <new>
@@ -17,32 +15,7 @@ namespace nuv {
 
 namespace {
 
-int InitializeModule() {
-    return kStatusOk;
-}
-
-int ShutdownModule() {
-    return kStatusOk;
-}
-
-int CreateCodec(Codec** out) {
-    if (!out) return kStatusFailed;
-    *out = new (std::nothrow) Rar2FileCodec;
-    return *out ? kStatusOk : kStatusNoMemory;
-}
-
-int RegisterModule() {
-    Pointer<StaticModule> module = new (std::nothrow) StaticModule(Rar2FileCodec::kName);
-    if (!module || !module->AddFunction("Initialize", &InitializeModule) ||
-        !module->AddFunction("Shutdown", &ShutdownModule) || !module->AddFunction("CreateCodec", &CreateCodec))
-        return kStatusFailed;
-    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
-}
-
-struct Registration {
-    Registration() { AddPostInitFunction(&RegisterModule); }
-};
-const Registration gRegistration;
+const detail::CodecModule<Rar2FileCodec> gModule;
 
 // The entry's name splits at its last separator into the parent path and the leaf. Archives
 // use "\"; "/" counts too, since the tree treats both alike when it resolves paths.

@@ -1,7 +1,11 @@
 #include "media/StaticModule.h"
 
 #include "core/Log.h"
+#include "core/Pointer.h"
 #include "core/Status.h"
+#include "media/ModuleManager.h"
+
+#include <new>
 
 namespace nuv {
 
@@ -25,6 +29,15 @@ int StaticModule::GetSymbol(ModuleSymbol* out, const String& symbol) {
     }
     *out = *found;
     return kStatusOk;
+}
+
+int StaticModule::RegisterSymbols(const String& name, int (*initialize)(), int (*shutdown)(), const String& symbol,
+                                  ModuleSymbol function) {
+    Pointer<StaticModule> module = new (std::nothrow) StaticModule(name);
+    if (!module || !module->AddFunction("Initialize", initialize) || !module->AddFunction("Shutdown", shutdown) ||
+        !module->AddSymbol(symbol, function))
+        return kStatusFailed;
+    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
 }
 
 } // namespace nuv

@@ -20,7 +20,18 @@ public:
 
     int GetSymbol(ModuleSymbol* out, const String& symbol) override;
 
+    // Registers a built-in module of this name with the module manager: "Initialize" and
+    // "Shutdown", and function under symbol. kStatusOk; kStatusFailed when memory runs out or the
+    // name is taken.
+    template <class F>
+    static int Register(const String& name, int (*initialize)(), int (*shutdown)(), const String& symbol, F function) {
+        return RegisterSymbols(name, initialize, shutdown, symbol, reinterpret_cast<ModuleSymbol>(function));
+    }
+
 private:
+    static int RegisterSymbols(const String& name, int (*initialize)(), int (*shutdown)(), const String& symbol,
+                               ModuleSymbol function);
+
     HashMap<String, ModuleSymbol> symbols_;
 };
 

@@ -1,44 +1,15 @@
 #include "media/StrSceneCodec.h"
 
-#include "core/Engine.h"
 #include "core/SceneFile.h"
 #include "core/Status.h"
+#include "media/CodecModule.h"
 #include "media/File.h"
-#include "media/ModuleManager.h"
-#include "media/StaticModule.h"
-
-#include <new>
 
 namespace nuv {
 
 namespace {
 
-int InitializeModule() {
-    return kStatusOk;
-}
-
-int ShutdownModule() {
-    return kStatusOk;
-}
-
-int CreateCodec(Codec** out) {
-    if (!out) return kStatusFailed;
-    *out = new (std::nothrow) StrSceneCodec;
-    return *out ? kStatusOk : kStatusNoMemory;
-}
-
-int RegisterModule() {
-    Pointer<StaticModule> module = new (std::nothrow) StaticModule(StrSceneCodec::kName);
-    if (!module || !module->AddFunction("Initialize", &InitializeModule) ||
-        !module->AddFunction("Shutdown", &ShutdownModule) || !module->AddFunction("CreateCodec", &CreateCodec))
-        return kStatusFailed;
-    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
-}
-
-struct Registration {
-    Registration() { AddPostInitFunction(&RegisterModule); }
-};
-const Registration gRegistration;
+const detail::CodecModule<StrSceneCodec> gModule;
 
 } // namespace
 

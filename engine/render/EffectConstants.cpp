@@ -1,13 +1,17 @@
 #include "render/EffectConstants.h"
 
+#include "core/IntBuffer.h"
 #include "core/Status.h"
+#include "core/Vector3Buffer.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/Renderer.h"
 #include "render/Shader.h"
 #include "scene/Camera.h"
 #include "scene/GeometryNode.h"
+#include "scene/Triangles.h"
 
 #include <algorithm>
+#include <new>
 
 namespace nuv {
 
@@ -108,6 +112,21 @@ Vector3 EffectConstants::ToObjectSpace(const GeometryNodeEffect& effect, const V
     Matrix4 inverse;
     if (World(effect).Inverse(inverse) != kStatusOk) return point;
     return inverse.TransformPoint(point);
+}
+
+Pointer<Triangles> EffectConstants::MakeScreenQuad() {
+    Pointer<Triangles> quad = new (std::nothrow) Triangles();
+    Pointer<Vector3Buffer> corners = new (std::nothrow) Vector3Buffer(6);
+    Pointer<IntBuffer> indices = new (std::nothrow) IntBuffer(6);
+    if (!quad || !corners || !indices || !corners->GetElements() || !indices->GetElements()) return quad;
+    const Vector3 positions[6] = {{-1, 1, 0}, {1, 1, 0}, {-1, -1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
+    for (int i = 0; i < 6; ++i) {
+        corners->GetElements()[i] = positions[i];
+        indices->GetElements()[i] = i;
+    }
+    quad->SetVertices(corners.Get());
+    quad->SetIndices(indices.Get());
+    return quad;
 }
 
 } // namespace nuv

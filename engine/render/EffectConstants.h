@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Matrix4.h"
+#include "core/Pointer.h"
 #include "core/Vector3.h"
 #include "core/Vector4.h"
 #include "render/programs/ShaderPrograms.h"
@@ -12,6 +13,7 @@ class Controller;
 class GeometryNodeEffect;
 class Renderer;
 class Shader;
+class Triangles;
 class Vector4Buffer;
 
 // What the geometry effects' passes share: the camera's matrices (the mirrored ones while a
@@ -66,6 +68,9 @@ public:
     static void SelectText(Shader* shader, const Renderer* renderer, ShaderPrograms::Program program);
     // Point x matrix with w = 1, and the inverse of the world transform applied to a point.
     static Vector3 ToObjectSpace(const GeometryNodeEffect& effect, const Vector3& point);
+    // The clip-space corners of the screen as two triangles: six positions and the indices 0..5.
+    // Without memory for its buffers the node has none.
+    static Pointer<Triangles> MakeScreenQuad();
 };
 
 } // namespace nuv

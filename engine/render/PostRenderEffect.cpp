@@ -2,13 +2,12 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
-#include "core/IntBuffer.h"
 #include "core/Stream.h"
 #include "core/Vector2.h"
-#include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "render/CapsTechnique.h"
+#include "render/EffectConstants.h"
 #include "render/Pass.h"
 #include "render/Renderer.h"
 #include "render/Texture.h"
@@ -76,18 +75,7 @@ PostRenderEffect::PostRenderEffect(NoTechniques) {
 PostRenderEffect::~PostRenderEffect() = default;
 
 void PostRenderEffect::MakeQuad() {
-    // The clip-space corners of the screen as two triangles.
-    screenQuad_ = new (std::nothrow) Triangles();
-    Pointer<Vector3Buffer> corners = new (std::nothrow) Vector3Buffer(6);
-    Pointer<IntBuffer> indices = new (std::nothrow) IntBuffer(6);
-    if (!screenQuad_ || !corners || !indices || !corners->GetElements() || !indices->GetElements()) return;
-    const Vector3 quad[6] = {{-1, 1, 0}, {1, 1, 0}, {-1, -1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
-    for (int i = 0; i < 6; ++i) {
-        corners->GetElements()[i] = quad[i];
-        indices->GetElements()[i] = i;
-    }
-    screenQuad_->SetVertices(corners.Get());
-    screenQuad_->SetIndices(indices.Get());
+    screenQuad_ = EffectConstants::MakeScreenQuad();
 }
 
 bool PostRenderEffect::IsLetterboxActive() {

@@ -2,11 +2,9 @@
 
 #include "core/FieldReader.h"
 #include "core/FieldWriter.h"
-#include "core/IntBuffer.h"
 #include "core/LinkVisitor.h"
 #include "core/Log.h"
 #include "core/Stream.h"
-#include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "render/CapsTechnique.h"
@@ -192,18 +190,7 @@ ShadowmapEffect::ShadowmapEffect() {
     camera_ = new (std::nothrow) Camera();
 
     // Six positions and the indices 0..5: enough to close a pass's recording.
-    screenQuad_ = new (std::nothrow) Triangles();
-    Pointer<Vector3Buffer> corners = new (std::nothrow) Vector3Buffer(6);
-    Pointer<IntBuffer> indices = new (std::nothrow) IntBuffer(6);
-    if (screenQuad_ && corners && indices && corners->GetElements() && indices->GetElements()) {
-        const Vector3 quad[6] = {{-1, 1, 0}, {1, 1, 0}, {-1, -1, 0}, {1, 1, 0}, {1, -1, 0}, {-1, -1, 0}};
-        for (int i = 0; i < 6; ++i) {
-            corners->GetElements()[i] = quad[i];
-            indices->GetElements()[i] = i;
-        }
-        screenQuad_->SetVertices(corners.Get());
-        screenQuad_->SetIndices(indices.Get());
-    }
+    screenQuad_ = EffectConstants::MakeScreenQuad();
 
     // The map's picture has no pixels: the device only draws depth into it.
     Pointer<Texture> map = new (std::nothrow) Texture();

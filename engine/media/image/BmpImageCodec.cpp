@@ -10,7 +10,7 @@ namespace nuv {
 
 namespace {
 
-const detail::ImageCodecModule<BmpImageCodec> gModule;
+const detail::CodecModule<BmpImageCodec> gModule;
 
 constexpr int kFileHeaderSize = 14;
 constexpr int kInfoHeaderSize = 40;

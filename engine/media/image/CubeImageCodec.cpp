@@ -11,7 +11,7 @@ namespace nuv {
 
 namespace {
 
-const detail::ImageCodecModule<CubeImageCodec> gModule;
+const detail::CodecModule<CubeImageCodec> gModule;
 
 } // namespace
 

@@ -41,33 +41,4 @@ protected:
 
 } // namespace nuv
 
-#include "core/Engine.h"
-#include "media/ModuleManager.h"
-#include "media/StaticModule.h"
-
-#include <new>
-
-namespace nuv::detail {
-
-// The static module of a built-in image codec, registered after the managers have started:
-// "Initialize" and "Shutdown" that always succeed and "CreateCodec" making a C.
-template <class C>
-struct ImageCodecModule {
-    static int Initialize() { return kStatusOk; }
-    static int Shutdown() { return kStatusOk; }
-    static int CreateCodec(Codec** out) {
-        if (!out) return kStatusFailed;
-        *out = new (std::nothrow) C;
-        return *out ? kStatusOk : kStatusNoMemory;
-    }
-    static int Register() {
-        Pointer<StaticModule> module = new (std::nothrow) StaticModule(C::kName);
-        if (!module || !module->AddFunction("Initialize", &Initialize) ||
-            !module->AddFunction("Shutdown", &Shutdown) || !module->AddFunction("CreateCodec", &CreateCodec))
-            return kStatusFailed;
-        return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
-    }
-    ImageCodecModule() { AddPostInitFunction(&Register); }
-};
-
-} // namespace nuv::detail
+#include "media/CodecModule.h"

@@ -17,7 +17,7 @@ namespace nuv {
 
 namespace {
 
-const detail::ImageCodecModule<JpgImageCodec> gModule;
+const detail::CodecModule<JpgImageCodec> gModule;
 
 // Library errors come back here by longjmp instead of ending the process. Everything the
 // decoder or encoder changes after setjmp lives in these structures, never in locals of the

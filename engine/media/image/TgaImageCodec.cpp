@@ -11,7 +11,7 @@ namespace nuv {
 
 namespace {
 
-const detail::ImageCodecModule<TgaImageCodec> gModule;
+const detail::CodecModule<TgaImageCodec> gModule;
 
 constexpr int kHeaderSize = 18;
 constexpr int kTypeRaw = 2;

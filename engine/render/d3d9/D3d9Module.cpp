@@ -14,12 +14,8 @@ namespace nuv {
 namespace {
 
 int RegisterModule() {
-    Pointer<StaticModule> module = new (std::nothrow) StaticModule(D3d9Module::kName);
-    if (!module || !module->AddFunction("Initialize", &D3d9Module::Initialize) ||
-        !module->AddFunction("Shutdown", &D3d9Module::Shutdown) ||
-        !module->AddFunction("CreateRenderer", &D3d9Module::CreateRenderer))
-        return kStatusFailed;
-    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
+    return StaticModule::Register(D3d9Module::kName, &D3d9Module::Initialize, &D3d9Module::Shutdown, "CreateRenderer",
+                                  &D3d9Module::CreateRenderer);
 }
 
 struct Registration {

@@ -15,12 +15,8 @@ namespace nuv {
 namespace {
 
 int RegisterModule() {
-    Pointer<StaticModule> module = new (std::nothrow) StaticModule(GlModule::kName);
-    if (!module || !module->AddFunction("Initialize", &GlModule::Initialize) ||
-        !module->AddFunction("Shutdown", &GlModule::Shutdown) ||
-        !module->AddFunction("CreateRenderer", &GlModule::CreateRenderer))
-        return kStatusFailed;
-    return ModuleManager::RegisterModule(module.Get()) == kStatusOk ? kStatusOk : kStatusFailed;
+    return StaticModule::Register(GlModule::kName, &GlModule::Initialize, &GlModule::Shutdown, "CreateRenderer",
+                                  &GlModule::CreateRenderer);
 }
 
 struct Registration {
