@@ -14,7 +14,7 @@ DynamicModule::~DynamicModule() {
 
 int DynamicModule::Load(File* file) {
     if (!file) return kStatusNotFound;
-    if (file->Open(0) != 0) return kStatusFailed;
+    if (file->Open(0) != kStatusOk) return kStatusFailed;
     const int size = file->GetSize();
     const uint8_t* bytes = file->GetData();
     int status = 1;

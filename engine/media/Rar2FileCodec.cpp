@@ -41,7 +41,7 @@ Rar2FileCodec::Rar2FileCodec() : Codec(kName) {
 int Rar2FileCodec::Load(File* file, std::unique_ptr<Folder>& out, const String& password) {
     out.reset();
     if (!file) return kStatusNotFound;
-    if (file->Open(File::kRead) != 0) return kStatusFailed;
+    if (file->Open(File::kRead) != kStatusOk) return kStatusFailed;
 
     // The open file's buffer is the archive; it stays put until Close.
     Rar2Archive archive(file->GetData(), size_t(file->GetSize()));
@@ -78,7 +78,7 @@ int Rar2FileCodec::Load(File* file, std::unique_ptr<Folder>& out, const String& 
             return;
         }
         Pointer<MemoryFile> memoryFile = new (std::nothrow) MemoryFile(leaf);
-        if (!memoryFile || parent->AttachFile(memoryFile.Get()) != 0) return;
+        if (!memoryFile || parent->AttachFile(memoryFile.Get()) != kStatusOk) return;
         if (result == Rar2Result::Ok) {
             memoryFile->SetContent(std::move(bytes));
         } else {
@@ -87,14 +87,14 @@ int Rar2FileCodec::Load(File* file, std::unique_ptr<Folder>& out, const String& 
         }
         memoryFile->SetCodec(this);
     });
-    if (file->Close() != 0) return kStatusFailed;
+    if (file->Close() != kStatusOk) return kStatusFailed;
     out = std::move(root);
     return kStatusOk;
 }
 
 int Rar2FileCodec::Save(File* file, Folder*) {
-    if (!file || file->Open(File::kWrite) != 0) return kStatusFailed;
-    return file->Close() == 0 ? kStatusOk : kStatusFailed;
+    if (!file || file->Open(File::kWrite) != kStatusOk) return kStatusFailed;
+    return file->Close() == kStatusOk ? kStatusOk : kStatusFailed;
 }
 
 } // namespace nuv

@@ -22,7 +22,7 @@ StrSceneCodec::StrSceneCodec() : Codec(kName) {
 int StrSceneCodec::Load(File* file, Pointer<Object>& out) {
     out.Reset();
     if (!file) return kStatusNotFound;
-    if (file->Open(File::kRead) != 0) return kStatusFailed;
+    if (file->Open(File::kRead) != kStatusOk) return kStatusFailed;
     // The root is counted before Close clears the stream's map of the objects it read.
     Pointer<Object> root;
     const int status = SceneFile::Read(*file, root);
@@ -34,7 +34,7 @@ int StrSceneCodec::Load(File* file, Pointer<Object>& out) {
 
 int StrSceneCodec::Save(File* file, Object* root) {
     if (!file || !root) return kStatusFailed;
-    if (file->Open(File::kWrite) != 0) return kStatusFailed;
+    if (file->Open(File::kWrite) != kStatusOk) return kStatusFailed;
     const int written = SceneFile::Write(*file, root);
     const int closed = file->Close();
     return written == 0 && closed == 0 ? kStatusOk : kStatusFailed;
