@@ -38,13 +38,15 @@ bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
 }
 
 struct SkinningHooks {
-    SkinningHooks() {
-        GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchCpuSkinning);
-        EffectConstants::SetSkinDataSource(&SkinDataOf);
-    }
+    SkinningHooks() { SkinController::InstallEffectHooks(); }
 } const gSkinningHooks;
 
 } // namespace
+
+void SkinController::InstallEffectHooks() {
+    GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchCpuSkinning);
+    EffectConstants::SetSkinDataSource(&SkinDataOf);
+}
 
 SkinController::SkinController() : bound_(new (std::nothrow) SphereBoundingVolume()) {}
 

@@ -23,6 +23,10 @@ class SkinController : public Controller {
 public:
     SkinController();
 
+    // Puts the effects' two skinning hooks (CPU skinning switch, bone data for vertex programs)
+    // back on the skin controller; done once at start-up, and by whoever replaced them.
+    static void InstallEffectHooks();
+
     // Persisted: the Controller fields, bone count, bone links, bind transforms, then the links to
     // weights, indices, bind vertices, bind normals and bind tangents.
     int Save(Stream& stream) override;

@@ -26,23 +26,6 @@ class BaseTexture;
 class VertexShader;
 class PixelShader;
 
-// The skinning hooks as the application installs them: the controller skins on the CPU while
-// active, and hands its bones to the vertex programs.
-inline void SwitchSkinning(Controller* controller, bool onCpu) {
-    controller->SetActive(onCpu);
-}
-
-inline bool SkinDataOf(Controller* controller, EffectConstants::SkinData& data) {
-    auto* skin = DynamicCast<SkinController>(controller);
-    if (!skin) return false;
-    data.bindPositions = skin->GetBindVertices();
-    data.weights = skin->GetWeights();
-    data.indices = skin->GetBoneIndices();
-    data.bones = skin->GetBoneMatrices();
-    data.boneCount = skin->GetBoneCount();
-    return true;
-}
-
 // Binds the current geometry's streams, its textures and shaders, and clip-space matrices.
 class QuadPass : public GeometryNodeEffectPass {
     NUV_DECLARE_OBJECT

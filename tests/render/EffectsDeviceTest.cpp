@@ -332,8 +332,7 @@ bool WithinAPixel(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, 
 }
 
 TEST_F(EffectFrames, SkinningInTheVertexProgramMatchesSkinningOnTheCpu) {
-    GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchSkinning);
-    EffectConstants::SetSkinDataSource(&SkinDataOf);
+    SkinController::InstallEffectHooks();
     Pointer<Node> a(new Node), b(new Node);
     a->GetLocalTransform().SetTranslation(Vector3(0.3f, 0.2f, 0.0f));
     b->GetLocalTransform().SetRotation(Quaternion(0.0f, 0.0f, 0.258819f, 0.9659258f));

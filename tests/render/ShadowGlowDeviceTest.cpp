@@ -193,8 +193,7 @@ TEST_F(ShadowGlowFrames, AFixedFunctionFloorIsDarkenedAllOver) {
 }
 
 TEST_F(ShadowGlowFrames, ASkinnedFloorIsDarkenedThroughTheSkinnedProgram) {
-    GeometryNodeEffect::SetCpuSkinningSwitch(&SwitchSkinning);
-    EffectConstants::SetSkinDataSource(&SkinDataOf);
+    SkinController::InstallEffectHooks();
     ShadowScene scene = MakeShadowScene();
     // One bone, lifted by half a unit: the floor is drawn (and darkened) at y = -0.5.
     Pointer<Node> bone(new Node);
