@@ -1,5 +1,5 @@
 // Loaded into the screensaver with LD_PRELOAD by bench/frame_rate.sh: writes one line per buffer
-// swap ("swap SECONDS") and one per sleep of the main thread ("sleep FROM TO"), wall-clock
+// swap ("swap SECONDS CALLED": when the swap returned, and when it was called) and one per sleep of the main thread ("sleep FROM TO"), wall-clock
 // seconds, into the file SWAP_CLOCK_FILE names. The frames are counted from outside the program,
 // where the picture leaves it; the sleeps let the start-up be told apart from its fixed waits.
 struct SDL_Window;
@@ -62,10 +62,20 @@ extern "C" {
 
 void SDL_GL_SwapWindow(SDL_Window* window) {
     static auto next = Next<void (*)(SDL_Window*)>("SDL_GL_SwapWindow");
+    const double called = Now();
     next(window);
-    char line[64];
-    std::snprintf(line, sizeof line, "swap %.6f\n", Now());
+    char line[96];
+    std::snprintf(line, sizeof line, "swap %.6f %.6f\n", Now(), called);
     Note(line);
+}
+
+// The engine seeds its random numbers from the clock, and they pick the camera shots. With
+// SWAP_CLOCK_SEED set every run gets that seed instead: runs with the same seed see the same
+// shots in the same order, so their frame rates compare like with like.
+void srand(unsigned seed) {
+    static auto next = Next<void (*)(unsigned)>("srand");
+    if (const char* fixed = std::getenv("SWAP_CLOCK_SEED")) seed = unsigned(std::strtoul(fixed, nullptr, 10));
+    next(seed);
 }
 
 int clock_nanosleep(clockid_t clock, int flags, const timespec* request, timespec* remain) {

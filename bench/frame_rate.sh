@@ -3,11 +3,14 @@
 # display, Xvfb with Mesa's software rasteriser), counted from outside the program: a preloaded
 # library (bench/SwapClock.cpp) notes the time of every buffer swap. Configurations take turns,
 # round by round, so that a loaded machine slows all of them alike: every option on, each of
-# reflections, shadows, snow and shine off in turn, every option off. Each run skips SKIP seconds
+# reflections, shadows, snow and shine off in turn, every option off. The camera shots follow
+# the program's random numbers: every run of round N starts them from seed N, so within a round
+# all configurations see the same shots, and the rounds see different ones. Each run skips SKIP seconds
 # after its first frame of the scene, then counts frames for SECONDS. Prints per configuration the
 # median frames/s (and the rounds' lowest and highest), the start-up, the process's CPU time per
-# frame (all its threads; on a shared, busy machine a steadier measure of the work than frames/s)
-# and the frame-time ratio all-on / all-off.
+# frame (all its threads; on a shared, busy machine a steadier measure of the work than frames/s),
+# the time per frame the program waited inside the buffer swap, and the frame-time ratio
+# all-on / all-off.
 #   Start-up: from exec to the swap of the first frame of the scene (the second swap: the first
 #   shows the loading screen), and the same without the time the program's main thread slept in
 #   between (its fixed pause after caching the textures).
@@ -59,11 +62,11 @@ mkdir -p "$HOME"
 
 # One run: prints "FPS STARTUP STARTUP_WITHOUT_SLEEP".
 run_one() {
-    local dir=$1 opts=$2 clock=$work/swaps.txt
+    local dir=$1 opts=$2 round=$3 clock=$work/swaps.txt
     rm -f "$clock"
     : >"$clock"
     # shellcheck disable=SC2086
-    SWAP_CLOCK_FILE=$clock LD_PRELOAD=$dir/bench/libswap_clock.so \
+    SWAP_CLOCK_FILE=$clock SWAP_CLOCK_SEED=$round LD_PRELOAD=$dir/bench/libswap_clock.so \
         bash -c 'echo "exec $EPOCHREALTIME" >>"$1"; shift; exec "$@"' _ "$clock" \
         "$dir/app/halvane" /s --no-music --no-effects --no-clock --no-fps $opts >/dev/null 2>&1 &
     local pid=$! waited=0
@@ -87,15 +90,18 @@ run_one() {
     wait "$pid" || true
     awk -v tick="$(getconf CLK_TCK)" '
         $1 == "exec" { exec = $2 }
-        $1 == "swap" { swaps[++n] = $2 }
+        $1 == "swap" { swaps[++n] = $2; called[n] = $3 }
         $1 == "sleep" && n == 1 { slept += $3 - $2 }
         $1 == "cpu" { at[++c] = $2; ticks[c] = $3 }
         END {
             scene = swaps[2]; from = at[1]; to = at[2]
-            for (i = 2; i <= n; ++i) if (swaps[i] >= from && swaps[i] <= to) { if (!first) first = swaps[i]; last = swaps[i]; ++count }
+            for (i = 2; i <= n; ++i) if (swaps[i] >= from && swaps[i] <= to) {
+                if (!first) first = swaps[i]
+                last = swaps[i]; ++count; inswap += swaps[i] - called[i]
+            }
             fps = (count > 1) ? (count - 1) / (last - first) : 0
             cpu = (count > 0) ? (ticks[2] - ticks[1]) * 1000.0 / tick / count : 0
-            printf "%.2f %.3f %.3f %.1f\n", fps, scene - exec, scene - exec - slept, cpu
+            printf "%.2f %.3f %.3f %.1f %.1f\n", fps, scene - exec, scene - exec - slept, cpu, (count > 0) ? inswap * 1000 / count : 0
         }' "$clock"
 }
 
@@ -109,13 +115,13 @@ for ((i = 1; i <= rounds; ++i)); do
     for r in "${runs[@]}"; do
         dir=$build
         [[ $r == *@other ]] && dir=$other
-        result=$(run_one "$dir" "${options[${r%@other}]}")
+        result=$(run_one "$dir" "${options[${r%@other}]}" "$i")
         echo "$result" >>"$work/$r.txt"
         echo "round $i/$rounds $r: $result" >&2
     done
 done
 
-printf '%-22s %8s %8s %8s %10s %10s %12s\n' configuration "frames/s" lowest highest "start s" "w/o sleep" "cpu ms/frame"
+printf '%-22s %8s %8s %8s %10s %10s %12s %12s\n' configuration "frames/s" lowest highest "start s" "w/o sleep" "cpu ms/frame" "swap ms"
 declare -A fps cpu
 for r in "${runs[@]}"; do
     fps[$r]=$(cut -d' ' -f1 "$work/$r.txt" | median)
@@ -124,7 +130,8 @@ for r in "${runs[@]}"; do
     start=$(cut -d' ' -f2 "$work/$r.txt" | median)
     bare=$(cut -d' ' -f3 "$work/$r.txt" | median)
     cpu[$r]=$(cut -d' ' -f4 "$work/$r.txt" | median)
-    printf '%-22s %8.2f %8.2f %8.2f %10.3f %10.3f %12.1f\n' "$r" "${fps[$r]}" "$low" "$high" "$start" "$bare" "${cpu[$r]}"
+    swap=$(cut -d' ' -f5 "$work/$r.txt" | median)
+    printf '%-22s %8.2f %8.2f %8.2f %10.3f %10.3f %12.1f %12.1f\n' "$r" "${fps[$r]}" "$low" "$high" "$start" "$bare" "${cpu[$r]}" "$swap"
 done
 echo "(medians of $rounds rounds; frames counted for $seconds s after $skip s; 800 x 600, Xvfb, $(sed -n 's/.*Vendor \[\(.*\)\].*/\1/p' "$XDG_DATA_HOME/Quorvel Studio/NuvLog.txt" 2>/dev/null | tail -n1))"
 for suffix in "" ${other:+@other}; do
