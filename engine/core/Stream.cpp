@@ -290,7 +290,8 @@ int Stream::ReadString(String& value) {
     char* block = new (std::nothrow) char[size_t(count) + 1];
     if (!block) {
         LogWarning("Недостаточно памяти для загрузки строки.");
-        return error_;
+        // The stream fails: read on, the text's bytes would be taken for the fields after it.
+        return Fail(kStatusNoMemory);
     }
     if (Read(block, count) != kStatusOk) {
         delete[] block;
