@@ -148,7 +148,9 @@ int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* paren
     LogInfo("Depth BPP %d", int(depth));
     LogInfo("Stencil BPP %d", int(stencil));
     LogInfo("Samples %d", samples > 1 ? int(samples) : 1);
-    LogInfo("Vendor [%s]", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    const char* rendererName = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    LogInfo("Vendor [%s]", rendererName);
+    blendMipLevels_ = !GlSupport::IsSoftwareRasterizer(rendererName);
     LogInfo("Driver [%s %s]", reinterpret_cast<const char*>(glGetString(GL_VENDOR)),
             reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     ReadCapabilities(*mode);

@@ -394,7 +394,7 @@ void GlRenderer::SetTexture(BaseTexture* texture, int stage) {
         else if (resource->kind == Kind::kVolume) target = GL_TEXTURE_3D;
         glBindTexture(target, resource->name);
         glEnable(target);
-        if (block_) GlStateMapping::ApplySampler(block_->stages[stage], target, resource->mipmapped);
+        if (block_) GlStateMapping::ApplySampler(block_->stages[stage], target, resource->mipmapped, blendMipLevels_);
         if (resource->kind == Kind::kShadowMap) {
             glTexParameteri(target, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_R_TO_TEXTURE);
             glTexParameteri(target, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);

@@ -75,14 +75,16 @@ GLenum GlStateMapping::Address(int32_t mode) {
     return StateTable::Map<RS::kAddressModeCount>(kTable, mode, GLenum(GL_REPEAT));
 }
 
-GLenum GlStateMapping::MinFilter(int32_t filter, bool mipmapped) {
+GLenum GlStateMapping::MinFilter(int32_t filter, bool mipmapped, bool blendLevels) {
     static const GLenum kTable[] = {GL_NEAREST,
                                     GL_LINEAR,
                                     GL_NEAREST_MIPMAP_NEAREST,
                                     GL_NEAREST_MIPMAP_LINEAR,
                                     GL_LINEAR_MIPMAP_NEAREST,
                                     GL_LINEAR_MIPMAP_LINEAR};
-    const GLenum chosen = StateTable::Map<RS::kMinFilterCount>(kTable, filter, GLenum(GL_LINEAR));
+    GLenum chosen = StateTable::Map<RS::kMinFilterCount>(kTable, filter, GLenum(GL_LINEAR));
+    if (!blendLevels && chosen == GL_LINEAR_MIPMAP_LINEAR) chosen = GL_LINEAR_MIPMAP_NEAREST;
+    if (!blendLevels && chosen == GL_NEAREST_MIPMAP_LINEAR) chosen = GL_NEAREST_MIPMAP_NEAREST;
     if (mipmapped) return chosen;
     // A texture with one level would be incomplete under a mip-map filter.
     return chosen == GL_NEAREST || chosen == GL_NEAREST_MIPMAP_NEAREST || chosen == GL_NEAREST_MIPMAP_LINEAR
@@ -290,10 +292,11 @@ void GlStateMapping::ApplyStage(const RenderStateBlock::TextureStage& s) {
     }
 }
 
-void GlStateMapping::ApplySampler(const RenderStateBlock::TextureStage& s, GLenum target, bool mipmapped) {
+void GlStateMapping::ApplySampler(const RenderStateBlock::TextureStage& s, GLenum target, bool mipmapped,
+                                  bool blendLevels) {
     static const GLenum kMag[] = {GL_NEAREST, GL_LINEAR};
     glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GLint(StateTable::Map<RS::kMagFilterCount>(kMag, s.magFilter, GLenum(GL_LINEAR))));
-    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GLint(MinFilter(s.minFilter, mipmapped)));
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GLint(MinFilter(s.minFilter, mipmapped, blendLevels)));
     glTexParameteri(target, GL_TEXTURE_WRAP_S, GLint(Address(s.addressU)));
     glTexParameteri(target, GL_TEXTURE_WRAP_T, GLint(Address(s.addressV)));
     glTexParameteri(target, GL_TEXTURE_WRAP_R, GLint(Address(s.addressW)));

@@ -13,7 +13,8 @@ public:
     static GLenum Comparison(int32_t comparison);
     static GLenum StencilOperation(int32_t operation);
     static GLenum Address(int32_t mode);
-    static GLenum MinFilter(int32_t filter, bool mipmapped);
+    // blendLevels false: the filters that blend two mip-map levels read the nearer one only.
+    static GLenum MinFilter(int32_t filter, bool mipmapped, bool blendLevels = true);
     static GLenum Primitive(int primitiveType);
 
     // Everything of the block but the samplers, which belong to the texture objects in GL.
@@ -22,7 +23,8 @@ public:
     // One stage's texture function or combiner and its coordinate generation on the active unit.
     static void ApplyStage(const RenderStateBlock::TextureStage& stage);
     // Filters, addressing and border colour of the texture bound to target on the active unit.
-    static void ApplySampler(const RenderStateBlock::TextureStage& stage, GLenum target, bool mipmapped);
+    static void ApplySampler(const RenderStateBlock::TextureStage& stage, GLenum target, bool mipmapped,
+                             bool blendLevels = true);
 };
 
 } // namespace nuv

@@ -28,6 +28,14 @@ public:
 
     static const char* TrueFalse(bool value) { return value ? "true" : "false"; }
 
+    // Mesa's rasterisers that run on the processor, by the renderer string they report.
+    static bool IsSoftwareRasterizer(const char* renderer) {
+        if (!renderer) return false;
+        for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+            if (std::strstr(renderer, name)) return true;
+        return false;
+    }
+
     static bool IsIdentity(const Matrix4& m) {
         return std::memcmp(m.Data(), Matrix4::Identity().Data(), sizeof(float) * 16) == 0;
     }

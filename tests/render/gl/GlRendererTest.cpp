@@ -9,6 +9,7 @@
 #include "media/image/Image.h"
 #include "media/image/VolumeImage.h"
 #include "render/ColorEffect.h"
+#include "render/gl/GlSupport.h"
 #include "render/CubeTexture.h"
 #include "render/PixelShader.h"
 #include "render/Texture.h"
@@ -286,6 +287,39 @@ TEST_F(GlTexturing, RowsFlippedAndEachTextureFunction) {
             << test.what;
     }
     renderer->EndFrame();
+}
+
+TEST_F(GlTexturing, ASoftwareRasteriserReadsTheNearerMipLevelOnly) {
+    const char* device = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const bool software = GlSupport::IsSoftwareRasterizer(device);
+    EXPECT_TRUE(GlSupport::IsSoftwareRasterizer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_FALSE(GlSupport::IsSoftwareRasterizer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)"));
+    EXPECT_FALSE(GlSupport::IsSoftwareRasterizer(nullptr));
+    const uint8_t texel[3] = {200, 100, 50};
+    // The filter the scene asks for, and the one the texture is given here.
+    const struct {
+        int asked;
+        GLint blended, nearer;
+    } cases[] = {
+        {RenderStateBlock::kMinLinearMipLinear, GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR_MIPMAP_NEAREST},
+        {RenderStateBlock::kMinNearestMipLinear, GL_NEAREST_MIPMAP_LINEAR, GL_NEAREST_MIPMAP_NEAREST},
+        {RenderStateBlock::kMinLinearMipNearest, GL_LINEAR_MIPMAP_NEAREST, GL_LINEAR_MIPMAP_NEAREST},
+        {RenderStateBlock::kMinLinear, GL_LINEAR, GL_LINEAR},
+    };
+    for (const auto& c : cases) {
+        Pointer<Texture> texture = SolidTexture(8, 8, Image::kRgb, texel);
+        Pointer<Triangles> quad = Quad(-1, -1, 1, 1, 0.5f, Color(1, 1, 1, 1));
+        EffectOf(*quad).pass->textures[0] = texture.Get();
+        const int asked = c.asked;
+        EffectOf(*quad).pass->shape = [asked](RenderStateBlock& b) { b.stages[0].minFilter = asked; };
+        Begin();
+        Draw(*quad);
+        EXPECT_TRUE(Near(32, 32, {200, 100, 50}, 8)) << asked;  // drawn, the texture read
+        GLint filter = 0;
+        glActiveTexture(GL_TEXTURE0);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+        EXPECT_EQ(filter, software ? c.nearer : c.blended) << asked << " on " << device;
+    }
 }
 
 TEST_F(GlTexturing, TextureMatrixMovesTwoCoordinatesByItsThirdRow) {
