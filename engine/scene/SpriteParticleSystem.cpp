@@ -18,6 +18,19 @@ namespace nuv {
 
 NUV_IMPLEMENT_OBJECT(SpriteParticleSystem, ParticleSystem)
 
+namespace {
+
+// Whether a sprite of this size round this point reaches into the camera's view.
+bool Inside(const Camera& camera, const Vector3& position, float size) {
+    for (int i = 0; i < Camera::kPlaneCount; ++i) {
+        const Plane& plane = camera.GetPlane(i);
+        if (Dot(plane.normal, position) - plane.distance < -size) return false;
+    }
+    return true;
+}
+
+} // namespace
+
 SpriteParticleSystem::SpriteParticleSystem() {
     Pointer<SpriteEffect> effect = new (std::nothrow) SpriteEffect();
     if (!effect) LogError("Недостаточно памяти для создания эффекта спрайтов.");
@@ -56,6 +69,7 @@ void SpriteParticleSystem::UpdateWorld(double dt) {
             size[live] = p->size;
         }
         primitiveCount_ = live;
+        frameKept_ = false;
         GetPointSizes()->MarkDirty();
         GetColors()->MarkDirty();
         vertices->MarkDirty();
@@ -95,34 +109,49 @@ void SpriteParticleSystem::Draw(Renderer& renderer) {
     // A particle out of the view covers no pixel: only those the camera sees are sent to the
     // device, written again at the front of the buffers (which the update fills with all, for
     // the bound). A snow cloud round the village is mostly out of any one view.
-    const bool points = SpriteGeometry::HasPointSprites();
+    if (SpriteGeometry::HasPointSprites()) {
+        SpriteGeometry::DrawPrimitives(*this, renderer, GatherVisiblePoints(*camera));
+        return;
+    }
     Vector3* position = static_cast<Vector3Buffer*>(GetVertices())->GetElements();
     Color* color = GetColors()->GetElements();
-    float* size = points ? GetPointSizes()->GetElements() : nullptr;
     Vector3 a, b;
-    if (!points) SpriteGeometry::QuadAxes(*camera, a, b);
+    SpriteGeometry::QuadAxes(*camera, a, b);
     int seen = 0;
     for (const Particle* p = GetLiveParticles(); p; p = p->next) {
-        bool inside = true;
-        for (int i = 0; i < Camera::kPlaneCount && inside; ++i) {
-            const Plane& plane = camera->GetPlane(i);
-            inside = Dot(plane.normal, p->position) - plane.distance >= -p->size;
-        }
-        if (!inside) continue;
-        if (points) {
-            position[seen] = p->position;
-            color[seen] = p->color;
-            size[seen] = p->size;
-        } else {
-            SpriteGeometry::WriteQuad(position + 6 * seen, p->position, p->size, a, b);
-            for (int k = 0; k < 6; ++k) color[6 * seen + k] = p->color;
-        }
+        if (!Inside(*camera, p->position, p->size)) continue;
+        SpriteGeometry::WriteQuad(position + 6 * seen, p->position, p->size, a, b);
+        for (int k = 0; k < 6; ++k) color[6 * seen + k] = p->color;
         ++seen;
     }
     GetVertices()->MarkDirty();
     GetColors()->MarkDirty();
-    if (points) GetPointSizes()->MarkDirty();
-    SpriteGeometry::DrawPrimitives(*this, renderer, points ? seen : 2 * seen);
+    SpriteGeometry::DrawPrimitives(*this, renderer, 2 * seen);
+}
+
+int SpriteParticleSystem::GatherVisiblePoints(const Camera& camera) {
+    Vector3* position = static_cast<Vector3Buffer*>(GetVertices())->GetElements();
+    Color* color = GetColors()->GetElements();
+    float* size = GetPointSizes()->GetElements();
+    const size_t count = size_t(primitiveCount_);
+    if (!frameKept_) {
+        framePositions_.assign(position, position + count);
+        frameColors_.assign(color, color + count);
+        frameSizes_.assign(size, size + count);
+        frameKept_ = true;
+    }
+    int seen = 0;
+    for (size_t i = 0; i < count && i < framePositions_.size(); ++i) {
+        if (!Inside(camera, framePositions_[i], frameSizes_[i])) continue;
+        position[seen] = framePositions_[i];
+        color[seen] = frameColors_[i];
+        size[seen] = frameSizes_[i];
+        ++seen;
+    }
+    GetVertices()->MarkDirty();
+    GetColors()->MarkDirty();
+    GetPointSizes()->MarkDirty();
+    return seen;
 }
 
 } // namespace nuv

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "core/Color.h"
+#include "core/Vector3.h"
 #include "scene/ParticleSystem.h"
 
+#include <vector>
+
 namespace nuv {
+
+class Camera;
 
 // Draws every particle as a camera-facing sprite through its own sprite effect: one point
 // sprite where the device has them, otherwise a quad of two triangles.
@@ -26,7 +32,17 @@ public:
     int GetPrimitiveCount() const { return primitiveCount_; }
 
 private:
+    // Culls the point sprites of this frame to the camera into the front of the buffers.
+    int GatherVisiblePoints(const Camera& camera);
+
     int32_t primitiveCount_ = 0;
+    // The points as the update wrote them, kept when the first draw of the frame culls the
+    // buffers: later draws (a mirror's, the scene's) read them here, in one pass over three
+    // arrays instead of a walk over the scattered particle records.
+    std::vector<Vector3> framePositions_;
+    std::vector<Color> frameColors_;
+    std::vector<float> frameSizes_;
+    bool frameKept_ = false;
 };
 
 } // namespace nuv

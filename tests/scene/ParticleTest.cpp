@@ -643,12 +643,13 @@ TEST(SpriteParticleSystem, OnlyParticlesInViewAreDrawn) {
         system->speed = 0.0f;
         system->startSize = system->endSize = 0.1f;
         system->UpdateTree(0.01, true);
-        int live = 0, behind = 0, ahead = 0;
+        int live = 0, behind = 0, ahead = 0, aheadBehind = 0;
         for (const auto* p = system->GetLiveParticles(); p; p = p->next) {
             ++live;
             const Vector3& c = p->position;
             behind += c.z < -1.0f;
             ahead += c.z > 1.0f && std::fabs(c.x) < 0.3f * c.z && std::fabs(c.y) < 0.3f * c.z;
+            aheadBehind += c.z < -1.0f && std::fabs(c.x) < -0.3f * c.z && std::fabs(c.y) < -0.3f * c.z;
         }
         ASSERT_EQ(live, 400);
         ASSERT_GT(behind, 0);
@@ -661,6 +662,22 @@ TEST(SpriteParticleSystem, OnlyParticlesInViewAreDrawn) {
         // What was drawn is at the front of the buffers, and none of it lies behind the eye.
         const Vector3* v = static_cast<Vector3Buffer*>(system->GetVertices())->GetElements();
         for (int i = 0; i < drawn * (points ? 1 : 6); ++i) EXPECT_GT(v[i].z, -1.5f) << i;
+
+        // A second view in the same frame (a mirror's, say), turned round: it finds its own
+        // particles, not those the first view left at the front of the buffers.
+        ASSERT_GT(aheadBehind, 0);
+        camera->GetLocalTransform().SetRotation(Quaternion::FromAxisAngle(Vector3(0.0f, 1.0f, 0.0f), 3.14159265f));
+        camera->UpdateTree(0.0, false);
+        system->CullAndRender(renderer);
+        ASSERT_EQ(renderer.drawn.size(), 2u);
+        const int turned = points ? renderer.drawn[1] : renderer.drawn[1] / 2;
+        EXPECT_GE(turned, aheadBehind);
+        for (int i = 0; i < turned * (points ? 1 : 6); ++i) EXPECT_LT(v[i].z, 1.5f) << i;
+        // As many as that view finds first in a frame of its own (nothing moves in a zero step).
+        system->UpdateTree(0.0, true);
+        system->CullAndRender(renderer);
+        ASSERT_EQ(renderer.drawn.size(), 3u);
+        EXPECT_EQ(renderer.drawn[2], renderer.drawn[1]);
     }
 }
 
