@@ -150,7 +150,7 @@ int GlRenderer::CreateDevice(int modeIndex, const String& /*title*/, void* paren
     LogInfo("Samples %d", samples > 1 ? int(samples) : 1);
     const char* rendererName = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     LogInfo("Vendor [%s]", rendererName);
-    blendMipLevels_ = !GlSupport::IsSoftwareRasterizer(rendererName);
+    softwareRasterizer_ = GlSupport::IsSoftwareRasterizer(rendererName);
     LogInfo("Driver [%s %s]", reinterpret_cast<const char*>(glGetString(GL_VENDOR)),
             reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     ReadCapabilities(*mode);

@@ -111,6 +111,8 @@ private:
     Resource* BufferObject(Buffer* buffer, bool indices);
     Resource* TextureObject(BaseTexture* texture);
     bool UploadTexture(Resource& resource, const Image& image, bool allowCompression, int levels);
+    // Replaces every level of the bound compressed 2D texture by its decoded texels.
+    void StoreDecoded(int levels);
     bool UploadCube(Resource& resource, const Image& image);
     bool UploadVolume(Resource& resource, const Image& image);
     // ownDepth false: a colour target without a depth surface of its own (see ShareDepth).
@@ -143,10 +145,13 @@ private:
     int backWidth_ = 0;
     int backHeight_ = 0;
     bool foreignWindow_ = false;
-    // Off on a software rasteriser: blending two mip-map levels costs it a quarter to a third
-    // of every textured surface's time, and at this scene's scale the blend shows nowhere (the
-    // content's picture tests see no change). A graphics card blends them for nothing.
-    bool blendMipLevels_ = true;
+    // Mesa's rasterisers on the processor. What a graphics card does for nothing costs them
+    // most of a textured pixel's time, so on them:
+    // - the filters that blend two mip-map levels read the nearer level only: at this scene's
+    //   scale the blend shows nowhere (the content's picture tests see no change);
+    // - compressed pictures are stored as the texels their compression gives, uncompressed:
+    //   the same picture, without decoding a block at every texel read.
+    bool softwareRasterizer_ = false;
     int textureUnits_ = 8;
 
     std::unordered_map<int32_t, Resource> resources_;

@@ -278,11 +278,29 @@ bool GlRenderer::UploadTexture(Resource& resource, const Image& image, bool allo
     glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, count > 1 ? GL_TRUE : GL_FALSE);
     const std::vector<uint8_t> rows = GlSupport::FlippedRows(image.GetPixels(), w, h, Image::GetBytesPerPixel(image.GetFormat()));
     glTexImage2D(GL_TEXTURE_2D, 0, GLint(internal), w, h, 0, external, GL_UNSIGNED_BYTE, rows.data());
+    if (internal == GL_COMPRESSED_RGB_S3TC_DXT1_EXT && softwareRasterizer_) StoreDecoded(count);
     resource.width = w;
     resource.height = h;
     resource.mipmapped = count > 1;
     resource.count = count;
     return glGetError() == GL_NO_ERROR;
+}
+
+void GlRenderer::StoreDecoded(int levels) {
+    // Read back first: the lower levels were made from the compressed top one, and each level
+    // keeps exactly the texels a read of the compressed texture gives.
+    std::vector<std::vector<uint8_t>> texels(size_t(std::max(levels, 1)));
+    std::vector<GLint> widths(texels.size()), heights(texels.size());
+    for (size_t level = 0; level < texels.size(); ++level) {
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, GLint(level), GL_TEXTURE_WIDTH, &widths[level]);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, GLint(level), GL_TEXTURE_HEIGHT, &heights[level]);
+        texels[level].resize(size_t(widths[level]) * size_t(heights[level]) * 3);
+        glGetTexImage(GL_TEXTURE_2D, GLint(level), GL_RGB, GL_UNSIGNED_BYTE, texels[level].data());
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+    for (size_t level = 0; level < texels.size(); ++level)
+        glTexImage2D(GL_TEXTURE_2D, GLint(level), GL_RGB8, widths[level], heights[level], 0, GL_RGB, GL_UNSIGNED_BYTE,
+                     texels[level].data());
 }
 
 bool GlRenderer::UploadCube(Resource& resource, const Image& image) {
@@ -394,7 +412,7 @@ void GlRenderer::SetTexture(BaseTexture* texture, int stage) {
         else if (resource->kind == Kind::kVolume) target = GL_TEXTURE_3D;
         glBindTexture(target, resource->name);
         glEnable(target);
-        if (block_) GlStateMapping::ApplySampler(block_->stages[stage], target, resource->mipmapped, blendMipLevels_);
+        if (block_) GlStateMapping::ApplySampler(block_->stages[stage], target, resource->mipmapped, !softwareRasterizer_);
         if (resource->kind == Kind::kShadowMap) {
             glTexParameteri(target, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_R_TO_TEXTURE);
             glTexParameteri(target, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);

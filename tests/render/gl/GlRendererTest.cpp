@@ -399,21 +399,50 @@ TEST_F(GlTexturing, CubeVolumeAndCompressedTextures) {
     Draw(*again);
     EXPECT_TRUE(Near(32, 32, {255, 150, 100}));
 
-    // A colour picture without alpha goes up DXT1-compressed when the texture allows it.
-    const uint8_t red[3] = {255, 0, 0};
-    Pointer<Texture> packed = SolidTexture(8, 8, Image::kRgb, red);
-    Pointer<Texture> plain = SolidTexture(8, 8, Image::kRgb, red);
+    // A colour picture without alpha goes up DXT1-compressed when the texture allows it. A
+    // software rasteriser keeps the texels the compression gives, at every level, uncompressed.
+    const bool software = GlSupport::IsSoftwareRasterizer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    const int side = 8;
+    Pointer<Image> shades(new Image(String("shades"), side, side, Image::kRgb));
+    for (int i = 0; i < side * side * 3; ++i) shades->GetPixels()[i] = uint8_t((i * 37 + (i / 3) * 11) % 256);
+    Pointer<Texture> packed(new Texture);
+    packed->SetImage(shades.Get());
+    Pointer<Texture> plain(new Texture);
+    plain->SetImage(shades.Get());
     plain->SetAllowCompression(false);
+    // What the device makes of the same rows compressed: the texels expected at each level.
+    GLuint reference = 0;
+    glGenTextures(1, &reference);
+    glBindTexture(GL_TEXTURE_2D, reference);
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+    const std::vector<uint8_t> rows = GlSupport::FlippedRows(shades->GetPixels(), side, side, 3);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_COMPRESSED_RGB_S3TC_DXT1_EXT, side, side, 0, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    auto texels = [](GLuint name, int level, int edge) {
+        std::vector<uint8_t> out(size_t(edge * edge * 3));
+        glBindTexture(GL_TEXTURE_2D, name);
+        glGetTexImage(GL_TEXTURE_2D, level, GL_RGB, GL_UNSIGNED_BYTE, out.data());
+        return out;
+    };
+    const bool dxt = renderer->GetCaps().dxt[0] != 0;
     for (Texture* texture : {packed.Get(), plain.Get()}) {
         Pointer<Triangles> quad = Quad(-1, -1, 1, 1, 0.5f, Color(1, 1, 1, 1));
         EffectOf(*quad).pass->textures[0] = texture;
         Draw(*quad);
-        EXPECT_TRUE(Near(32, 32, {255, 0, 0}));
+        const GLuint name = GLuint(texture->GetResourceLink().handle[0]);
         GLint compressed = -1;
-        glBindTexture(GL_TEXTURE_2D, GLuint(texture->GetResourceLink().handle[0]));
+        glBindTexture(GL_TEXTURE_2D, name);
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED, &compressed);
-        EXPECT_EQ(compressed, texture == packed.Get() && renderer->GetCaps().dxt[0] ? 1 : 0);
+        const bool packedOne = texture == packed.Get() && dxt;
+        EXPECT_EQ(compressed, packedOne && !software ? 1 : 0);
+        if (!packedOne) {
+            EXPECT_EQ(texels(name, 0, side), rows);
+            continue;
+        }
+        for (int level = 0, edge = side; edge >= 1; ++level, edge /= 2)
+            EXPECT_EQ(texels(name, level, edge), texels(reference, level, edge)) << "level " << level;
+        EXPECT_NE(texels(name, 0, side), rows) << "the compression changed no texel: nothing is tested";
     }
+    glDeleteTextures(1, &reference);
     renderer->EndFrame();
 }
 
