@@ -3,14 +3,14 @@
 # display, Xvfb with Mesa's software rasteriser), counted from outside the program: a preloaded
 # library (bench/SwapClock.cpp) notes the time of every buffer swap. Configurations take turns,
 # round by round, so that a loaded machine slows all of them alike: every option on, each of
-# reflections, shadows, snow and shine off in turn, every option off. The camera shots follow
-# the program's random numbers: every run of round N starts them from seed N, so within a round
-# all configurations see the same shots, and the rounds see different ones. Each run skips SKIP seconds
-# after its first frame of the scene, then counts frames for SECONDS. Prints per configuration the
-# median frames/s (and the rounds' lowest and highest), the start-up, the process's CPU time per
-# frame (all its threads; on a shared, busy machine a steadier measure of the work than frames/s),
-# the time per frame the program waited inside the buffer swap, and the frame-time ratio
-# all-on / all-off.
+# reflections, shadows, snow and shine off in turn, every option off. The camera shots follow the
+# program's random numbers: every run of round N starts them from seed N, so within a round all
+# configurations see the same shots, and the rounds see different ones. Each run skips SKIP
+# seconds after its first frame of the scene, then counts frames for SECONDS. Prints per
+# configuration the median frames/s (and the rounds' lowest and highest), the start-up, the
+# process's CPU time per frame (all its threads; on a shared, busy machine a steadier measure of
+# the work than frames/s), the time per frame the program waited inside the buffer swap, and the
+# frame-time ratio all-on / all-off.
 #   Start-up: from exec to the swap of the first frame of the scene (the second swap: the first
 #   shows the loading screen), and the same without the time the program's main thread slept in
 #   between (its fixed pause after caching the textures).
