@@ -220,7 +220,8 @@ void GlRenderer::SetShadowmapTarget(BaseTexture* texture, int depthBias, float s
         width = known->width;
         height = known->height;
     }
-    Resource* resource = TargetObject(texture, Kind::kShadowMap, width, height, 0);
+    // A shadow map is its own depth texture: it has no separate depth surface to ask for.
+    Resource* resource = TargetObject(texture, Kind::kShadowMap, width, height, 0, false);
     if (!resource) return;
     PushTarget(texture, 0, resource->framebuffers[0], resource->width, resource->height);
     // One unit of the depth bias is 2^-24 of the depth range, the offset unit of a 24-bit buffer.

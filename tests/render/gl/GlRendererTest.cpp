@@ -518,6 +518,15 @@ TEST_F(GlTargets, NestedTargetsRestoreTheOuterSizeAndShadowMapsTakeDepth) {
     glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
     EXPECT_NEAR(depth[32 * kSize + 16], 0.25f, 1e-3f);
     EXPECT_NEAR(depth[32 * kSize + 48], 1.0f, 1e-6f);
+
+    // Taken as the target again (the next frame's map), it is the same texture with the depth
+    // still in it, not a new one made at every use.
+    renderer->SetShadowmapTarget(shadow.Get(), 0, 0.0f);
+    renderer->SetShadowmapTarget(nullptr, 0, 0.0f);
+    std::fill(depth.begin(), depth.end(), -1.0f);
+    glBindTexture(GL_TEXTURE_2D, GLuint(shadow->GetResourceLink().handle[0]));
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    EXPECT_NEAR(depth[32 * kSize + 16], 0.25f, 1e-3f);
     renderer->EndFrame();
 }
 
