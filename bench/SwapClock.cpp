@@ -70,8 +70,8 @@ void SDL_GL_SwapWindow(SDL_Window* window) {
 }
 
 // The engine seeds its random numbers from the clock, and they pick the camera shots. With
-// SWAP_CLOCK_SEED set every run gets that seed instead: runs with the same seed see the same
-// shots in the same order, so their frame rates compare like with like.
+// SWAP_CLOCK_SEED set every run gets that seed instead, so runs with the same seed start with
+// the same shots and their frame rates compare like with like.
 void srand(unsigned seed) {
     static auto next = Next<void (*)(unsigned)>("srand");
     if (const char* fixed = std::getenv("SWAP_CLOCK_SEED")) seed = unsigned(std::strtoul(fixed, nullptr, 10));

@@ -4,8 +4,9 @@
 # library (bench/SwapClock.cpp) notes the time of every buffer swap. Configurations take turns,
 # round by round, so that a loaded machine slows all of them alike: every option on, each of
 # reflections, shadows, snow and shine off in turn, every option off. The camera shots follow the
-# program's random numbers: every run of round N starts them from seed N, so within a round all
-# configurations see the same shots, and the rounds see different ones. Each run skips SKIP
+# program's random numbers: every run of round N starts them from seed N, so the runs of a round
+# start alike and the rounds differ (frame timing still moves later picks a little, so figures to
+# quote count over several shots, 30 s or more). Each run skips SKIP
 # seconds after its first frame of the scene, then counts frames for SECONDS. Prints per
 # configuration the median frames/s (and the rounds' lowest and highest), the start-up, the
 # process's CPU time per frame (all its threads; on a shared, busy machine a steadier measure of
