@@ -1,7 +1,8 @@
 // Loaded into the screensaver with LD_PRELOAD by bench/frame_rate.sh: writes one line per buffer
-// swap ("swap SECONDS CALLED": when the swap returned, and when it was called) and one per sleep of the main thread ("sleep FROM TO"), wall-clock
-// seconds, into the file SWAP_CLOCK_FILE names. The frames are counted from outside the program,
-// where the picture leaves it; the sleeps let the start-up be told apart from its fixed waits.
+// swap ("swap SECONDS CALLED": when the swap returned, and when it was called) and one per sleep
+// of the main thread ("sleep FROM TO"), wall-clock seconds, into the file SWAP_CLOCK_FILE names.
+// The frames are counted from outside the program, where the picture leaves it; the sleeps let
+// the start-up be told apart from its fixed waits.
 struct SDL_Window;
 
 #include <dlfcn.h>

@@ -109,7 +109,10 @@ void SpriteParticleSystem::Draw(Renderer& renderer) {
     // A particle out of the view covers no pixel: only those the camera sees are sent to the
     // device, written again at the front of the buffers (which the update fills with all, for
     // the bound). A snow cloud round the village is mostly out of any one view.
-    if (SpriteGeometry::HasPointSprites()) {
+    const bool points = SpriteGeometry::HasPointSprites();
+    // Buffers made for the other form (the device changed since the update) hold nothing to cull.
+    if (!SpriteGeometry::Matches(*this, GetMaxParticles(), points)) return;
+    if (points) {
         SpriteGeometry::DrawPrimitives(*this, renderer, GatherVisiblePoints(*camera));
         return;
     }
