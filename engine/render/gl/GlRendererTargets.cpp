@@ -235,7 +235,6 @@ void GlRenderer::SetViewport(const Vector2& position, const Vector2& size) {
     viewportWidth_ = int(size.x);
     viewportHeight_ = int(size.y);
     if (!context_) return;
-    // The engine counts rows from the top, GL from the bottom.
     // The engine counts rows from the top, GL from the bottom; targets are already drawn flipped.
     const int y = GetRenderTargetDepth() > 0 ? int(position.y) : backHeight_ - int(position.y) - viewportHeight_;
     glViewport(int(position.x), y, viewportWidth_, viewportHeight_);
