@@ -14,12 +14,10 @@
 #include "render/ColorEffect.h"
 #include "render/CustomGlowPostRenderEffect.h"
 #include "render/Renderer.h"
-#include "render/SceneNodeEffect.h"
+#include "render/SceneOptions.h"
 #include "render/ShadowmapEffect.h"
-#include "render/SnowIceEffect.h"
 #include "render/Texture.h"
 #include "render/TextureEffect.h"
-#include "scene/GeometryNode.h"
 #include "scene/ParticleSystem.h"
 #include "scene/SceneNode.h"
 #include "scene/Triangles.h"
@@ -200,23 +198,6 @@ void SceneScreensaverApp::ApplySoundSettings() {
     }
 }
 
-void SceneScreensaverApp::ReplaceSnowIceEffects() {
-    Array<Object*> found;
-    root_->CollectByType(SnowIceEffect::TYPE, found);
-    for (int i = 0; i < found.GetCount(); ++i) {
-        auto* ice = static_cast<SnowIceEffect*>(found[i]);
-        GeometryNode* geometry = ice->GetGeometry();
-        if (!geometry || geometry->GetEffect() != ice) continue;
-        Pointer<TextureEffect> plain(new (std::nothrow) TextureEffect());
-        if (!plain) continue;
-        plain->SetTexture(ice->GetTexture());
-        plain->SetTexCoordSet(std::clamp(ice->GetTexCoordSet(), 0, 7));
-        plain->SetColor(ice->GetColor());
-        geometry->SetEffect(plain.Get());
-        plain->SetGeometry(geometry);
-    }
-}
-
 int SceneScreensaverApp::CreateSceneData() {
     File* file = FileManager::FindFile("Main.STR");
     if (!file) {
@@ -230,18 +211,8 @@ int SceneScreensaverApp::CreateSceneData() {
     }
     root_ = static_cast<SceneNode*>(loaded.Get());
 
-    // Every effect of a class leaves the scene node that carries it.
-    auto removeEffects = [this](const Rtti& type) {
-        Array<Object*> found;
-        root_->CollectByType(type, found);
-        // Held while the list is walked: an effect met twice is not used after its removal.
-        std::vector<Pointer<SceneNodeEffect>> effects;
-        for (int i = 0; i < found.GetCount(); ++i) effects.emplace_back(static_cast<SceneNodeEffect*>(found[i]));
-        for (const Pointer<SceneNodeEffect>& effect : effects)
-            if (SceneNode* owner = effect->GetOwner()) owner->RemoveEffect(effect.Get());
-    };
     const Renderer* renderer = ModuleManager::GetRenderer();
-    if (!renderer || !renderer->GetCaps().shadowMaps) removeEffects(ShadowmapEffect::TYPE);
+    if (!renderer || !renderer->GetCaps().shadowMaps) SceneOptions::RemoveEffects(*root_, ShadowmapEffect::TYPE);
 
     ApplySoundSettings();
 
@@ -249,17 +220,10 @@ int SceneScreensaverApp::CreateSceneData() {
     root_->CollectByType(ScreensaverController::TYPE, controllers);
     controller_ = controllers.GetCount() > 0 ? static_cast<ScreensaverController*>(controllers[0]) : nullptr;
 
-    if (!settings_.reflections) ReplaceSnowIceEffects();
-    if (!settings_.shadows) removeEffects(ShadowmapEffect::TYPE);
-    if (!settings_.snow) {
-        Object* snow = root_->FindByName(kSnowNodeName);
-        if (snow && snow->IsDerived(Node::TYPE)) {
-            Node* node = static_cast<Node*>(snow);
-            if (Node* parent = node->GetParent(); parent && parent->IsDerived(SceneNode::TYPE))
-                static_cast<SceneNode*>(parent)->RemoveChild(node);
-        }
-    }
-    if (!settings_.shine) removeEffects(CustomGlowPostRenderEffect::TYPE);
+    if (!settings_.reflections) SceneOptions::ReplaceSnowIceEffects(*root_);
+    if (!settings_.shadows) SceneOptions::RemoveEffects(*root_, ShadowmapEffect::TYPE);
+    if (!settings_.snow) SceneOptions::RemoveNamedNode(*root_, SceneOptions::kSnowNodeName);
+    if (!settings_.shine) SceneOptions::RemoveEffects(*root_, CustomGlowPostRenderEffect::TYPE);
     return kStatusOk;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ScreensaverApp.h"
+#include "render/SceneOptions.h"
 
 namespace nuv {
 
@@ -13,7 +14,7 @@ class ScreensaverController;
 class SceneScreensaverApp : public ScreensaverApp {
 public:
     // Name of the snow particle node that the Snow option removes.
-    static constexpr const char* kSnowNodeName = "Sprite Particle System 7185254";
+    static constexpr const char* kSnowNodeName = SceneOptions::kSnowNodeName;
     // Simulated seconds every particle system runs before the first frame, in steps of kPreRunStep.
     static constexpr float kPreRunSeconds = 30.0f;
     static constexpr float kPreRunStep = 0.01f;
@@ -47,7 +48,6 @@ protected:
 
 private:
     void ApplySoundSettings();
-    void ReplaceSnowIceEffects();
 
     Pointer<SceneNode> root_;
     ScreensaverController* controller_ = nullptr;

@@ -98,6 +98,17 @@ stage_native() {
             rc=1
         fi
     done < <(find "$dir/bench" -path '*/CMakeFiles' -prune -o -type f -executable ! -name '*.so' -print 2>/dev/null | sort)
+    # The fixed-shot frame benchmark, one shot and two frames: it still parses what nuvtool prints.
+    if NUV_SCENE_SHOTS=Pond NUV_SCENE_CONFIGS="all-on all-off" timeout 300 bench/scene_frames.sh "$dir" 1 2 \
+        >"$dir/scene_frames.log" 2>&1; then
+        echo "benchmark smoke run: scene_frames.sh passed"
+        stage_passed=$((stage_passed + 1))
+    else
+        echo "benchmark smoke run: scene_frames.sh FAILED; last lines of $dir/scene_frames.log:"
+        tail -n 20 "$dir/scene_frames.log" | sed 's/^/    /'
+        stage_failed=$((stage_failed + 1))
+        rc=1
+    fi
     count_build "$built"
     ((rc == 0 && built == 0))
 }

@@ -25,10 +25,9 @@
 #include "scene/Node.h"
 #include "render/CustomGlowPostRenderEffect.h"
 #include "render/ProfileTable.h"
-#include "render/SceneNodeEffect.h"
+#include "render/SceneOptions.h"
 #include "render/ShadowmapEffect.h"
 #include "scene/ParticleSystem.h"
-#include "scene/SceneNode.h"
 
 #include <algorithm>
 #include <chrono>
@@ -63,6 +62,8 @@ struct Options {
     bool profile = false;
     bool shadows = true;
     bool shine = true;
+    bool reflections = true;
+    bool snow = true;
     int seed = -1;
     std::string out = ".";
 };
@@ -106,8 +107,8 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
             if (!value(o.out)) return false;
         } else if (a == "--format") {
             if (!value(o.format)) return false;
-            if (o.format != "tga" && o.format != "bmp" && o.format != "jpg") {
-                err << "nuvtool render: --format is tga, bmp or jpg\n";
+            if (o.format != "tga" && o.format != "bmp" && o.format != "jpg" && o.format != "none") {
+                err << "nuvtool render: --format is tga, bmp, jpg or none\n";
                 return false;
             }
         } else if (a == "--size") {
@@ -147,6 +148,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
             o.shadows = false;
         } else if (a == "--no-shine") {
             o.shine = false;
+        } else if (a == "--no-reflections") {
+            o.reflections = false;
+        } else if (a == "--no-snow") {
+            o.snow = false;
         } else if (!a.empty() && a[0] == '-') {
             err << "nuvtool render: unknown option " << a << "\n";
             return false;
@@ -230,24 +235,13 @@ void WarmUpParticles(Node& root) {
         for (int i = 0; i < systems.GetCount(); ++i) static_cast<ParticleSystem*>(systems[i])->UpdateTree(0.01, true);
 }
 
-// As the screensaver's --no-shadows and --no-shine leave them out: every effect of the class
-// leaves the node that carries it.
-void RemoveEffects(Node& root, const Rtti& type) {
-    Array<Object*> found;
-    root.CollectByType(type, found);
-    // Held while they are removed: an effect found twice is not used after its removal.
-    std::vector<Pointer<SceneNodeEffect>> effects;
-    for (int i = 0; i < found.GetCount(); ++i) effects.emplace_back(static_cast<SceneNodeEffect*>(found[i]));
-    for (const Pointer<SceneNodeEffect>& effect : effects)
-        if (SceneNode* owner = effect->GetOwner()) owner->RemoveEffect(effect.Get());
-}
-
 } // namespace
 
 void RenderCommand::PrintHelp(std::ostream& out) {
     out << "usage: nuvtool render SCENE [--media DIR|ARCHIVE] [--camera NAME] [--size WxH]\n"
-           "                      [--frames N] [--step SECONDS] [--warm-up] [--profile] [--format tga|bmp|jpg]\n"
-           "                      [--seed N] [--no-shadows] [--no-shine] [--out DIR]\n"
+           "                      [--frames N] [--step SECONDS] [--warm-up] [--profile]\n"
+           "                      [--format tga|bmp|jpg|none] [--seed N] [--no-reflections] [--no-shadows]\n"
+           "                      [--no-snow] [--no-shine] [--out DIR]\n"
            "  Loads SCENE (a path inside the media, such as Main.STR, or a .STR file on disk), draws it\n"
            "  through the platform's renderer module (OpenGL offscreen; Direct3D 9 in nuvtool.exe) and\n"
            "  writes frame_0000.tga, frame_0001.tga, ... into\n"
@@ -263,8 +257,11 @@ void RenderCommand::PrintHelp(std::ostream& out) {
            "  texture names it in brackets. The first frame is left out when there are several.\n"
            "  --seed N starts the random numbers (the particles' spread) from N instead of the clock,\n"
            "  so that the same scene, steps and seed give the same pictures.\n"
-           "  --no-shadows and --no-shine leave out the shadows and the glow, as the screensaver's\n"
-           "  options of those names do.\n"
+           "  --format none draws and presents the frames without reading them back or writing\n"
+           "  pictures: the time per frame it prints is the drawing's alone.\n"
+           "  --no-reflections, --no-shadows, --no-snow and --no-shine leave out the ice's\n"
+           "  reflections, the shadows, the falling snow and the glow, as the screensaver's options\n"
+           "  of those names do.\n"
            "exit status: 0 done, 1 the scene, camera or renderer failed, 2 bad arguments or input\n";
 }
 
@@ -324,8 +321,10 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         << " picture\n";
                 } else {
                     result = kExitOk;
-                    if (!o.shadows) RemoveEffects(*node, ShadowmapEffect::TYPE);
-                    if (!o.shine) RemoveEffects(*node, CustomGlowPostRenderEffect::TYPE);
+                    if (!o.reflections) SceneOptions::ReplaceSnowIceEffects(*node);
+                    if (!o.shadows) SceneOptions::RemoveEffects(*node, ShadowmapEffect::TYPE);
+                    if (!o.snow) SceneOptions::RemoveNamedNode(*node, SceneOptions::kSnowNodeName);
+                    if (!o.shine) SceneOptions::RemoveEffects(*node, CustomGlowPostRenderEffect::TYPE);
                     // Sprites drawn as quads face the camera the update finds.
                     renderer->SetCamera(camera);
                     node->UpdateTree(0.0, true);
@@ -352,7 +351,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         renderer->FlushDeferred();
                         const Clock::time_point drawn = Clock::now();
                         // Read before presenting: the back buffer holds the finished frame.
-                        if (WriteFrame(*renderer, o, frame, err) != kExitOk) result = kExitFailed;
+                        if (o.format != "none" && WriteFrame(*renderer, o, frame, err) != kExitOk) result = kExitFailed;
                         const Clock::time_point written = Clock::now();
                         renderer->EndFrame();
                         // The first frame makes the device objects; the others show the pace.
@@ -362,7 +361,8 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         presenting += Clock::now() - written;
                     }
                     if (result == kExitOk) {
-                        out << o.frames << " frame(s) written to " << o.out << "\n";
+                        if (o.format == "none") out << o.frames << " frame(s) drawn\n";
+                        else out << o.frames << " frame(s) written to " << o.out << "\n";
                         const int timed = o.frames > 1 ? o.frames - 1 : 1;
                         auto perFrame = [&](Clock::duration d) {
                             return std::chrono::duration<double, std::milli>(d).count() / timed;

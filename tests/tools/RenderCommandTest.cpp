@@ -100,12 +100,47 @@ TEST_F(RenderCommandTest, ProfileListsEverySectionAndItsPixels) {
     EXPECT_TRUE(shadow);
 }
 
+// The same seed draws the same picture again, and each of the screensaver's options changes it
+// (the shot looks over the pond, with snow falling, lamps glowing and figures casting shadows).
+// With --format none the frames are drawn and nothing is written.
+TEST_F(RenderCommandTest, TheOptionsTakeOutWhatTheyDrawAndFormatNoneWritesNothing) {
+    auto draw = [&](const std::string& name, const std::string& options) {
+        const fs::path out = dir_ / name;
+        fs::create_directories(out);
+        EXPECT_EQ(Run(scene_ + " --camera 'Camera Pond' --size 160x120 --warm-up --seed 7 " + options + " --out '" +
+                      out.string() + "'"),
+                  0)
+            << options;
+        return ReadBytes(out / "frame_0000.tga");
+    };
+    const std::vector<uint8_t> all = draw("all", "");
+    ASSERT_EQ(all.size(), 18u + 160u * 120u * 3u);
+    EXPECT_EQ(draw("again", ""), all);
+    for (const char* option : {"--no-reflections", "--no-shadows", "--no-snow", "--no-shine"}) {
+        const std::vector<uint8_t> without = draw(option + 2, option);
+        ASSERT_EQ(without.size(), all.size()) << option;
+        size_t changed = 0;
+        for (size_t i = 18; i < all.size(); ++i) changed += all[i] != without[i];
+        EXPECT_GT(changed, 100u) << option;
+    }
+
+    const fs::path none = dir_ / "none";
+    fs::create_directories(none);
+    ASSERT_EQ(Run(scene_ + " --size 96x64 --frames 3 --format none --out '" + none.string() + "'"), 0);
+    EXPECT_TRUE(fs::is_empty(none));
+    std::ifstream out(dir_ / "out.txt");
+    const std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("3 frame(s) drawn"), std::string::npos) << text;
+    EXPECT_NE(text.find("0.0 ms reading back and writing"), std::string::npos) << text;
+}
+
 TEST_F(RenderCommandTest, BadRequestsGetClearAnswers) {
     EXPECT_EQ(Run(""), 2);
     EXPECT_EQ(Run("'" + (dir_ / "missing.STR").string() + "'"), 2);
     EXPECT_EQ(Run("Nope.STR --media '" + std::string(NUV_MEDIA_ARCHIVE) + "'"), 2);
     EXPECT_EQ(Run(scene_ + " --size 10"), 2);
     EXPECT_EQ(Run(scene_ + " --frames 0"), 2);
+    EXPECT_EQ(Run(scene_ + " --format png"), 2);
     for (const char* seed : {"-1", "x", "3abc", "", "2147483648"})
         EXPECT_EQ(Run(scene_ + " --seed '" + seed + "'"), 2) << seed;
     EXPECT_EQ(Run("Main.STR --media '" + (dir_ / "none.rar2").string() + "'"), 2);
