@@ -12,7 +12,6 @@
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "render/ColorEffect.h"
-#include "render/CustomGlowPostRenderEffect.h"
 #include "render/Renderer.h"
 #include "render/SceneOptions.h"
 #include "render/ShadowmapEffect.h"
@@ -220,10 +219,7 @@ int SceneScreensaverApp::CreateSceneData() {
     root_->CollectByType(ScreensaverController::TYPE, controllers);
     controller_ = controllers.GetCount() > 0 ? static_cast<ScreensaverController*>(controllers[0]) : nullptr;
 
-    if (!settings_.reflections) SceneOptions::ReplaceSnowIceEffects(*root_);
-    if (!settings_.shadows) SceneOptions::RemoveEffects(*root_, ShadowmapEffect::TYPE);
-    if (!settings_.snow) SceneOptions::RemoveNamedNode(*root_, SceneOptions::kSnowNodeName);
-    if (!settings_.shine) SceneOptions::RemoveEffects(*root_, CustomGlowPostRenderEffect::TYPE);
+    SceneOptions::Apply(*root_, {settings_.reflections, settings_.shadows, settings_.snow, settings_.shine});
     return kStatusOk;
 }
 

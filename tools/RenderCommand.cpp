@@ -23,10 +23,8 @@
 #include "platform/SystemWindow.h"
 #include "scene/Camera.h"
 #include "scene/Node.h"
-#include "render/CustomGlowPostRenderEffect.h"
 #include "render/ProfileTable.h"
 #include "render/SceneOptions.h"
-#include "render/ShadowmapEffect.h"
 #include "scene/ParticleSystem.h"
 
 #include <algorithm>
@@ -60,10 +58,7 @@ struct Options {
     double step = 1.0 / 30.0;
     bool warmUp = false;
     bool profile = false;
-    bool shadows = true;
-    bool shine = true;
-    bool reflections = true;
-    bool snow = true;
+    SceneOptions::Choice options;
     int seed = -1;
     std::string out = ".";
 };
@@ -145,13 +140,13 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::ostream& e
             }
             o.seed = int(seed);
         } else if (a == "--no-shadows") {
-            o.shadows = false;
+            o.options.shadows = false;
         } else if (a == "--no-shine") {
-            o.shine = false;
+            o.options.shine = false;
         } else if (a == "--no-reflections") {
-            o.reflections = false;
+            o.options.reflections = false;
         } else if (a == "--no-snow") {
-            o.snow = false;
+            o.options.snow = false;
         } else if (!a.empty() && a[0] == '-') {
             err << "nuvtool render: unknown option " << a << "\n";
             return false;
@@ -321,10 +316,7 @@ int RenderCommand::Run(const std::vector<std::string>& args, std::ostream& out, 
                         << " picture\n";
                 } else {
                     result = kExitOk;
-                    if (!o.reflections) SceneOptions::ReplaceSnowIceEffects(*node);
-                    if (!o.shadows) SceneOptions::RemoveEffects(*node, ShadowmapEffect::TYPE);
-                    if (!o.snow) SceneOptions::RemoveNamedNode(*node, SceneOptions::kSnowNodeName);
-                    if (!o.shine) SceneOptions::RemoveEffects(*node, CustomGlowPostRenderEffect::TYPE);
+                    SceneOptions::Apply(*node, o.options);
                     // Sprites drawn as quads face the camera the update finds.
                     renderer->SetCamera(camera);
                     node->UpdateTree(0.0, true);

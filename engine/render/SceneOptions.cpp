@@ -2,7 +2,9 @@
 
 #include "core/Array.h"
 #include "core/Pointer.h"
+#include "render/CustomGlowPostRenderEffect.h"
 #include "render/SceneNodeEffect.h"
+#include "render/ShadowmapEffect.h"
 #include "render/SnowIceEffect.h"
 #include "render/TextureEffect.h"
 #include "scene/GeometryNode.h"
@@ -13,6 +15,13 @@
 #include <vector>
 
 namespace nuv {
+
+void SceneOptions::Apply(Node& root, const Choice& choice) {
+    if (!choice.reflections) ReplaceSnowIceEffects(root);
+    if (!choice.shadows) RemoveEffects(root, ShadowmapEffect::TYPE);
+    if (!choice.snow) RemoveNamedNode(root, kSnowNodeName);
+    if (!choice.shine) RemoveEffects(root, CustomGlowPostRenderEffect::TYPE);
+}
 
 void SceneOptions::RemoveEffects(Node& root, const Rtti& type) {
     Array<Object*> found;

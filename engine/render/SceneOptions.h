@@ -12,6 +12,18 @@ public:
     // The name of the falling snow's particle system in the shipped scene.
     static constexpr const char* kSnowNodeName = "Sprite Particle System 7185254";
 
+    // Which of the four options are on.
+    struct Choice {
+        bool reflections = true;
+        bool shadows = true;
+        bool snow = true;
+        bool shine = true;
+    };
+
+    // Takes out what each option that is off draws: the ice's reflections, the shadows, the
+    // falling snow, the glow.
+    static void Apply(Node& root, const Choice& choice);
+
     // Every effect of the class leaves the scene node that carries it (shadows, the glow).
     static void RemoveEffects(Node& root, const Rtti& type);
     // Each ice effect gives way to a plain texture effect with its texture, texture coordinate
