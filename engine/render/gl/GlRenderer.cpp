@@ -203,8 +203,11 @@ void GlRenderer::ReadCapabilities(const DisplayMode& /*mode*/) {
     LogInfo("Hardware Shadowmaps [%s]", GlSupport::TrueFalse(caps.shadowMaps));
     caps.halfFloatTextures = fbo && (version >= 30 || epoxy_has_gl_extension("GL_ARB_texture_float")) ? 1 : 0;
     LogInfo("A16B16G16R16F Textures [%s]", GlSupport::TrueFalse(caps.halfFloatTextures));
-    // Mip-maps of render targets are generated after each pop wherever framebuffer objects are.
-    for (int i = 0; i < 8; ++i) caps.mipmapGeneration[i] = fbo ? 1 : 0;
+    // Mip-maps of render targets are generated after each pop wherever framebuffer objects are,
+    // except on a software rasteriser: there the chain is drawn level by level on the CPU every
+    // time the target is left (the ice's reflection, read at about its own size, spent a
+    // fifteenth of each frame on lower levels it hardly samples).
+    for (int i = 0; i < 8; ++i) caps.mipmapGeneration[i] = fbo && !softwareRasterizer_ ? 1 : 0;
     static const char* const kKinds[4] = {"A8", "A16B16G16R16", "R8G8B8", "R8G8B8A8"};
     for (int i = 0; i < 4; ++i)
         LogInfo("%s RenderTarget Textures MipMap Autogen support[%s]", kKinds[i], GlSupport::TrueFalse(caps.mipmapGeneration[i]));

@@ -99,10 +99,12 @@ void GlRenderer::MakeColorTarget(Resource& resource, const BaseTexture& texture,
     for (int face = 0; face < faces; ++face)
         glTexImage2D(cube ? GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face) : GL_TEXTURE_2D, 0, GLint(internal), width,
                      height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    // The lower levels follow level 0 each time the target is left (see PopTarget). A
-    // texture that asks for one level gets none: the glow's full-screen targets are read at
-    // level 0 only, and making their chains every frame costs milliseconds.
-    if (texture.GetMipmapLevels() != 1) {
+    // The lower levels follow level 0 each time the target is left (see PopTarget), where the
+    // device reports generating them for the kind. A texture that asks for one level gets none:
+    // the glow's full-screen targets are read at level 0 only, and making their chains every
+    // frame costs milliseconds.
+    const int capsIndex = (cube ? 4 : 0) + (format == Image::kWide ? 1 : format == Image::kRgb ? 2 : 3);
+    if (texture.GetMipmapLevels() != 1 && GetCaps().mipmapGeneration[capsIndex]) {
         glGenerateMipmap(target);
         resource.mipmapped = true;
         resource.count = GlSupport::FullChain(width, height);
