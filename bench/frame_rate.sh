@@ -28,16 +28,14 @@ seconds=${3:-10}
 skip=${4:-4}
 other=${NUV_FRAME_OTHER:+$(realpath "$NUV_FRAME_OTHER")}
 
-if [[ ${NUV_FRAME_INSIDE:-} != 1 ]]; then
-    command -v xvfb-run >/dev/null || { echo "frame_rate: xvfb-run is missing (Debian package xvfb)" >&2; exit 2; }
-    for b in "$build" ${other:+"$other"}; do
-        for f in app/halvane bench/libswap_clock.so; do
-            [[ -e $b/$f ]] || { echo "frame_rate: $b/$f is missing (build with -DNUV_BUILD_BENCH=ON)" >&2; exit 2; }
-        done
-    done
-    # One virtual display for the whole run; the program takes its desktop mode, 800 x 600.
-    NUV_FRAME_INSIDE=1 exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$0" "$@"
-fi
+bench=frame_rate
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+for b in "$build" ${other:+"$other"}; do
+    bench_need "$b" "build with -DNUV_BUILD_BENCH=ON" app/halvane bench/libswap_clock.so
+done
+# One virtual display for the whole run; the program takes its desktop mode, 800 x 600.
+bench_in_display "$@"
 
 declare -A options=(
     [all-on]="--reflections --shadows --snow --shine"
@@ -109,7 +107,6 @@ run_one() {
 # User and system time of a process and its threads, in clock ticks.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 for r in "${runs[@]}"; do : >"$work/$r.txt"; done
 for ((i = 1; i <= rounds; ++i)); do

@@ -38,7 +38,9 @@ for kind in text binary pcm; do
     done
 done
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+bench=rar_vs_lsar
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 
 header=$(printf '%-8s' archive)
 for p in "${programs[@]}"; do header+=$(printf ' %9s %9s' "$p cpu" "$p wall"); done

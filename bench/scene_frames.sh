@@ -23,15 +23,13 @@ rounds=${2:-3}
 frames=${3:-60}
 other=${NUV_SCENE_OTHER:+$(realpath "$NUV_SCENE_OTHER")}
 
-if [[ ${NUV_SCENE_INSIDE:-} != 1 ]]; then
-    command -v xvfb-run >/dev/null || { echo "scene_frames: xvfb-run is missing (Debian package xvfb)" >&2; exit 2; }
-    for b in "$build" ${other:+"$other"}; do
-        for f in tools/nuvtool content/Media.rar2; do
-            [[ -e $b/$f ]] || { echo "scene_frames: $b/$f is missing (build the tools and the content)" >&2; exit 2; }
-        done
-    done
-    NUV_SCENE_INSIDE=1 exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$0" "$@"
-fi
+bench=scene_frames
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+for b in "$build" ${other:+"$other"}; do
+    bench_need "$b" "build the tools and the content" tools/nuvtool content/Media.rar2
+done
+bench_in_display "$@"
 
 declare -A options=(
     [all-on]=""
@@ -66,8 +64,6 @@ run_one() {
     sed -n 's/^per frame after the first: \([0-9.]*\) ms drawing, \([0-9.]*\) ms reading.*, \([0-9.]*\) ms presenting$/\1 \2 \3/p' \
         <<<"$line" | awk '{ printf "%.3f\n", $1 + $2 + $3 }'
 }
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 for ((i = 1; i <= rounds; ++i)); do
     for s in "${shots[@]}"; do

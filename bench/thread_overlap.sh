@@ -17,14 +17,12 @@ build=$(realpath "${1:?usage: thread_overlap.sh BUILD_DIR [SHOT [FRAMES]]}")
 shot=${2:-Pond}
 frames=${3:-200}
 
-if [[ ${NUV_OVERLAP_INSIDE:-} != 1 ]]; then
-    command -v xvfb-run >/dev/null || { echo "thread_overlap: xvfb-run is missing (Debian package xvfb)" >&2; exit 2; }
-    command -v perf >/dev/null || { echo "thread_overlap: perf is missing (Debian package linux-perf)" >&2; exit 2; }
-    for f in tools/nuvtool content/Media.rar2; do
-        [[ -e $build/$f ]] || { echo "thread_overlap: $build/$f is missing (build the tools and the content)" >&2; exit 2; }
-    done
-    NUV_OVERLAP_INSIDE=1 exec xvfb-run -a -s "-screen 0 800x600x24 -noreset" "$0" "$@"
-fi
+bench=thread_overlap
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+command -v perf >/dev/null || { echo "thread_overlap: perf is missing (Debian package linux-perf)" >&2; exit 2; }
+bench_need "$build" "build the tools and the content" tools/nuvtool content/Media.rar2
+bench_in_display "$@"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
