@@ -4,6 +4,7 @@
 #include "core/FieldWriter.h"
 #include "core/LinkVisitor.h"
 #include "core/Stream.h"
+#include "core/Vector3Buffer.h"
 #include "media/ModuleManager.h"
 #include "media/image/Image.h"
 #include "render/CapsTechnique.h"
@@ -18,6 +19,7 @@
 #include "scene/Node.h"
 #include "scene/Triangles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -148,7 +150,7 @@ public:
         renderer->SetTexture(small, 1);
         EffectConstants::SetPixel(*renderer, 0, {effect_->GetIntensity(), 0.0f, 0.0f, 0.0f});
         renderer->SetPixelShader(composite_.Get());
-        renderer->DrawPrimitives(2);
+        if (!CompositeWhereItGlows(*renderer, small, screen)) renderer->DrawPrimitives(2);
         effect_->RestoreViewport();
         return kNoDraw;
     }
@@ -168,9 +170,86 @@ private:
         renderer.SetRenderTarget(nullptr);
     }
 
+    // Where the device draws with the CPU the composite costs by the pixels it covers, and the
+    // glow is black over most of the screen, where the composite adds nothing to the capture:
+    // there the capture is copied, and the composite is drawn only over the blocks of the glow
+    // that hold light (grown by the reach of its bilinear reads). The picture is the one the
+    // whole-screen composite gives. False when the device cannot read the glow back or copy
+    // the capture: the caller draws the whole screen, as on a graphics card, where the
+    // composite costs next to nothing and a read-back would stall the card.
+    bool CompositeWhereItGlows(Renderer& renderer, Texture* small, Texture* screen) {
+        int width = 0, height = 0;
+        if (!small || !screen || !renderer.ReadTarget(small, width, height, glow_)) return false;
+        if (width <= 0 || height <= 0 || !renderer.CopyTarget(screen)) return false;
+        const int columns = (width + kBlock - 1) / kBlock, rows = (height + kBlock - 1) / kBlock;
+        lit_.assign(size_t(columns) * size_t(rows), 0);
+        for (int y = 0; y < height; ++y) {
+            const uint8_t* texel = glow_.data() + size_t(y) * size_t(width) * 4;
+            for (int x = 0; x < width; ++x, texel += 4)
+                if (texel[0] | texel[1] | texel[2]) lit_[size_t(y / kBlock) * size_t(columns) + size_t(x / kBlock)] = 1;
+        }
+        // A pixel near a block's edge reads texels of the next block: a lit block lights its
+        // eight neighbours (a block is wider than that reach).
+        std::vector<uint8_t>& grown = grown_;  // kept between frames with its capacity
+        grown.assign(lit_.size(), 0);
+        for (int by = 0; by < rows; ++by)
+            for (int bx = 0; bx < columns; ++bx) {
+                if (!lit_[size_t(by) * size_t(columns) + size_t(bx)]) continue;
+                for (int ny = std::max(0, by - 1); ny <= std::min(rows - 1, by + 1); ++ny)
+                    for (int nx = std::max(0, bx - 1); nx <= std::min(columns - 1, bx + 1); ++nx)
+                        grown[size_t(ny) * size_t(columns) + size_t(nx)] = 1;
+            }
+        // One quad per run of lit blocks in a row, in the clip space of the screen quad, where
+        // texture v = 0 is the top (y = 1).
+        if (!tiles_ || !tileCorners_ || tileCorners_->GetCount() < int(lit_.size()) * 6) {
+            tiles_ = new (std::nothrow) Triangles();
+            tileCorners_ = new (std::nothrow) Vector3Buffer(int(lit_.size()) * 6);
+            if (!tiles_ || !tileCorners_ || !tileCorners_->GetElements()) {
+                // The whole-screen composite goes over the copy.
+                tiles_.Reset();
+                tileCorners_.Reset();
+                return false;
+            }
+            tiles_->SetVertices(tileCorners_.Get());
+        }
+        Vector3* corner = tileCorners_->GetElements();
+        int quads = 0;
+        for (int by = 0; by < rows; ++by) {
+            for (int bx = 0; bx < columns;) {
+                if (!grown[size_t(by) * size_t(columns) + size_t(bx)]) {
+                    ++bx;
+                    continue;
+                }
+                const int first = bx;
+                while (bx < columns && grown[size_t(by) * size_t(columns) + size_t(bx)]) ++bx;
+                const float left = 2.0f * float(first * kBlock) / float(width) - 1.0f;
+                const float right = std::min(1.0f, 2.0f * float(bx * kBlock) / float(width) - 1.0f);
+                const float top = 1.0f - 2.0f * float(by * kBlock) / float(height);
+                const float bottom = std::max(-1.0f, 1.0f - 2.0f * float((by + 1) * kBlock) / float(height));
+                const Vector3 quad[6] = {{left, top, 0},  {right, top, 0},    {left, bottom, 0},
+                                         {right, top, 0}, {right, bottom, 0}, {left, bottom, 0}};
+                std::copy(quad, quad + 6, corner + quads * 6);
+                ++quads;
+            }
+        }
+        if (quads == 0) return true;
+        tileCorners_->MarkDirty();
+        renderer.SetCurrentGeometry(tiles_.Get());
+        renderer.BindPositions(tileCorners_.Get());
+        renderer.DrawPrimitives(quads * 2);
+        return true;
+    }
+
+    // Glow texels per block side: wider than the two texels a bilinear read of a pixel near a
+    // block's edge can reach.
+    static constexpr int kBlock = 4;
+
     CustomGlowPostRenderEffect* effect_;
     Pointer<VertexShader> quadVertex_;
     Pointer<PixelShader> downsample_, blur_, composite_;
+    std::vector<uint8_t> glow_, lit_, grown_;
+    Pointer<Triangles> tiles_;
+    Pointer<Vector3Buffer> tileCorners_;
 };
 
 // Without programs: the scene node draws its children straight to the back buffer.

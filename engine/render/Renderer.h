@@ -248,6 +248,15 @@ public:
     virtual bool ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba) = 0;
     // The visible samples the last EndQuery counted for query; -1 when it never ran.
     virtual int GetQueryResult(const Object* query) const = 0;
+    // Where reading a render target back costs next to nothing (a device that draws with the
+    // CPU has it in memory already): its colour as RGBA rows, top row first. False, and nothing
+    // read, on any other device, so callers keep to their device-side way.
+    virtual bool ReadTarget(BaseTexture* /*texture*/, int& /*width*/, int& /*height*/, std::vector<uint8_t>& /*rgba*/) {
+        return false;
+    }
+    // Copies a render target texel for pixel over the current viewport of the current target;
+    // false, and nothing drawn, where the device has no such copy or the sizes differ.
+    virtual bool CopyTarget(BaseTexture* /*source*/) { return false; }
     // How a program's build errors reach the user; null restores the device's message box.
     using MessageFunction = void (*)(const char* text);
     static void SetMessageFunction(MessageFunction function);

@@ -27,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -311,6 +313,71 @@ TEST_F(ShadowGlowFrames, OnlyTheVisiblePartOfAGlowNodeGlows) {
     EXPECT_GT(At(19, 32).r, 64 + 20);
     EXPECT_LT(At(44, 32).r, 30);
     renderer->EndFrame();
+}
+
+TEST_F(ShadowGlowFrames, TheGlowReachesEveryPixelItsTexelsCoverAndLeavesTheRestAsCaptured) {
+    // A lamp in the top left quarter and a strong glow, shrunk to half the screen's size: every pixel whose bilinear read of
+    // the final glow texture meets a lit texel brightens, and every other pixel is the capture's
+    // own, however the device spreads the composite over the screen.
+    GlowScene plain;
+    plain.lamp = Quad(-0.75f, 0.25f, -0.25f, 0.75f, 0.5f, Color(1, 1, 1, 1));
+    plain.root = new SceneNode;
+    plain.root->AttachChild(plain.background.Get());
+    plain.root->AttachChild(plain.lamp.Get());
+    DrawScene(*plain.root);
+    const std::vector<uint8_t> straight = Frame();
+    renderer->EndFrame();
+
+    Pointer<CustomGlowPostRenderEffect> glow(new CustomGlowPostRenderEffect);
+    glow->AddNode(plain.lamp.Get());
+    glow->SetIntensity(50.0f);
+    glow->SetBlurWidth(0.5f);
+    glow->SetScale(0.5f);
+    plain.root->AddEffect(glow.Get());
+    DrawScene(*plain.root);
+    const std::vector<uint8_t> frame = Frame();
+    int gw = 0, gh = 0;
+    std::vector<uint8_t> texels;
+    if (!renderer->ReadTarget(glow->GetDownsampleTexture(), gw, gh, texels))
+        GTEST_SKIP() << "the device does not read its targets back";
+    ASSERT_EQ(gw, kSize / 2);
+    ASSERT_EQ(gh, kSize / 2);
+    renderer->EndFrame();
+
+    auto texel = [&](int x, int y) {
+        x = std::clamp(x, 0, gw - 1), y = std::clamp(y, 0, gh - 1);
+        return &texels[(size_t(y) * size_t(gw) + size_t(x)) * 4];
+    };
+    int dark = 0, lit = 0;
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            // The pixel's centre in glow texels; rows of the texture run from the top.
+            const float tx = (float(x) + 0.5f) / 2.0f - 0.5f, ty = (float(kSize - 1 - y) + 0.5f) / 2.0f - 0.5f;
+            const int x0 = int(std::floor(tx)), y0 = int(std::floor(ty));
+            const float fx = tx - float(x0), fy = ty - float(y0);
+            float red = 0.0f;
+            bool any = false;
+            for (int j = 0; j < 2; ++j)
+                for (int i = 0; i < 2; ++i) {
+                    const uint8_t* t = texel(x0 + i, y0 + j);
+                    any = any || (t[0] | t[1] | t[2]) != 0;
+                    red += float(t[0]) * (i ? fx : 1 - fx) * (j ? fy : 1 - fy);
+                }
+            const size_t at = (size_t(y) * size_t(kSize) + size_t(x)) * 4;
+            const int captured = straight[at], shown = frame[at];
+            if (!any) {
+                ++dark;
+                ASSERT_NEAR(shown, captured, 1) << "pixel " << x << ", " << y << " has no glow to add";
+            } else if (red >= 1.5f) {
+                // A read worth a level at least (the device may filter in eight bits), times the
+                // intensity.
+                ++lit;
+                ASSERT_GE(shown, std::min(255, captured + 25)) << "pixel " << x << ", " << y << " lost its glow";
+            }
+        }
+    // Both kinds are there in numbers: the check cannot pass on an empty screen or a full one.
+    EXPECT_GT(dark, kSize * kSize / 4);
+    EXPECT_GT(lit, 100);
 }
 
 TEST_F(ShadowGlowFrames, UnderLevelZeroTheGlowIsAbsentAndTheSceneDrawnStraight) {

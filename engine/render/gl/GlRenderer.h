@@ -26,6 +26,8 @@ public:
 
     int GetQueryResult(const Object* query) const override;
     bool ReadFrame(int& width, int& height, std::vector<uint8_t>& rgba) override;
+    bool ReadTarget(BaseTexture* texture, int& width, int& height, std::vector<uint8_t>& rgba) override;
+    bool CopyTarget(BaseTexture* source) override;
 
     int CreateDevice(int modeIndex, const String& title, void* parentWindow, int x, int y, int width,
                      int height) override;

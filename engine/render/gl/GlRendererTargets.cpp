@@ -233,6 +233,44 @@ void GlRenderer::SetShadowmapTarget(BaseTexture* texture, int depthBias, float s
     equalDepthOffset_ = false;
 }
 
+bool GlRenderer::ReadTarget(BaseTexture* texture, int& width, int& height, std::vector<uint8_t>& rgba) {
+    // A graphics card would stall its queue for this; llvmpipe has the pixels in memory and has
+    // finished drawing them by the time the target was left.
+    if (!context_ || !softwareRasterizer_ || !texture) return false;
+    const Resource* target = Find(texture->GetId());
+    if (!target || target->kind != Kind::kTarget || !target->framebuffers[0]) return false;
+    width = target->width;
+    height = target->height;
+    rgba.resize(size_t(width) * size_t(height) * 4);
+    GLint reading = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &reading);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target->framebuffers[0]);
+    // A target's rows are already top first.
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(reading));
+    return glGetError() == GL_NO_ERROR;
+}
+
+bool GlRenderer::CopyTarget(BaseTexture* source) {
+    if (!context_ || !source) return false;
+    const Resource* from = Find(source->GetId());
+    if (!from || from->kind != Kind::kTarget || !from->framebuffers[0]) return false;
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] != from->width || viewport[3] != from->height) return false;
+    GLint reading = 0, drawing = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &reading);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawing);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, from->framebuffers[0]);
+    // Targets hold their rows top first, the back buffer bottom first.
+    const GLint top = viewport[1] + viewport[3], bottom = viewport[1];
+    const bool flip = drawing == 0;
+    glBlitFramebuffer(0, 0, from->width, from->height, viewport[0], flip ? top : bottom, viewport[0] + viewport[2],
+                      flip ? bottom : top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(reading));
+    return glGetError() == GL_NO_ERROR;
+}
+
 void GlRenderer::SetViewport(const Vector2& position, const Vector2& size) {
     viewportWidth_ = int(size.x);
     viewportHeight_ = int(size.y);

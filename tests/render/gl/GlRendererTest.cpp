@@ -498,6 +498,54 @@ TEST_F(GlTargets, PushPopFlushesIntoTheTargetAndNeverSamplesIt) {
     renderer->EndFrame();
 }
 
+TEST_F(GlTargets, ATargetReadsBackTopRowFirstAndCopiesOverTheViewportTheRightWayUp) {
+    // Red over the top half, green below, drawn into a target of the back buffer's size.
+    Pointer<Image> picture(new Image(String("target"), kSize, kSize, Image::kRgba));
+    Pointer<Texture> target(new Texture);
+    target->SetImage(picture.Get());
+    Begin(Color(0, 0, 1, 1));
+    renderer->SetRenderTarget(target.Get());
+    renderer->Clear(Renderer::kClearColor | Renderer::kClearDepth, Color(0, 1, 0, 1), 1, 0);
+    Pointer<Triangles> top = Quad(-1, 0, 1, 1, 0.5f, Color(1, 0, 0, 1));
+    Draw(*top);
+    renderer->SetRenderTarget(nullptr);
+
+    const char* device = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+    // Only where the pixels are in memory already: a card would stall for them.
+    ASSERT_EQ(renderer->ReadTarget(target.Get(), width, height, rgba), GlSupport::IsSoftwareRasterizer(device));
+    if (!rgba.empty()) {
+        ASSERT_EQ(width, kSize);
+        ASSERT_EQ(height, kSize);
+        EXPECT_EQ(rgba[(2 * size_t(kSize) + 5) * 4 + 0], 255);                  // row 2 from the top
+        EXPECT_EQ(rgba[((size_t(kSize) - 3) * size_t(kSize) + 5) * 4 + 1], 255);  // row 2 from the bottom
+        EXPECT_EQ(rgba[((size_t(kSize) - 3) * size_t(kSize) + 5) * 4 + 0], 0);
+    }
+    // A texture that was never a target, and nothing at all, are refused.
+    Pointer<Texture> plain = SolidTexture(4, 4, Image::kRgba, std::array<uint8_t, 4>{1, 2, 3, 4}.data());
+    Pointer<Triangles> user = Quad(-1, -1, -0.9f, -0.9f, 0.5f, Color(1, 1, 1, 1));
+    EffectOf(*user).pass->textures[0] = plain.Get();
+    Draw(*user);
+    EXPECT_FALSE(renderer->ReadTarget(plain.Get(), width, height, rgba));
+    EXPECT_FALSE(renderer->CopyTarget(plain.Get()));
+    EXPECT_FALSE(renderer->CopyTarget(nullptr));
+
+    // Copied onto the back buffer: red stays on top (At counts rows from the bottom).
+    ASSERT_TRUE(renderer->CopyTarget(target.Get()));
+    EXPECT_TRUE(Near(5, kSize - 3, {255, 0, 0}));
+    EXPECT_TRUE(Near(5, 2, {0, 255, 0}));
+    renderer->EndFrame();
+
+    // A viewport of another size gets nothing: the copy is texel for pixel.
+    Begin(Color(0, 0, 1, 1));
+    renderer->SetViewport(Vector2(0, 0), Vector2(kSize / 2, kSize / 2));
+    EXPECT_FALSE(renderer->CopyTarget(target.Get()));
+    renderer->SetViewport(Vector2(0, 0), Vector2(kSize, kSize));
+    EXPECT_TRUE(Near(5, 5, {0, 0, 255}));
+    renderer->EndFrame();
+}
+
 TEST_F(GlTargets, NestedTargetsRestoreTheOuterSizeAndShadowMapsTakeDepth) {
     Pointer<Image> big(new Image(String("outer"), 32, 32, Image::kRgb));
     Pointer<Image> small(new Image(String("inner"), 8, 8, Image::kRgb));
