@@ -316,9 +316,10 @@ TEST_F(ShadowGlowFrames, OnlyTheVisiblePartOfAGlowNodeGlows) {
 }
 
 TEST_F(ShadowGlowFrames, TheGlowReachesEveryPixelItsTexelsCoverAndLeavesTheRestAsCaptured) {
-    // A lamp in the top left quarter and a strong glow, shrunk to half the screen's size: every pixel whose bilinear read of
-    // the final glow texture meets a lit texel brightens, and every other pixel is the capture's
-    // own, however the device spreads the composite over the screen.
+    // A lamp in the top left quarter and a strong glow, shrunk to half the screen's size: every
+    // pixel whose bilinear read of the final glow texture meets light brightens, and every pixel
+    // whose read meets only black texels is the capture's own, however the device spreads the
+    // composite over the screen.
     GlowScene plain;
     plain.lamp = Quad(-0.75f, 0.25f, -0.25f, 0.75f, 0.5f, Color(1, 1, 1, 1));
     plain.root = new SceneNode;
