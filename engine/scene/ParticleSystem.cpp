@@ -50,28 +50,17 @@ ParticleSystem::ParticleSystem() {
 ParticleSystem::~ParticleSystem() {
     if (auto* point = DynamicCast<PointEmitter>(emitter_.Get()); point && point->GetOwner() == this)
         point->SetOwner(nullptr);
-    FreeList(live_);
-    FreeList(free_);
-}
-
-void ParticleSystem::FreeList(Particle*& head) {
-    while (head) {
-        Particle* next = head->next;
-        delete head;
-        head = next;
-    }
 }
 
 void ParticleSystem::Reset() {
-    FreeList(live_);
-    FreeList(free_);
+    live_ = nullptr;
+    head_ = 0;
     liveCount_ = 0;
+    madeCount_ = 0;
 }
 
 int ParticleSystem::GetFreeCount() const {
-    int count = 0;
-    for (const Particle* p = free_; p; p = p->next) ++count;
-    return count;
+    return madeCount_ - liveCount_;
 }
 
 void ParticleSystem::SetEmitter(Emitter* emitter) {
@@ -89,6 +78,15 @@ void ParticleSystem::SetMaxParticles(int32_t count) {
     }
     maxParticles_ = count > 0 ? count : 0;
     Reset();
+    if (capacity_ != maxParticles_) {
+        pool_.reset();
+        capacity_ = 0;
+        if (maxParticles_ > 0) {
+            pool_.reset(new (std::nothrow) Particle[size_t(maxParticles_)]);
+            if (pool_) capacity_ = maxParticles_;
+            else LogError("Недостаточно памяти для создания частицы. ID[%d] Имя[%s]", GetId(), GetName().GetText());
+        }
+    }
     AllocateBuffers();
 }
 
@@ -98,25 +96,31 @@ void ParticleSystem::UpdateWorld(double dt) {
 }
 
 void ParticleSystem::Simulate(float dt) {
-    Particle* previous = nullptr;
-    for (Particle* p = live_; p;) {
-        Particle* next = p->next;
+    // Along the list, which runs through the pool's ring in order. The newest particles rarely
+    // die and stay where they are; from the first death on, each survivor moves up over the
+    // records of the dead, so the free records gather behind the oldest, where the ring goes
+    // on to the place of the next newest.
+    Particle* last = nullptr;
+    int32_t write = head_, survivors = 0;
+    for (int32_t i = 0, read = head_; i < liveCount_; ++i, read = read + 1 < capacity_ ? read + 1 : 0) {
+        Particle* p = &pool_[size_t(read)];
         p->age += dt;
-        if (p->age > p->lifetime) {
-            (previous ? previous->next : live_) = next;
-            p->next = free_;
-            free_ = p;
-            --liveCount_;
-        } else {
-            const float t = p->age / p->lifetime;
-            p->velocity += p->acceleration * dt;
-            p->position += p->velocity * dt;
-            p->size = p->startSize + (p->endSize - p->startSize) * t;
-            p->color = p->startColor + (p->endColor - p->startColor) * t;
-            previous = p;
-        }
-        p = next;
+        if (p->age > p->lifetime) continue;  // its record joins the free ones
+        const float t = p->age / p->lifetime;
+        p->velocity += p->acceleration * dt;
+        p->position += p->velocity * dt;
+        p->size = p->startSize + (p->endSize - p->startSize) * t;
+        p->color = p->startColor + (p->endColor - p->startColor) * t;
+        if (write != read) pool_[size_t(write)] = *p;
+        Particle* kept = &pool_[size_t(write)];
+        if (last) last->next = kept;
+        last = kept;
+        ++survivors;
+        write = write + 1 < capacity_ ? write + 1 : 0;
     }
+    if (last) last->next = nullptr;
+    liveCount_ = survivors;
+    live_ = survivors > 0 ? &pool_[size_t(head_)] : nullptr;
     if (emissionPaused_) return;
 
     emissionTimer_ += dt;
@@ -132,22 +136,18 @@ void ParticleSystem::Simulate(float dt) {
         const int64_t v = burstSizeVariance;
         const int64_t d = 2 * v > 0 ? int64_t(Emitter::Rand()) % (2 * v) : 0;
         const int64_t target = int64_t(liveCount_) + burstSize + d - v;
-        if (liveCount_ < maxParticles_)
-            while (liveCount_ < target && liveCount_ < maxParticles_) Spawn();
+        // Up to the records there are (fewer than the maximum when the pool could not be made).
+        while (liveCount_ < target && liveCount_ < capacity_) Spawn();
     }
 }
 
 void ParticleSystem::Spawn() {
-    Particle* p = free_;
-    if (p) {
-        free_ = p->next;
-    } else {
-        p = new (std::nothrow) Particle();
-        if (!p) {
-            LogError("Недостаточно памяти для создания частицы. ID[%d] Имя[%s]", GetId(), GetName().GetText());
-            return;
-        }
-    }
+    // The newest goes in front of the live run: a free record reused, or one more made.
+    if (liveCount_ >= capacity_) return;
+    head_ = head_ > 0 ? head_ - 1 : capacity_ - 1;
+    Particle* p = &pool_[size_t(head_)];
+    *p = Particle();
+    if (madeCount_ <= liveCount_) madeCount_ = liveCount_ + 1;
     p->next = live_;
     live_ = p;
     ++liveCount_;

@@ -6,6 +6,7 @@
 #include "scene/GeometryNode.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace nuv {
 
@@ -57,7 +58,7 @@ public:
 
     // Builds the vertex data for the pool; nothing here.
     virtual void AllocateBuffers() {}
-    // Frees every particle record of both lists.
+    // Frees every particle record of both lists (the pool's memory stays for the next ones).
     virtual void Reset();
 
     // Emitters derived from PointEmitter take this system as their owner.
@@ -101,12 +102,18 @@ protected:
 
 private:
     void Spawn();
-    void FreeList(Particle*& head);
 
     int32_t maxParticles_ = 0;
+    // The records, made once for the pool's size and used as a ring: the live ones follow each
+    // other from head_ on, the newest first, so that a pass over the list reads memory in order
+    // (the particles are touched every frame, and a list scattered over the heap costs a cache
+    // miss a particle).
+    std::unique_ptr<Particle[]> pool_;
+    int32_t capacity_ = 0;
+    int32_t head_ = 0;
     Particle* live_ = nullptr;
-    Particle* free_ = nullptr;
     int32_t liveCount_ = 0;
+    int32_t madeCount_ = 0;  // records handed out since the last reset: the live and the free
     float emissionTimer_ = 0.0f;
     float nextInterval_ = 0.0f;
     Pointer<Emitter> emitter_;

@@ -120,6 +120,41 @@ TEST(ParticleSystem, BurstsFireWhenTheAccumulatedTimeExceedsTheInterval) {
     EXPECT_GT(system->GetLiveParticles()->position.y, y);
 }
 
+TEST(ParticleSystem, DeathsAnywhereInTheListKeepItWholeInOrderAndEveryRecordItsOwn) {
+    // A small pool, lifetimes that vary so particles die out of their birth order, and enough
+    // steps for the records to be reused many times over.
+    std::srand(321);
+    Pointer<ParticleSystem> system = Plain(16, 3, 0.1f, 1.0f);
+    system->lifetimeVariance = 0.6f;
+    system->startSize = 1.0f;
+    system->startSizeVariance = 0.5f;
+    system->endSize = 3.0f;
+    system->endSizeVariance = 0.5f;
+    int seenFull = 0;
+    for (int step = 0; step < 400; ++step) {
+        system->UpdateWorld(0.05 + 0.01 * (step % 7));
+        std::set<const void*> records;
+        float age = -1.0f;
+        int n = 0;
+        for (const auto* p = system->GetLiveParticles(); p && n <= 16; p = p->next, ++n) {
+            ASSERT_TRUE(records.insert(p).second) << "a record twice in the list, step " << step;
+            // Newest first: the ages never fall along the list.
+            ASSERT_GE(p->age, age) << "step " << step;
+            age = p->age;
+            ASSERT_LE(p->age, p->lifetime);
+            // The size follows the particle's own start, end and age: a record mixed up with
+            // another's fields would not.
+            const float t = p->age / p->lifetime;
+            ASSERT_NEAR(p->size, p->startSize + (p->endSize - p->startSize) * t, 1e-4f) << "step " << step;
+        }
+        ASSERT_EQ(n, system->GetLiveCount()) << "step " << step;
+        ASSERT_LE(n, 16);
+        ASSERT_LE(system->GetFreeCount() + n, 16) << "more records than the pool holds";
+        seenFull += n == 16 ? 1 : 0;
+    }
+    EXPECT_GT(seenFull, 10) << "the pool was full at times, so every record was in use";
+}
+
 TEST(ParticleSystem, AParticleDiesOnlyOnceItsAgeExceedsItsLifetime) {
     Pointer<ParticleSystem> system = Plain(10, 1, 100.0f, 2.0f);
     system->UpdateWorld(0.5);  // born, age 0
