@@ -190,14 +190,13 @@ private:
         }
         // A pixel near a block's edge reads texels of the next block: a lit block lights its
         // eight neighbours (a block is wider than that reach).
-        std::vector<uint8_t>& grown = grown_;  // kept between frames with its capacity
-        grown.assign(lit_.size(), 0);
+        grown_.assign(lit_.size(), 0);
         for (int by = 0; by < rows; ++by)
             for (int bx = 0; bx < columns; ++bx) {
                 if (!lit_[size_t(by) * size_t(columns) + size_t(bx)]) continue;
                 for (int ny = std::max(0, by - 1); ny <= std::min(rows - 1, by + 1); ++ny)
                     for (int nx = std::max(0, bx - 1); nx <= std::min(columns - 1, bx + 1); ++nx)
-                        grown[size_t(ny) * size_t(columns) + size_t(nx)] = 1;
+                        grown_[size_t(ny) * size_t(columns) + size_t(nx)] = 1;
             }
         // One quad per run of lit blocks in a row, in the clip space of the screen quad, where
         // texture v = 0 is the top (y = 1).
@@ -216,12 +215,12 @@ private:
         int quads = 0;
         for (int by = 0; by < rows; ++by) {
             for (int bx = 0; bx < columns;) {
-                if (!grown[size_t(by) * size_t(columns) + size_t(bx)]) {
+                if (!grown_[size_t(by) * size_t(columns) + size_t(bx)]) {
                     ++bx;
                     continue;
                 }
                 const int first = bx;
-                while (bx < columns && grown[size_t(by) * size_t(columns) + size_t(bx)]) ++bx;
+                while (bx < columns && grown_[size_t(by) * size_t(columns) + size_t(bx)]) ++bx;
                 const float left = 2.0f * float(first * kBlock) / float(width) - 1.0f;
                 const float right = std::min(1.0f, 2.0f * float(bx * kBlock) / float(width) - 1.0f);
                 const float top = 1.0f - 2.0f * float(by * kBlock) / float(height);

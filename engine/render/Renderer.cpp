@@ -2,6 +2,7 @@
 
 #include "core/Log.h"
 #include "core/Status.h"
+#include "media/image/Image.h"
 #include "render/BaseTexture.h"
 #include "render/GeometryNodeEffect.h"
 #include "render/Pass.h"
@@ -14,6 +15,11 @@
 #include <cstring>
 
 namespace nuv {
+
+bool RendererCaps::GeneratesMipmaps(bool cube, int imageFormat) const {
+    const int kind = imageFormat == Image::kWide ? 1 : imageFormat == Image::kRgb ? 2 : 3;
+    return mipmapGeneration[(cube ? 4 : 0) + kind] != 0;
+}
 
 namespace {
 

@@ -70,6 +70,11 @@ struct RendererCaps {
     uint8_t halfFloatTextures = 0;
     uint8_t dxt[5] = {0, 0, 0, 0, 0};          // DXT1 .. DXT5
     uint8_t mipmapGeneration[8] = {0, 0, 0, 0, 0, 0, 0, 0};  // per render-target kind
+
+    // Whether the device makes the lower levels of a render target of this image format, as a
+    // cube or not (the kinds in the order the log names them: A8, A16B16G16R16, R8G8B8,
+    // R8G8B8A8; a lone alpha channel is drawn with all four).
+    bool GeneratesMipmaps(bool cube, int imageFormat) const;
 };
 
 // The step a render-to-texture controller runs at the start of the frame, before the scene

@@ -84,9 +84,8 @@ bool D3d9Renderer::MakeColorObjects(const BaseTexture& texture, Kind kind, int w
     D3DFORMAT target = format == Image::kRgb ? D3DFMT_X8R8G8B8
                        : format == Image::kWide ? D3DFMT_A16B16G16R16F
                                                 : D3DFMT_A8R8G8B8;
-    const int capsIndex = (kind == Kind::kCubeTarget ? 4 : 0) +
-                          (format == Image::kWide ? 1 : format == Image::kRgb ? 2 : 3);
-    const bool autogen = texture.GetMipmapLevels() != 1 && GetCaps().mipmapGeneration[capsIndex];
+    const bool autogen =
+        texture.GetMipmapLevels() != 1 && GetCaps().GeneratesMipmaps(kind == Kind::kCubeTarget, format);
     for (int attempt = autogen ? 0 : 1; attempt < 2 && !object; ++attempt) {
         const DWORD usage = D3DUSAGE_RENDERTARGET | (attempt == 0 ? D3DUSAGE_AUTOGENMIPMAP : 0);
         const UINT count = attempt == 0 ? 0 : 1;

@@ -103,8 +103,7 @@ void GlRenderer::MakeColorTarget(Resource& resource, const BaseTexture& texture,
     // device reports generating them for the kind. A texture that asks for one level gets none:
     // the glow's full-screen targets are read at level 0 only, and making their chains every
     // frame costs milliseconds.
-    const int capsIndex = (cube ? 4 : 0) + (format == Image::kWide ? 1 : format == Image::kRgb ? 2 : 3);
-    if (texture.GetMipmapLevels() != 1 && GetCaps().mipmapGeneration[capsIndex]) {
+    if (texture.GetMipmapLevels() != 1 && GetCaps().GeneratesMipmaps(cube, format)) {
         glGenerateMipmap(target);
         resource.mipmapped = true;
         resource.count = GlSupport::FullChain(width, height);
